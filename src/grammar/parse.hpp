@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <string_view>
+#include <vector>
+
+#include "grammar/grammar_rule.hpp"
+#include "grammar/parse_node.hpp"
+
+namespace mensurator {
+
+// Parentheses (expression groups, unit groups and call argument lists alike) may nest this deep;
+// deeper nesting fails the parse instead of exhausting the stack.
+inline constexpr std::size_t max_nesting_depth = 256;
+
+struct ParseFailure {
+    std::size_t position = 0;  // byte offset of the failure
+    std::size_t line = 1;
+    std::size_t column = 1;
+    bool nesting_too_deep = false;  // the failure is the nesting limit, not a syntax error
+};
+
+struct LineColumn {
+    std::size_t line = 1;
+    std::size_t column = 1;
+};
+
+// 1-based line and column (in characters) of a byte offset. LF and CR LF break lines; a lone CR
+// does not.
+LineColumn line_column(std::string_view text, std::size_t offset);
+
+// Answers line_column for offsets that never decrease, scanning the text only once overall.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+    LineColumn at(std::size_t offset);
+
+private:
+    std::string_view text_;
+    std::size_t offset_ = 0;
+    std::size_t line_ = 1;
+    std::size_t line_start_ = 0;
+};
+
+// Matches `start` at offset 0 of `text`. On success returns the top-level nodes; a match of
+// `program` must reach the end of the text, otherwise the parse fails at the attempt position.
+std::expected<std::vector<ParseNode>, ParseFailure> parse(GrammarRule start, std::string_view text);
+
+}  // namespace mensurator

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mensurator {
+
+// x in plain positional decimal with exactly p digits after the point (none when p is 0),
+// correctly rounded from the exact value of the double; "NaN", "inf", "-inf".
+std::string format_number(double x, std::uint64_t p);
+
+// The precision rule of every caller: `digits` when x has a fractional part or is NaN, else 0.
+std::uint64_t precision_for(double x, std::uint64_t digits);
+
+}  // namespace mensurator

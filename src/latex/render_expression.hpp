@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "latex/format_settings.hpp"
+#include "parser/tree.hpp"
+#include "run/error.hpp"
+
+namespace mensurator {
+
+Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings);
+Result<std::string> render_call(const FnCall& call, const FormatSettings& settings);
+
+}  // namespace mensurator

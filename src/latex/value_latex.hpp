@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "expr/unit.hpp"
+#include "expr/value.hpp"
+#include "latex/format_settings.hpp"
+#include "run/error.hpp"
+
+namespace mensurator {
+
+// A value as LaTeX: converted into the hint when there is one, otherwise in its own base units
+// with an automatic prefix.
+Result<std::string> render_value(const Value& value, const FormatSettings& settings);
+
+// The dimensions of a unit as LaTeX, with its exp10 written as a prefix; "" when dimensionless.
+std::string unit_to_latex(const Unit& unit);
+
+}  // namespace mensurator
