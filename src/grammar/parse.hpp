@@ -40,7 +40,7 @@ private:
     std::string_view text_;
     std::size_t offset_ = 0;
     std::size_t line_ = 1;
-    std::size_t line_start_ = 0;
+    std::size_t column_ = 1;
 };
 
 // Matches `start` at offset 0 of `text`. On success returns the top-level nodes; a match of

@@ -166,10 +166,11 @@ struct LatexBlock {
 };
 
 struct Statement {
+    using Kind = std::variant<VarDec, PrintExpr, DecPrintExpr, AliasStmt, DigitSet, SetScientific,
+                              LineGap, LatexBlock>;
+
     std::uint64_t line = 1;
-    std::variant<VarDec, PrintExpr, DecPrintExpr, AliasStmt, DigitSet, SetScientific, LineGap,
-                 LatexBlock>
-        kind;
+    Kind kind;
 };
 
 }  // namespace mensurator

@@ -1,0 +1,498 @@
+#include "grammar/parse.hpp"
+
+#include <algorithm>
+#include <iterator>
+
+#include "grammar/utf8.hpp"
+
+namespace mensurator {
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_ident_start(char c) { return is_letter(c) || c == '\\'; }
+bool is_ident_rest(char c) { return is_letter(c) || is_digit(c) || c == '_' || c == '{' || c == '}'; }
+
+// A packrat-free PEG matcher with one member function per grammar rule.
+//
+// Conventions: every matching function either succeeds (advancing `pos_` and leaving the nodes it
+// produced at the end of `out_`) or fails leaving `pos_` and `out_` as it found them. Implicit
+// white space follows the grammar's rules: between the elements of a sequence, and between the
+// tries of a repetition (undone when the try fails); never inside atomic rules.
+class Matcher {
+public:
+    explicit Matcher(std::string_view text) : text_(text) {}
+
+    std::expected<std::vector<ParseNode>, ParseFailure> run(GrammarRule start) {
+        const bool matched = dispatch(start);
+        if (too_deep_) return failure(too_deep_at_, true);
+        // A document must be matched to its end: a line that a statement only partly matches
+        // is an error, not the silent end of the document.
+        if (!matched || (start == GrammarRule::program && pos_ != text_.size())) {
+            return failure(attempt_, false);
+        }
+        return std::move(out_);
+    }
+
+private:
+    struct Mark {
+        std::size_t pos;
+        std::size_t nodes;
+    };
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t attempt_ = 0;  // largest start of a failed node-producing rule
+    int atomic_ = 0;           // > 0 while inside an atomic rule
+    std::size_t depth_ = 0;    // bracket nesting
+    bool too_deep_ = false;
+    std::size_t too_deep_at_ = 0;
+    std::vector<ParseNode> out_;  // produced nodes not yet taken by their parent
+
+    std::unexpected<ParseFailure> failure(std::size_t position, bool nesting) const {
+        const LineColumn at = line_column(text_, position);
+        return std::unexpected(ParseFailure{position, at.line, at.column, nesting});
+    }
+
+    bool dispatch(GrammarRule rule) {
+        using enum GrammarRule;
+        switch (rule) {
+            case integer: return match_integer();
+            case number: return match_number();
+            case ident: return match_ident();
+            case unit_expr: return match_unit_expr();
+            case unit_operation: return match_unit_operation();
+            case unit_postfix_operation: return match_unit_postfix_operation();
+            case unit: return match_unit();
+            case unit_term: return match_unit_term();
+            case paren_unit_expr: return match_paren_unit_expr();
+            case expression: return match_expression();
+            case term: return match_term();
+            case paren_expr: return match_paren_expr();
+            case fn_call: return match_fn_call();
+            case operation: return match_operation();
+            case add: return symbol_rule(add, '+');
+            case subtract: return symbol_rule(subtract, '-');
+            case multiply: return symbol_rule(multiply, '*');
+            case divide: return symbol_rule(divide, '/');
+            case power: return symbol_rule(power, '^');
+            case statement: return match_statement();
+            case error: return match_error();
+            case line_gap_stmt: return match_line_gap_stmt();
+            case latex_block: return match_latex_block();
+            case var_dec: return match_var_dec();
+            case print_expr: return match_print_expr();
+            case dec_print_expr: return match_dec_print_expr();
+            case alias_stmt: return match_alias_stmt();
+            case format_directive: return match_format_directive();
+            case digit_set: return match_digit_set();
+            case set_scientific: return match_set_scientific();
+            case program: return match_program();
+            case sub_program: return match_sub_program();
+            case WHITESPACE: return match_whitespace();
+        }
+        return false;
+    }
+
+    // ---- engine primitives ----
+
+    Mark mark() const { return {pos_, out_.size()}; }
+
+    void reset(Mark m) {
+        pos_ = m.pos;
+        out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(m.nodes), out_.end());
+    }
+
+    bool at_end() const { return pos_ >= text_.size(); }
+
+    void skip() {
+        if (atomic_ > 0) return;
+        while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
+    }
+
+    bool literal(std::string_view s) {
+        if (!text_.substr(pos_).starts_with(s)) return false;
+        pos_ += s.size();
+        return true;
+    }
+
+    template <class Predicate>
+    bool char_if(Predicate predicate) {
+        if (at_end() || !predicate(text_[pos_])) return false;
+        ++pos_;
+        return true;
+    }
+
+    bool at_line_end() const { return !at_end() && (text_[pos_] == '\n' || text_[pos_] == '\r'); }
+
+    bool line_end() {
+        if (literal("\n")) return true;
+        if (literal("\r")) {
+            literal("\n");
+            return true;
+        }
+        return false;
+    }
+
+    bool any_char() {
+        if (at_end()) return false;
+        pos_ += utf8_char_length(text_, pos_);
+        return true;
+    }
+
+    // A normal rule: on success one node spanning the match, with the nodes produced inside it
+    // as children; on failure an attempt event at its start. Inside atomic mode neither.
+    template <class Body>
+    bool rule(GrammarRule which, Body&& body) {
+        if (too_deep_) return false;
+        const Mark start = mark();
+        if (!body()) {
+            reset(start);
+            if (atomic_ == 0) attempt_ = std::max(attempt_, start.pos);
+            return false;
+        }
+        if (atomic_ == 0) {
+            const auto first = out_.begin() + static_cast<std::ptrdiff_t>(start.nodes);
+            std::vector<ParseNode> children(std::make_move_iterator(first),
+                                            std::make_move_iterator(out_.end()));
+            out_.erase(first, out_.end());
+            out_.push_back(ParseNode{which, start.pos, pos_, std::move(children)});
+        }
+        return true;
+    }
+
+    // An atomic rule: its body runs without white-space skipping and produces no nodes.
+    template <class Body>
+    bool atomic_rule(GrammarRule which, Body&& body) {
+        return rule(which, [&] {
+            ++atomic_;
+            const bool matched = body();
+            --atomic_;
+            return matched;
+        });
+    }
+
+    // e*: greedy; between tries white space is skipped, and given back when the try fails.
+    template <class Element>
+    void repeat(Element&& element) {
+        if (!element()) return;
+        for (;;) {
+            const Mark before = mark();
+            skip();
+            if (!element()) {
+                reset(before);
+                return;
+            }
+        }
+    }
+
+    // Runs `body` one bracket level deeper; past the nesting limit the whole parse fails.
+    template <class Body>
+    bool nested(Body&& body) {
+        if (depth_ >= max_nesting_depth) {
+            if (!too_deep_) too_deep_at_ = pos_;
+            too_deep_ = true;
+            return false;
+        }
+        ++depth_;
+        const bool matched = body();
+        --depth_;
+        return matched;
+    }
+
+    // A sequence of elements with white space skipped between them; undone as a whole on failure.
+    template <class... Elements>
+    bool sequence(Elements&&... elements) {
+        const Mark start = mark();
+        bool first = true;
+        const bool matched = ([&] {
+            if (!first) skip();
+            first = false;
+            return elements();
+        }() && ...);
+        if (!matched) reset(start);
+        return matched;
+    }
+
+    auto lit(std::string_view s) {
+        return [this, s] { return literal(s); };
+    }
+
+    // ---- statements ----
+
+    bool match_program() {
+        const Mark start = mark();
+        if (line_end()) {
+            for (;;) {
+                const Mark before = mark();
+                skip();
+                if (!line_end()) {
+                    reset(before);
+                    break;
+                }
+            }
+        }
+        skip();
+        if (match_sub_program()) return true;
+        reset(start);
+        return false;
+    }
+
+    // statement ~ sub_program*, matched as a loop so that depth does not grow with the
+    // number of statements.
+    bool match_sub_program() {
+        if (!match_statement()) return false;
+        for (;;) {
+            skip();
+            if (!match_statement()) return true;
+        }
+    }
+
+    bool match_statement() {
+        return rule(GrammarRule::statement, [&] {
+            if (match_latex_block() || match_line_gap_stmt()) return true;
+            const bool content = match_format_directive() || match_dec_print_expr() ||
+                                 match_print_expr() || match_var_dec() || match_alias_stmt() ||
+                                 match_error();
+            if (!content) return false;
+            skip();
+            return line_end();
+        });
+    }
+
+    bool match_format_directive() {
+        return sequence(lit("!"), [&] { return match_digit_set() || match_set_scientific(); });
+    }
+
+    bool match_digit_set() {
+        return rule(GrammarRule::digit_set,
+                    [&] { return sequence(lit("digits"), [&] { return match_integer(); }); });
+    }
+
+    bool match_set_scientific() {
+        return rule(GrammarRule::set_scientific, [&] { return literal("scientific"); });
+    }
+
+    // "=" ~ "?" ~ unit_expr?, the tail of both printing statements.
+    auto print_tail() {
+        return [this] {
+            return sequence(lit("="), lit("?"), [&] {
+                match_unit_expr();
+                return true;
+            });
+        };
+    }
+
+    bool match_dec_print_expr() {
+        return rule(GrammarRule::dec_print_expr, [&] {
+            return sequence([&] { return match_ident(); }, lit("="),
+                            [&] { return match_expression(); }, print_tail());
+        });
+    }
+
+    bool match_print_expr() {
+        return rule(GrammarRule::print_expr, [&] {
+            return sequence([&] { return match_expression(); }, print_tail());
+        });
+    }
+
+    bool match_var_dec() {
+        return rule(GrammarRule::var_dec, [&] {
+            return sequence([&] { return match_ident(); }, lit("="),
+                            [&] { return match_expression(); });
+        });
+    }
+
+    bool match_alias_stmt() {
+        return rule(GrammarRule::alias_stmt, [&] {
+            return sequence(lit("alias"), [&] { return match_ident(); },
+                            [&] { return match_ident(); });
+        });
+    }
+
+    // (!LINE_END ~ ANY_CHAR)*: the rest of the line, without its trailing blanks.
+    bool match_error() {
+        return rule(GrammarRule::error, [&] {
+            repeat([&] {
+                return sequence([&] { return !at_line_end(); }, [&] { return any_char(); });
+            });
+            return true;
+        });
+    }
+
+    bool match_whitespace() { return char_if(is_blank); }
+
+    bool match_line_gap_stmt() {
+        return rule(GrammarRule::line_gap_stmt, [&] {
+            repeat([&] { return match_whitespace(); });
+            skip();
+            return line_end();
+        });
+    }
+
+    bool match_latex_block() {
+        return rule(GrammarRule::latex_block, [&] {
+            return sequence(
+                lit("'''"),
+                [&] {
+                    repeat([&] {
+                        return sequence([&] { return !text_.substr(pos_).starts_with("'''"); },
+                                        [&] { return any_char(); });
+                    });
+                    return true;
+                },
+                lit("'''"));
+        });
+    }
+
+    bool match_ident() {
+        return atomic_rule(GrammarRule::ident, [&] {
+            if (!char_if(is_ident_start)) return false;
+            while (char_if(is_ident_rest)) {
+            }
+            return true;
+        });
+    }
+
+    // ---- expressions ----
+
+    bool match_expression() {
+        return rule(GrammarRule::expression, [&] {
+            if (!match_term()) return false;
+            skip();
+            repeat([&] {
+                return sequence([&] { return match_operation(); }, [&] { return match_term(); });
+            });
+            return true;
+        });
+    }
+
+    bool match_term() {
+        if (match_fn_call() || match_paren_expr()) return true;
+        if (!match_ident() && !match_number()) return false;
+        skip();
+        repeat([&] { return match_unit_expr(); });
+        return true;
+    }
+
+    bool match_paren_expr() {
+        return sequence(lit("("), [&] { return nested([&] { return match_expression(); }); },
+                        lit(")"));
+    }
+
+    bool match_fn_call() {
+        return rule(GrammarRule::fn_call, [&] {
+            return sequence([&] { return match_ident(); }, lit("("), [&] {
+                return nested([&] {
+                    return sequence([&] { return match_expression(); },
+                                    [&] {
+                                        repeat([&] {
+                                            return sequence(lit(","),
+                                                            [&] { return match_expression(); });
+                                        });
+                                        return true;
+                                    },
+                                    lit(")"));
+                });
+            });
+        });
+    }
+
+    bool symbol_rule(GrammarRule which, char symbol) {
+        return rule(which, [&] { return literal(std::string_view(&symbol, 1)); });
+    }
+
+    bool match_operation() {
+        using enum GrammarRule;
+        return atomic_rule(operation, [&] {
+            return symbol_rule(add, '+') || symbol_rule(subtract, '-') ||
+                   symbol_rule(multiply, '*') || symbol_rule(divide, '/') ||
+                   symbol_rule(power, '^');
+        });
+    }
+
+    bool digits() {
+        if (!char_if(is_digit)) return false;
+        while (char_if(is_digit)) {
+        }
+        return true;
+    }
+
+    bool match_number() {
+        return atomic_rule(GrammarRule::number, [&] {
+            const Mark start = mark();
+            literal("-");
+            if (!digits()) {
+                reset(start);
+                return false;
+            }
+            const Mark fraction = mark();
+            if (literal(".") && !digits()) reset(fraction);
+            return true;
+        });
+    }
+
+    bool match_integer() {
+        return atomic_rule(GrammarRule::integer, [&] {
+            literal("-");
+            return digits();
+        });
+    }
+
+    // ---- unit expressions ----
+
+    bool match_unit_expr() {
+        return rule(GrammarRule::unit_expr, [&] {
+            if (!match_unit_term()) return false;
+            skip();
+            repeat([&] {
+                return sequence([&] { return match_unit_operation(); },
+                                [&] { return match_unit_term(); });
+            });
+            return true;
+        });
+    }
+
+    bool match_unit_term() {
+        return sequence([&] { return match_unit(); },
+                        [&] { return match_unit_postfix_operation(); }) ||
+               match_paren_unit_expr() ||
+               sequence(lit("1"), [&] { return match_unit_operation(); }) || match_unit();
+    }
+
+    bool match_paren_unit_expr() {
+        return sequence(lit("("), [&] { return nested([&] { return match_unit_expr(); }); },
+                        lit(")"));
+    }
+
+    bool match_unit_operation() {
+        return rule(GrammarRule::unit_operation, [&] { return literal("*") || literal("/"); });
+    }
+
+    bool match_unit_postfix_operation() {
+        return rule(GrammarRule::unit_postfix_operation,
+                    [&] { return sequence(lit("^"), [&] { return match_integer(); }); });
+    }
+
+    // ([a-z] | [A-Z])+: the blanks after the first letter stay consumed even when no second
+    // letter follows; later blanks only when another letter does.
+    bool match_unit() {
+        return rule(GrammarRule::unit, [&] {
+            if (!char_if(is_letter)) return false;
+            skip();
+            repeat([&] { return char_if(is_letter); });
+            return true;
+        });
+    }
+};
+
+}  // namespace
+
+std::expected<std::vector<ParseNode>, ParseFailure> parse(GrammarRule start,
+                                                          std::string_view text) {
+    return Matcher(text).run(start);
+}
+
+}  // namespace mensurator

@@ -1,0 +1,38 @@
+#include "run/front_end.hpp"
+
+#include <string>
+
+#include "grammar/parse.hpp"
+#include "parser/statement.hpp"
+
+namespace mensurator {
+
+namespace {
+
+RunError parse_failure_error(const ParseFailure& failure) {
+    if (failure.nesting_too_deep) {
+        return statement_error(failure.line,
+                               RunError::other("Brackets are nested more than " +
+                                               std::to_string(max_nesting_depth) + " levels deep"));
+    }
+    return RunError::parse_error(ParsePosition{failure.line, failure.column});
+}
+
+}  // namespace
+
+Result<ProgramState> front_end(std::string_view text) {
+    ProgramState state;
+    state.output = preamble;
+    state.aliases.emplace("pi", "\\pi");
+    state.variables.emplace("\\pi", Value{3.141592653589793, Unit{}});
+    state.variables.emplace("e", Value{2.718281828459045, Unit{}});
+
+    auto nodes = parse(GrammarRule::program, text);
+    if (!nodes) return fail(parse_failure_error(nodes.error()));
+    Result<std::vector<Statement>> statements = parse_statements(*nodes, text);
+    if (!statements) return fail(statements.error());
+    state.statements = std::move(*statements);
+    return state;
+}
+
+}  // namespace mensurator
