@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The whole test suite: C++ unit tests (plain and under ASan+UBSan), a short fuzz run, then the
+# Python module built and installed from this tree and its pytest suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=${JOBS:-2}
+
+echo "== C++ unit tests"
+cmake -S . -B build/tests -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/tests -j "$jobs"
+ctest --test-dir build/tests --output-on-failure -j "$jobs"
+
+echo "== C++ unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMENSURATOR_SANITIZE=ON >/dev/null
+cmake --build build/sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+if [ -x tests/fuzz/run.sh ]; then
+    echo "== Fuzzing (short run)"
+    tests/fuzz/run.sh --short
+fi
+
+echo "== Python module"
+python3 -m pip install -q --disable-pip-version-check .
+python3 -m pytest -q tests/python
