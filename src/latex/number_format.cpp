@@ -1,0 +1,48 @@
+#include "latex/number_format.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+#include "run/error.hpp"
+
+namespace mensurator {
+
+namespace {
+
+// Beyond 1074 decimals a double has no further non-zero digits (its smallest step is 2^-1074),
+// so larger precisions are written as 1074 exact decimals followed by zeros.
+constexpr std::uint64_t exact_decimals = 1074;
+// Sign, up to 309 integer digits, the point and the decimals.
+constexpr std::size_t buffer_size = 1 + 309 + 1 + exact_decimals + 16;
+
+bool only_zero_digits(std::string_view text) {
+    return std::ranges::all_of(text, [](char c) { return c == '0' || c == '.' || c == '-'; });
+}
+
+}  // namespace
+
+std::string format_number(double x, std::uint64_t p) {
+    if (std::isnan(x)) return "NaN";
+    if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
+
+    const std::uint64_t computed = std::min(p, exact_decimals);
+    std::string text(buffer_size, '\0');
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), x,
+                                            std::chars_format::fixed, static_cast<int>(computed));
+    if (error != std::errc{}) throw InternalError("number does not fit the format buffer");
+    text.resize(static_cast<std::size_t>(end - text.data()));
+    text.append(p - computed, '0');
+
+    // A value that rounds to zero is written without a sign, whatever the sign of the double.
+    if (text.front() == '-' && only_zero_digits(text)) text.erase(0, 1);
+    return text;
+}
+
+std::uint64_t precision_for(double x, std::uint64_t digits) {
+    return std::isnan(x) || x - std::trunc(x) != 0 ? digits : 0;
+}
+
+}  // namespace mensurator
