@@ -1,0 +1,195 @@
+#include "latex/value_latex.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "expr/unit_table.hpp"
+#include "latex/number_format.hpp"
+#include "parser/naive_string.hpp"
+
+namespace mensurator {
+
+namespace {
+
+std::string number_text(double x, std::uint64_t digits) {
+    return format_number(x, precision_for(x, digits));
+}
+
+// m * 10^e. The power is applied in steps whose own powers of ten stay finite, so only the
+// result can overflow or underflow, and exponents of any size (far beyond 32 bits) give 0 or
+// inf rather than a truncated power.
+double scale_by_pow10(double m, std::int64_t e) {
+    // Past 1000 decimal places no finite non-zero double stays in range.
+    constexpr std::int64_t reach = 1000;
+    constexpr std::int64_t step = 300;
+    e = std::clamp(e, -reach, reach);
+    for (; e > 0; e -= std::min(e, step)) m *= pow10(std::min(e, step));
+    for (; e < 0; e += std::min(-e, step)) m /= pow10(std::min(-e, step));
+    return m;
+}
+
+std::string trimmed(std::string text) {
+    constexpr std::string_view blanks = " \t\n\r\f\v";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return {};
+    text.erase(text.find_last_not_of(blanks) + 1);
+    text.erase(0, first);
+    return text;
+}
+
+// The positive and negative parts of a unit's LaTeX: one piece per base unit with a non-zero
+// exponent, in reverse base order, each a blank, the symbol with |exponent| unless that is 1,
+// and a thin space.
+struct UnitParts {
+    std::string positive;
+    std::string negative;
+};
+
+// `prefix` is written directly before the symbol of base unit `prefixed`, when there is one.
+UnitParts unit_parts(const Unit& unit, std::optional<std::size_t> prefixed = std::nullopt,
+                     std::string_view prefix = {}) {
+    UnitParts parts;
+    for (std::size_t i = base_unit_count; i-- > 0;) {
+        const Rational8 exponent = unit.dimensions[i];
+        if (exponent.is_zero()) continue;
+        std::string magnitude = exponent.text();
+        if (magnitude.front() == '-') magnitude.erase(0, 1);
+
+        std::string piece = " ";
+        if (prefixed == i) piece += prefix;
+        piece += base_unit_symbols[i];
+        if (magnitude != "1") piece += "^{" + magnitude + "}";
+        piece += "\\,";
+        (exponent.numerator > 0 ? parts.positive : parts.negative) += piece;
+    }
+    return parts;
+}
+
+// Puts the parts together with a prefix `pre` in front, or, without a prefix symbol for the
+// unit's power of ten, with that power written out.
+std::string assemble(const UnitParts& parts, std::optional<std::string_view> pre,
+                     std::int64_t exp10) {
+    const std::string& p = parts.positive;
+    const std::string& n = parts.negative;
+    if (p.empty() && n.empty()) return {};
+    std::string body;
+    if (pre) {
+        const std::string prefix(*pre);
+        if (n.empty()) {
+            body = prefix + p;
+        } else if (p.empty()) {
+            body = "\\frac{1}{" + prefix + n + "}";
+        } else {
+            body = "\\frac{" + prefix + p + "}{" + n + "}";
+        }
+    } else {
+        const std::string power = "\\times 10^{" + std::to_string(exp10) + "}";
+        if (n.empty()) {
+            body = p + power;
+        } else if (p.empty()) {
+            body = "\\frac{1}{" + n + power + "}";
+        } else {
+            body = "\\frac{" + p + "}{" + n + "}" + power;
+        }
+    }
+    return "\\mathrm{" + body + "}";
+}
+
+// The automatic prefix: a power of ten taken out of the number 10^(step * t) and written as a
+// prefix on the base unit whose exponent is t, the largest exponent.
+struct AutoPrefix {
+    std::int64_t step = 0;     // -3, -2, -1, 0 or 3
+    std::int64_t largest = 0;  // t
+};
+
+AutoPrefix choose_prefix(const Unit& unit) {
+    const Rational8 largest = max_exponent(unit);
+    // Without a positive whole exponent no prefix can stand for the power that is taken out.
+    if (!largest.is_integer() || largest.numerator <= 0) return {};
+    const std::int64_t t = largest.numerator;
+    const std::int64_t q = std::clamp<std::int64_t>(unit.exp10 / t, -3, 3);
+    return {q == 1 || q == 2 ? 0 : q, t};
+}
+
+// The value's dimensions in LaTeX with the prefix of `prefix.step` on the base unit of exponent t
+// (the first such in reverse base order).
+std::string prefixed_unit_latex(const Unit& value_unit, AutoPrefix prefix) {
+    Unit unit{};
+    unit.dimensions = value_unit.dimensions;
+    unit.exp10 = prefix.step;
+    if (prefix.step == 0) return unit_to_latex(unit);
+
+    std::optional<std::size_t> target;
+    std::optional<std::size_t> first_positive;
+    for (std::size_t i = base_unit_count; i-- > 0;) {
+        const Rational8 exponent = unit.dimensions[i];
+        if (!first_positive && exponent.numerator > 0) first_positive = i;
+        if (!target && exponent.is_integer() && exponent.numerator == prefix.largest) target = i;
+    }
+    if (target == first_positive) return unit_to_latex(unit);
+
+    const std::optional<std::string_view> symbol = prefix_symbol(prefix.step);
+    if (!symbol) throw InternalError("automatic prefix without a symbol");
+    return assemble(unit_parts(unit, target, *symbol), std::string_view{}, 0);
+}
+
+Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
+                                     const FormatSettings& settings) {
+    if (!same_dimensions(hint.unit, value.unit)) {
+        return fail(RunError::unit_error("Unit hint " + dimension_text(hint.unit) +
+                                         " does not match value with unit " +
+                                         dimension_text(value.unit)));
+    }
+    Result<std::string> latex = naive_to_latex(hint.naive);
+    if (!latex) return latex;
+
+    const double n = value.number;
+    const Unit& unit = value.unit;
+    const std::int64_t d = saturating_sub(unit.exp10, hint.unit.exp10);
+    if (settings.scientific && d != 0) {
+        const double x = n * unit.factor / hint.unit.factor;
+        return trimmed(number_text(x, settings.digits) + " \\times 10^{" + std::to_string(d) +
+                       "} \\ " + *latex);
+    }
+    const double x = scale_by_pow10(n, d) / (hint.unit.factor / unit.factor);
+    return trimmed(number_text(x, settings.digits) + " \\ " + *latex);
+}
+
+std::string render_in_own_units(const Value& value, const FormatSettings& settings) {
+    const Unit& unit = value.unit;
+    const double mantissa = value.number * unit.factor;
+    const AutoPrefix prefix = choose_prefix(unit);
+    const std::string unit_latex = prefixed_unit_latex(unit, prefix);
+    const bool separate_power = settings.scientific && unit.exp10 != 0;
+
+    if (unit_latex.empty()) {
+        if (separate_power) {
+            return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" +
+                           std::to_string(unit.exp10) + "}");
+        }
+        return trimmed(number_text(scale_by_pow10(mantissa, unit.exp10), settings.digits));
+    }
+    const std::int64_t e = saturating_sub(unit.exp10, prefix.step * prefix.largest);
+    if (separate_power) {
+        return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" + std::to_string(e) +
+                       "} \\ " + unit_latex);
+    }
+    return trimmed(number_text(scale_by_pow10(mantissa, e), settings.digits) + " \\ " + unit_latex);
+}
+
+}  // namespace
+
+Result<std::string> render_value(const Value& value, const FormatSettings& settings) {
+    if (settings.unit_hint != nullptr)
+        return render_with_hint(value, *settings.unit_hint, settings);
+    return render_in_own_units(value, settings);
+}
+
+std::string unit_to_latex(const Unit& unit) {
+    return assemble(unit_parts(unit), prefix_symbol(unit.exp10), unit.exp10);
+}
+
+}  // namespace mensurator
