@@ -1,0 +1,419 @@
+#!/usr/bin/env python3
+"""Benchmark of mensurator_py.
+
+Measures, on one core: statements and input megabytes per second on generated documents of
+1 000, 10 000 and 100 000 statements; how the time grows from 10 000 to 100 000 statements;
+calls per second on the four-line README example; the peak memory of a call on the largest
+document, in a fresh process; and the speed-up over an equivalent pint pipeline run on the same
+statements. Prints a table with each target marked PASS or FAIL and writes the figures as JSON
+to bench/results/. Exits 0 whatever the figures are.
+
+    python bench/run_bench.py            # full run
+    python bench/run_bench.py --quick    # 1 000 and 10 000 statements, shorter timing
+"""
+
+from __future__ import annotations
+
+import argparse
+import datetime
+import json
+import os
+import platform
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import timeit
+from dataclasses import dataclass
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+import corpus
+import pint_peer
+
+SIZES = (1_000, 10_000, 100_000)
+QUICK_SIZES = (1_000, 10_000)
+PEER_SIZE = 10_000
+LINEAR_FROM, LINEAR_TO = 10_000, 100_000
+
+# The targets of the benchmark: (key in the figures, description, comparison, threshold).
+TARGETS = (
+    ("pint_speedup_10000", "speed-up over the pint pipeline, 10 000 statements", ">=", 100.0),
+    ("mb_per_s_100000", "input MB/s, 100 000 statements", ">=", 30.0),
+    ("linearity", "time(100 000) / time(10 000)", "<=", 11.0),
+    ("small_calls_per_s", "calls/s, four-line README example", ">=", 200_000.0),
+    ("peak_memory_ratio_100000", "peak memory / document size, 100 000 statements", "<", 20.0),
+)
+
+# Run in a fresh interpreter: reads the document from a file, then measures the resident memory
+# the call adds on top of the interpreter, the module and the input string.
+MEMORY_CHILD = r"""
+import json, sys
+import mensurator_py
+
+def status(field):
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * 1024
+    raise RuntimeError(field + " missing from /proc/self/status")
+
+with open(sys.argv[1], encoding="utf-8") as f:
+    document = f.read()
+mensurator_py.run_mensurator("x = 1 m\nx =? km\n")
+before = status("VmRSS")
+try:
+    with open("/proc/self/clear_refs", "w") as f:
+        f.write("5")  # resets the high-water mark to the current resident size
+    reset = True
+except OSError:
+    reset = False
+output = mensurator_py.run_mensurator(document)
+peak = status("VmHWM")
+print(json.dumps({"rss_before": before, "peak": peak, "peak_reset": reset,
+                  "output_bytes": len(output.encode("utf-8"))}))
+"""
+
+
+@dataclass
+class Timing:
+    best: float
+    median: float
+    runs: int
+
+
+def time_call(fn, min_total: float, min_runs: int = 3, max_runs: int = 200) -> Timing:
+    """Call fn repeatedly for at least min_total seconds and min_runs calls; the best time is the
+    least disturbed by other work on the machine."""
+    times: list[float] = []
+    start = time.perf_counter()
+    while len(times) < min_runs or (
+        time.perf_counter() - start < min_total and len(times) < max_runs
+    ):
+        t0 = time.perf_counter()
+        fn()
+        times.append(time.perf_counter() - t0)
+    return Timing(min(times), statistics.median(times), len(times))
+
+
+def pin_to_one_core() -> int | None:
+    if not hasattr(os, "sched_setaffinity"):
+        return None
+    cpu = min(os.sched_getaffinity(0))
+    os.sched_setaffinity(0, {cpu})
+    return cpu
+
+
+def git_commit() -> str | None:
+    try:
+        result = subprocess.run(
+            ["git", "describe", "--always", "--dirty", "--abbrev=12"],
+            cwd=HERE,
+            capture_output=True,
+            text=True,
+            check=True,
+        )
+    except (OSError, subprocess.CalledProcessError):
+        return None
+    return result.stdout.strip() or None
+
+
+def check_document(run, doc: corpus.Corpus) -> str:
+    """Run the document once; a rejected document stops the benchmark with the offending line."""
+    try:
+        output = run(doc.text)
+    except Exception as error:
+        if type(error).__name__ != "MensuratorException":
+            raise
+        message = str(error)
+        match = re.match(r"Line (\d+):", message)
+        where = ""
+        if match:
+            where = f"\n  line {match.group(1)}: {doc.text.splitlines()[int(match.group(1)) - 1]}"
+        raise SystemExit(
+            f"the document of {doc.statements} statements was rejected: {message.strip()}{where}"
+        )
+    if not output.endswith("\\end{document}"):
+        raise SystemExit(
+            f"the output for {doc.statements} statements does not end the LaTeX document"
+        )
+    return output
+
+
+def measure_size(run, doc: corpus.Corpus, min_total: float) -> dict:
+    output = check_document(run, doc)
+    timing = time_call(lambda: run(doc.text), min_total)
+    return {
+        "statements": doc.statements,
+        "printed": doc.printed,
+        "input_bytes": doc.size_bytes,
+        "output_bytes": len(output.encode("utf-8")),
+        "best_s": timing.best,
+        "median_s": timing.median,
+        "runs": timing.runs,
+        "statements_per_s": doc.statements / timing.best,
+        "mb_per_s": doc.size_bytes / 1e6 / timing.best,
+    }
+
+
+def measure_small(run, repeat: int) -> dict:
+    check_document(run, corpus.Corpus(corpus.README_EXAMPLE, 4, 2, ()))
+    timer = timeit.Timer("run(doc)", globals={"run": run, "doc": corpus.README_EXAMPLE})
+    number, _ = timer.autorange()
+    best = min(timer.repeat(repeat=repeat, number=number)) / number
+    return {"document": corpus.README_EXAMPLE, "best_call_s": best, "calls_per_s": 1.0 / best}
+
+
+def measure_memory(doc: corpus.Corpus) -> dict:
+    with tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".txt", delete=False) as f:
+        f.write(doc.text)
+        path = f.name
+    try:
+        result = subprocess.run(
+            [sys.executable, "-c", MEMORY_CHILD, path], capture_output=True, text=True, check=True
+        )
+    finally:
+        os.unlink(path)
+    child = json.loads(result.stdout)
+    peak_bytes = child["peak"] - child["rss_before"]
+    return {
+        "statements": doc.statements,
+        "input_bytes": doc.size_bytes,
+        "output_bytes": child["output_bytes"],
+        "peak_bytes": peak_bytes,
+        "ratio": peak_bytes / doc.size_bytes,
+        "method": "VmHWM after the call minus VmRSS before it, in a fresh interpreter"
+        + ("" if child["peak_reset"] else " (high-water mark could not be reset)"),
+    }
+
+
+def measure_pint(docs: dict[int, corpus.Corpus], sizes: list[int], budget: float) -> dict:
+    """Time the pint pipeline on the same steps. A document whose projected time exceeds the
+    budget is timed on a prefix of its steps and extrapolated, and marked so."""
+    peer = pint_peer.PintPeer()
+    peer.run(corpus.generate(1_000, seed=1).steps)  # fills pint's parse caches
+    results = {}
+    for size in sizes:
+        steps = docs[size].steps
+        probe = min(len(steps), 1_000)
+        t0 = time.perf_counter()
+        peer.run(steps[:probe])
+        probe_time = time.perf_counter() - t0
+        if probe == len(steps):
+            measured_steps = probe
+            elapsed = min(probe_time, time_call(lambda s=steps: peer.run(s), 0.0, min_runs=2).best)
+        else:
+            measured_steps = len(steps)
+            if probe_time * len(steps) / probe > budget:
+                measured_steps = max(probe, int(budget / probe_time * probe))
+            t0 = time.perf_counter()
+            shown = peer.run(steps[:measured_steps])
+            elapsed = time.perf_counter() - t0
+            if measured_steps == len(steps) and len(shown) != docs[size].printed:
+                raise SystemExit("the pint peer printed a different number of values")
+        extrapolated = measured_steps < len(steps)
+        seconds = elapsed * len(steps) / measured_steps
+        results[size] = {
+            "seconds": seconds,
+            "steps": len(steps),
+            "measured_steps": measured_steps,
+            "extrapolated": extrapolated,
+            "statements_per_s": docs[size].statements / seconds,
+        }
+    return results
+
+
+def evaluate_targets(figures: dict) -> list[dict]:
+    rows = []
+    for key, description, comparison, threshold in TARGETS:
+        value = figures.get(key)
+        if value is None:
+            status = "SKIP"
+        elif comparison == ">=":
+            status = "PASS" if value >= threshold else "FAIL"
+        elif comparison == "<=":
+            status = "PASS" if value <= threshold else "FAIL"
+        else:
+            status = "PASS" if value < threshold else "FAIL"
+        rows.append(
+            {
+                "target": key,
+                "description": description,
+                "comparison": comparison,
+                "threshold": threshold,
+                "value": value,
+                "status": status,
+            }
+        )
+    return rows
+
+
+def print_report(report: dict) -> None:
+    env = report["environment"]
+    print(
+        f"\nmensurator_py benchmark: commit {env['commit']}, Python {env['python']}, "
+        f"CPU {env['pinned_cpu'] if env['pinned_cpu'] is not None else 'not pinned'}"
+    )
+    print(
+        f"{'statements':>10} {'bytes':>10} {'best ms':>9} {'median ms':>9} {'stmts/s':>12} "
+        f"{'MB/s':>8} {'pint ms':>10} {'speed-up':>9}"
+    )
+    for size, row in report["sizes"].items():
+        peer = report["pint"].get(size) if report["pint"] else None
+        pint_ms = (
+            f"{peer['seconds'] * 1e3:.0f}{'*' if peer['extrapolated'] else ''}" if peer else "-"
+        )
+        speedup = f"{peer['seconds'] / row['best_s']:.0f}x" if peer else "-"
+        print(
+            f"{size:>10} {row['input_bytes']:>10} {row['best_s'] * 1e3:>9.2f} "
+            f"{row['median_s'] * 1e3:>9.2f} {row['statements_per_s']:>12,.0f} "
+            f"{row['mb_per_s']:>8.1f} {pint_ms:>10} {speedup:>9}"
+        )
+    if report["pint"] and any(p["extrapolated"] for p in report["pint"].values()):
+        print("  * pint timed on a prefix of the steps and extrapolated per step")
+    if report["pint"] is None:
+        print(f"  pint peer not measured: {pint_peer.INSTALL_HINT}")
+    figures = report["figures"]
+    if figures.get("linearity") is not None:
+        print(f"time(100 000) / time(10 000): {figures['linearity']:.2f}")
+    small = report["small_document"]
+    print(
+        f"README example: {small['calls_per_s']:,.0f} calls/s ({small['best_call_s'] * 1e6:.2f} us per call)"
+    )
+    memory = report["memory"]
+    if memory:
+        print(
+            f"peak memory, {memory['statements']} statements: {memory['peak_bytes'] / 1e6:.1f} MB, "
+            f"{memory['ratio']:.1f}x the document ({memory['input_bytes'] / 1e6:.2f} MB)"
+        )
+    print("targets:")
+    for row in report["targets"]:
+        value = "not measured" if row["value"] is None else f"{row['value']:,.2f}"
+        print(
+            f"  {row['status']:<4} {row['description']}: {value} "
+            f"(target {row['comparison']} {row['threshold']:,.0f})"
+        )
+
+
+def save(report: dict, directory: Path, stamp: str) -> list[Path]:
+    directory.mkdir(parents=True, exist_ok=True)
+    paths = [directory / f"{stamp}.json", directory / "latest.json"]
+    text = json.dumps(report, indent=2) + "\n"
+    for path in paths:
+        path.write_text(text, encoding="utf-8")
+    return paths
+
+
+def parse_args(argv: list[str] | None) -> argparse.Namespace:
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
+    parser.add_argument(
+        "--quick", action="store_true", help="1 000 and 10 000 statements, short timing"
+    )
+    parser.add_argument(
+        "--sizes", help="comma-separated statement counts (default 1000,10000,100000)"
+    )
+    parser.add_argument(
+        "--seed", type=int, default=corpus.DEFAULT_SEED, help="seed of the generated documents"
+    )
+    parser.add_argument("--min-time", type=float, help="seconds to spend timing each document size")
+    parser.add_argument("--no-pint", action="store_true", help="do not measure the pint peer")
+    parser.add_argument(
+        "--pint-budget",
+        type=float,
+        default=120.0,
+        help="seconds the pint peer may take per size before it is extrapolated",
+    )
+    parser.add_argument(
+        "--no-pin", action="store_true", help="do not pin the benchmark to one core"
+    )
+    parser.add_argument(
+        "--results", type=Path, default=HERE / "results", help="directory of the JSON results"
+    )
+    parser.add_argument("--no-save", action="store_true", help="print the table only")
+    return parser.parse_args(argv)
+
+
+def main(argv: list[str] | None = None) -> int:
+    args = parse_args(argv)
+    try:
+        from mensurator_py import run_mensurator
+    except ImportError as error:
+        print(
+            f"mensurator_py is not importable ({error}): install it with `pip install .` first",
+            file=sys.stderr,
+        )
+        return 1
+    sizes = (
+        sorted({int(s) for s in args.sizes.split(",")})
+        if args.sizes
+        else list(QUICK_SIZES if args.quick else SIZES)
+    )
+    min_time = args.min_time if args.min_time is not None else (0.3 if args.quick else 2.0)
+    cpu = None if args.no_pin else pin_to_one_core()
+
+    print(
+        f"generating documents of {', '.join(map(str, sizes))} statements (seed {args.seed})",
+        flush=True,
+    )
+    docs = {size: corpus.generate(size, args.seed) for size in sizes}
+
+    measured = {}
+    for size in sizes:
+        print(f"timing mensurator_py on {size} statements", flush=True)
+        measured[size] = measure_size(run_mensurator, docs[size], min_time)
+    print("timing the README example", flush=True)
+    small = measure_small(run_mensurator, repeat=3 if args.quick else 7)
+    print(f"measuring peak memory on {sizes[-1]} statements in a fresh process", flush=True)
+    memory = measure_memory(docs[sizes[-1]])
+
+    peer_sizes = [size for size in sizes if size <= PEER_SIZE]
+    pint_results = None
+    if args.no_pint:
+        pass
+    elif not pint_peer.available():
+        print(pint_peer.INSTALL_HINT, flush=True)
+    elif peer_sizes:
+        print(f"timing the pint peer on {', '.join(map(str, peer_sizes))} statements", flush=True)
+        pint_results = measure_pint(docs, peer_sizes, args.pint_budget)
+
+    figures = {f"mb_per_s_{size}": row["mb_per_s"] for size, row in measured.items()}
+    figures["small_calls_per_s"] = small["calls_per_s"]
+    if LINEAR_FROM in measured and LINEAR_TO in measured:
+        figures["linearity"] = measured[LINEAR_TO]["best_s"] / measured[LINEAR_FROM]["best_s"]
+    figures[f"peak_memory_ratio_{memory['statements']}"] = memory["ratio"]
+    for size, peer in (pint_results or {}).items():
+        figures[f"pint_speedup_{size}"] = peer["seconds"] / measured[size]["best_s"]
+
+    now = datetime.datetime.now(datetime.timezone.utc)
+    report = {
+        "timestamp": now.isoformat(timespec="seconds"),
+        "environment": {
+            "commit": git_commit(),
+            "python": platform.python_version(),
+            "platform": platform.platform(),
+            "pinned_cpu": cpu,
+            "pint": pint_peer.pint.__version__ if pint_peer.available() else None,
+            "seed": args.seed,
+        },
+        "sizes": measured,
+        "small_document": small,
+        "memory": memory,
+        "pint": pint_results,
+        "figures": figures,
+        "targets": evaluate_targets(figures),
+    }
+    print_report(report)
+    if not args.no_save:
+        for path in save(report, args.results, now.strftime("%Y%m%dT%H%M%SZ")):
+            print(f"wrote {path}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
