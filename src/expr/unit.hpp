@@ -48,11 +48,15 @@ struct Unit {
 Result<Unit> unit_mul(const Unit& a, const Unit& b);
 Result<Unit> unit_div(const Unit& dividend, const Unit& divisor);
 Result<Unit> unit_powi(const Unit& u, std::int64_t n);
+// The base units of u's dimensions raised to num/den exactly (den not 0): every exponent times
+// num/den, exp10 0, factor 1. For fractional powers, whose exp10 and factor go into the number.
+Result<Unit> unit_dimensions_pow(const Unit& u, std::int64_t num, std::int64_t den);
 
 bool is_dimensionless(const Unit& u);
 bool same_dimensions(const Unit& a, const Unit& b);
 Rational8 max_exponent(const Unit& u);
-// Plain text of the dimensions for messages: "m s^-2", "g m^2 s^-2", "" when dimensionless.
+// Plain text of the dimensions in base order for messages: "m s^-2", "m^2 g s^-2", "" when
+// dimensionless.
 std::string dimension_text(const Unit& u);
 
 // Saturating arithmetic on powers of ten: infinities push exponents to the limits, never past.
