@@ -108,12 +108,5 @@ TEST(RenderExpression, MalformedOperationsAreInternalErrors) {
     EXPECT_THROW((void)render_expression(div(var("x"), Expr(Paren{})), {}), InternalError);
 }
 
-TEST(RenderExpression, ExtraOperandsAreNotRendered) {
-    const Result<std::string> text =
-        render_expression(raw_operation(OperatorKind::Mul, {var("a"), var("b"), var("c")}), {});
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(*text, "a \\times b");
-}
-
 }  // namespace
 }  // namespace mensurator

@@ -195,14 +195,5 @@ TEST(RenderValue, HintOfOtherDimensionsFails) {
     EXPECT_EQ(text.error().display(), "Unit hint m s^-1 does not match value with unit ");
 }
 
-TEST(RenderValue, DigitsApplyOnlyToFractions) {
-    for (std::uint64_t digits : {0u, 1u, 5u}) {
-        const FormatSettings settings{nullptr, digits, false};
-        EXPECT_EQ(*render_value(Value{4, metre}, settings), "4 \\ \\mathrm{ m\\,}");
-    }
-    EXPECT_EQ(*render_value(Value{1.25, Unit{}}, FormatSettings{nullptr, 0, false}), "1");
-    EXPECT_EQ(*render_value(Value{1.25, Unit{}}, FormatSettings{nullptr, 5, false}), "1.25000");
-}
-
 }  // namespace
 }  // namespace mensurator
