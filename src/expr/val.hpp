@@ -1,7 +1,9 @@
 #pragma once
 
-#include <map>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "expr/value.hpp"
 #include "parser/tree.hpp"
@@ -9,7 +11,14 @@
 
 namespace mensurator {
 
-using VariableTable = std::map<std::string, Value, std::less<>>;
+// Hashes any string-like key, so that lookups by string_view need no temporary string.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
+// Variables by stored name. Nothing depends on their order, and documents define many of them.
+using VariableTable = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
 
 // The value of an expression against the variables; names that are not variables are units.
 Result<Value> evaluate(const Expr& expr, const VariableTable& variables);

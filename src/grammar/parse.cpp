@@ -15,6 +15,8 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_ident_start(char c) { return is_letter(c) || c == '\\'; }
 bool is_ident_rest(char c) { return is_letter(c) || is_digit(c) || c == '_' || c == '{' || c == '}'; }
 
+}  // namespace
+
 // A packrat-free PEG matcher with one member function per grammar rule.
 //
 // Conventions: every matching function either succeeds (advancing `pos_` and leaving the nodes it
@@ -34,6 +36,26 @@ public:
             return failure(attempt_, false);
         }
         return std::move(out_);
+    }
+
+    // The document rule taken apart for streaming: the leading line ends, then one statement
+    // per call, each followed by the blanks that the repetition skips.
+    void begin_program() {
+        skip_leading_line_ends();
+        skip();
+    }
+
+    std::expected<std::optional<ParseNode>, ParseFailure> next_statement(bool first) {
+        const bool matched = match_statement();
+        if (too_deep_) return failure(too_deep_at_, true);
+        if (!matched) {
+            if (first || pos_ != text_.size()) return failure(attempt_, false);
+            return std::optional<ParseNode>{};
+        }
+        ParseNode node = std::move(out_.back());
+        out_.pop_back();
+        skip();
+        return std::optional<ParseNode>(std::move(node));
     }
 
 private:
@@ -222,18 +244,22 @@ private:
 
     // ---- statements ----
 
-    bool match_program() {
-        const Mark start = mark();
-        if (line_end()) {
-            for (;;) {
-                const Mark before = mark();
-                skip();
-                if (!line_end()) {
-                    reset(before);
-                    break;
-                }
+    // LINE_END*, with blanks allowed between the line ends but not before the first.
+    void skip_leading_line_ends() {
+        if (!line_end()) return;
+        for (;;) {
+            const Mark before = mark();
+            skip();
+            if (!line_end()) {
+                reset(before);
+                return;
             }
         }
+    }
+
+    bool match_program() {
+        const Mark start = mark();
+        skip_leading_line_ends();
         skip();
         if (match_sub_program()) return true;
         reset(start);
@@ -488,7 +514,21 @@ private:
     }
 };
 
-}  // namespace
+StatementStream::StatementStream(std::string_view text) : matcher_(std::make_unique<Matcher>(text)) {}
+
+StatementStream::~StatementStream() = default;
+
+std::expected<std::optional<ParseNode>, ParseFailure> StatementStream::next() {
+    if (finished_) return std::optional<ParseNode>{};
+    const bool first = !started_;
+    if (first) {
+        matcher_->begin_program();
+        started_ = true;
+    }
+    auto result = matcher_->next_statement(first);
+    if (!result || !*result) finished_ = true;
+    return result;
+}
 
 std::expected<std::vector<ParseNode>, ParseFailure> parse(GrammarRule start,
                                                           std::string_view text) {

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <expected>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -41,6 +43,28 @@ private:
     std::size_t offset_ = 0;
     std::size_t line_ = 1;
     std::size_t column_ = 1;
+};
+
+class Matcher;
+
+// Matches a document one statement at a time, so that a caller can build and drop each
+// statement's nodes before the next is matched. The results equal those of parse(program, text).
+class StatementStream {
+public:
+    explicit StatementStream(std::string_view text);
+    StatementStream(const StatementStream&) = delete;
+    StatementStream& operator=(const StatementStream&) = delete;
+    ~StatementStream();
+
+    // The next statement node; nothing once the document has been matched to its end; a failure
+    // when the first statement does not match, a line is only partly matched, or brackets nest
+    // too deep.
+    std::expected<std::optional<ParseNode>, ParseFailure> next();
+
+private:
+    std::unique_ptr<Matcher> matcher_;
+    bool started_ = false;
+    bool finished_ = false;
 };
 
 // Matches `start` at offset 0 of `text`. On success returns the top-level nodes; a match of

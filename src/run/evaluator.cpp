@@ -1,6 +1,5 @@
 #include "run/evaluator.hpp"
 
-#include <string_view>
 #include <utility>
 
 #include "latex/render_expression.hpp"
@@ -24,133 +23,117 @@ void apply_aliases(Expr& expr, const AliasTable& aliases) {
     }
 }
 
-namespace {
+Result<void> StatementRunner::run(Statement& statement) {
+    return std::visit([this](auto& kind) { return execute(kind); }, statement.kind);
+}
 
-// A statement's name as displayed and as stored, after alias resolution.
-struct ResolvedName {
-    std::string display;
-    std::string key;
-};
+void StatementRunner::finish() { state_.output += "\\end{document}"; }
 
-class Evaluator {
-public:
-    explicit Evaluator(ProgramState& state) : state_(state) {}
+StatementRunner::ResolvedName StatementRunner::resolve(std::string_view name) const {
+    const std::string_view trimmed = trim(name);
+    const auto alias = state_.aliases.find(trimmed);
+    std::string key = alias != state_.aliases.end() ? alias->second : std::string(trimmed);
+    return {std::string(trim(key)), std::move(key)};
+}
 
-    Result<void> run(Statement& statement) {
-        return std::visit([this](auto& kind) { return execute(kind); }, statement.kind);
+// The settings for printing one statement's value: the run's, with the statement's hint.
+FormatSettings StatementRunner::statement_settings(const std::optional<UnitHint>& hint) const {
+    FormatSettings settings = state_.settings;
+    settings.unit_hint = hint ? &*hint : nullptr;
+    return settings;
+}
+
+void StatementRunner::append_math_line(std::initializer_list<std::string_view> pieces) {
+    std::string& out = state_.output;
+    out += '$';
+    bool first = true;
+    for (std::string_view piece : pieces) {
+        if (!first) out += " = ";
+        out += piece;
+        first = false;
     }
+    out += "$\\\\\n";
+    vertical_mode_ = false;
+}
 
-private:
-    ProgramState& state_;
-    // True while LaTeX is in vertical mode (at the start of the body or after a literal block),
-    // where a line break "\\" would be an error.
-    bool vertical_mode_ = true;
+// Aliases apply to a definition's expression as to a printed one, so that short names (pi, or
+// a variable stored under its alias) can be used in later definitions.
+Result<void> StatementRunner::execute(VarDec& statement) {
+    const ResolvedName name = resolve(statement.name);
+    apply_aliases(statement.expr, state_.aliases);
+    Result<std::string> latex = render_expression(statement.expr, state_.settings);
+    if (!latex) return fail(latex.error());
+    append_math_line({name.display, trim_end(*latex)});
+    Result<Value> value = evaluate(statement.expr, state_.variables);
+    if (!value) return fail(value.error());
+    state_.variables.insert_or_assign(name.key, *value);
+    return {};
+}
 
-    ResolvedName resolve(std::string_view name) const {
-        const std::string_view trimmed = trim(name);
-        const auto alias = state_.aliases.find(trimmed);
-        std::string key = alias != state_.aliases.end() ? alias->second : std::string(trimmed);
-        return {std::string(trim(key)), std::move(key)};
-    }
+Result<void> StatementRunner::execute(PrintExpr& statement) {
+    const FormatSettings settings = statement_settings(statement.unit_hint);
+    apply_aliases(statement.expr, state_.aliases);
+    Result<std::string> latex = render_expression(statement.expr, state_.settings);
+    if (!latex) return fail(latex.error());
+    Result<Value> value = evaluate(statement.expr, state_.variables);
+    if (!value) return fail(value.error());
+    Result<std::string> shown = render_value(*value, settings);
+    if (!shown) return fail(shown.error());
+    append_math_line({trim(*latex), trim_end(*shown)});
+    return {};
+}
 
-    // The settings for printing one statement's value: the run's, with the statement's hint.
-    FormatSettings statement_settings(const std::optional<UnitHint>& hint) const {
-        FormatSettings settings = state_.settings;
-        settings.unit_hint = hint ? &*hint : nullptr;
-        return settings;
-    }
+Result<void> StatementRunner::execute(DecPrintExpr& statement) {
+    const ResolvedName name = resolve(statement.name);
+    apply_aliases(statement.expr, state_.aliases);
+    Result<Value> value = evaluate(statement.expr, state_.variables);
+    if (!value) return fail(value.error());
+    const FormatSettings settings = statement_settings(statement.unit_hint);
+    Result<std::string> latex = render_expression(statement.expr, state_.settings);
+    if (!latex) return fail(latex.error());
+    Result<std::string> shown = render_value(*value, settings);
+    if (!shown) return fail(shown.error());
+    append_math_line({name.display, trim_end(*latex), trim_end(*shown)});
+    state_.variables.insert_or_assign(name.key, normalize(*value));
+    return {};
+}
 
-    void append_math_line(std::initializer_list<std::string_view> pieces) {
-        std::string& out = state_.output;
-        out += '$';
-        bool first = true;
-        for (std::string_view piece : pieces) {
-            if (!first) out += " = ";
-            out += piece;
-            first = false;
-        }
-        out += "$\\\\\n";
-        vertical_mode_ = false;
-    }
+Result<void> StatementRunner::execute(const AliasStmt& statement) {
+    state_.aliases.insert_or_assign(statement.name, statement.display);
+    return {};
+}
 
-    Result<void> execute(VarDec& statement) {
-        const ResolvedName name = resolve(statement.name);
-        apply_aliases(statement.expr, state_.aliases);
-        Result<std::string> latex = render_expression(statement.expr, state_.settings);
-        if (!latex) return fail(latex.error());
-        append_math_line({name.display, trim_end(*latex)});
-        Result<Value> value = evaluate(statement.expr, state_.variables);
-        if (!value) return fail(value.error());
-        state_.variables.insert_or_assign(name.key, *value);
-        return {};
-    }
+Result<void> StatementRunner::execute(const DigitSet& statement) {
+    state_.settings.digits = statement.digits;
+    return {};
+}
 
-    Result<void> execute(PrintExpr& statement) {
-        const FormatSettings settings = statement_settings(statement.unit_hint);
-        apply_aliases(statement.expr, state_.aliases);
-        Result<std::string> latex = render_expression(statement.expr, state_.settings);
-        if (!latex) return fail(latex.error());
-        Result<Value> value = evaluate(statement.expr, state_.variables);
-        if (!value) return fail(value.error());
-        Result<std::string> shown = render_value(*value, settings);
-        if (!shown) return fail(shown.error());
-        append_math_line({trim(*latex), trim_end(*shown)});
-        return {};
-    }
+Result<void> StatementRunner::execute(const SetScientific&) {
+    state_.settings.scientific = !state_.settings.scientific;
+    return {};
+}
 
-    Result<void> execute(DecPrintExpr& statement) {
-        const ResolvedName name = resolve(statement.name);
-        apply_aliases(statement.expr, state_.aliases);
-        Result<Value> value = evaluate(statement.expr, state_.variables);
-        if (!value) return fail(value.error());
-        const FormatSettings settings = statement_settings(statement.unit_hint);
-        Result<std::string> latex = render_expression(statement.expr, state_.settings);
-        if (!latex) return fail(latex.error());
-        Result<std::string> shown = render_value(*value, settings);
-        if (!shown) return fail(shown.error());
-        append_math_line({name.display, trim_end(*latex), trim_end(*shown)});
-        state_.variables.insert_or_assign(name.key, normalize(*value));
-        return {};
-    }
+// A line break in vertical mode is a LaTeX error, so there the break first starts a paragraph.
+Result<void> StatementRunner::execute(const LineGap&) {
+    state_.output += vertical_mode_ ? "\\leavevmode\\\\" : "\\\\";
+    vertical_mode_ = false;
+    return {};
+}
 
-    Result<void> execute(AliasStmt& statement) {
-        state_.aliases.insert_or_assign(statement.name, statement.display);
-        return {};
-    }
-
-    Result<void> execute(const DigitSet& statement) {
-        state_.settings.digits = statement.digits;
-        return {};
-    }
-
-    Result<void> execute(const SetScientific&) {
-        state_.settings.scientific = !state_.settings.scientific;
-        return {};
-    }
-
-    Result<void> execute(const LineGap&) {
-        state_.output += vertical_mode_ ? "\\leavevmode\\\\" : "\\\\";
-        vertical_mode_ = false;
-        return {};
-    }
-
-    Result<void> execute(const LatexBlock& statement) {
-        state_.output += statement.text;
-        vertical_mode_ = true;
-        return {};
-    }
-};
-
-}  // namespace
+Result<void> StatementRunner::execute(const LatexBlock& statement) {
+    state_.output += statement.text;
+    vertical_mode_ = true;
+    return {};
+}
 
 Result<std::string> evaluate_program(ProgramState state) {
-    Evaluator evaluator(state);
+    StatementRunner runner(state);
     for (Statement& statement : state.statements) {
-        if (Result<void> done = evaluator.run(statement); !done) {
+        if (Result<void> done = runner.run(statement); !done) {
             return fail(statement_error(statement.line, done.error()));
         }
     }
-    state.output += "\\end{document}";
+    runner.finish();
     return std::move(state.output);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "run/error.hpp"
 #include "run/program_state.hpp"
@@ -10,6 +13,41 @@ namespace mensurator {
 // Renames, in place, every variable of the expression that has an alias. Function names and
 // unit annotations are left alone; a replaced name is not looked up again.
 void apply_aliases(Expr& expr, const AliasTable& aliases);
+
+// Executes statements one after the other against one state.
+class StatementRunner {
+public:
+    explicit StatementRunner(ProgramState& state) : state_(state) {}
+
+    // Runs one statement; its error is returned as raised, without the line.
+    Result<void> run(Statement& statement);
+    // Appends the closing command; the output is then the finished document.
+    void finish();
+
+private:
+    struct ResolvedName {
+        std::string display;
+        std::string key;
+    };
+
+    ProgramState& state_;
+    // True while LaTeX is in vertical mode (at the start of the body or after a literal block),
+    // where a line break "\\" would be an error.
+    bool vertical_mode_ = true;
+
+    ResolvedName resolve(std::string_view name) const;
+    FormatSettings statement_settings(const std::optional<UnitHint>& hint) const;
+    void append_math_line(std::initializer_list<std::string_view> pieces);
+
+    Result<void> execute(VarDec& statement);
+    Result<void> execute(PrintExpr& statement);
+    Result<void> execute(DecPrintExpr& statement);
+    Result<void> execute(const AliasStmt& statement);
+    Result<void> execute(const DigitSet& statement);
+    Result<void> execute(const SetScientific& statement);
+    Result<void> execute(const LineGap& statement);
+    Result<void> execute(const LatexBlock& statement);
+};
 
 // Runs the statements in order and returns the finished document, or the first statement's
 // error as "Line {line}: {message}" (nothing of the output is returned then).

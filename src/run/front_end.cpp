@@ -2,12 +2,18 @@
 
 #include <string>
 
-#include "grammar/parse.hpp"
 #include "parser/statement.hpp"
 
 namespace mensurator {
 
-namespace {
+ProgramState seeded_state() {
+    ProgramState state;
+    state.output = preamble;
+    state.aliases.emplace("pi", "\\pi");
+    state.variables.emplace("\\pi", Value{3.141592653589793, Unit{}});
+    state.variables.emplace("e", Value{2.718281828459045, Unit{}});
+    return state;
+}
 
 RunError parse_failure_error(const ParseFailure& failure) {
     if (failure.nesting_too_deep) {
@@ -18,15 +24,8 @@ RunError parse_failure_error(const ParseFailure& failure) {
     return RunError::parse_error(ParsePosition{failure.line, failure.column});
 }
 
-}  // namespace
-
 Result<ProgramState> front_end(std::string_view text) {
-    ProgramState state;
-    state.output = preamble;
-    state.aliases.emplace("pi", "\\pi");
-    state.variables.emplace("\\pi", Value{3.141592653589793, Unit{}});
-    state.variables.emplace("e", Value{2.718281828459045, Unit{}});
-
+    ProgramState state = seeded_state();
     auto nodes = parse(GrammarRule::program, text);
     if (!nodes) return fail(parse_failure_error(nodes.error()));
     Result<std::vector<Statement>> statements = parse_statements(*nodes, text);

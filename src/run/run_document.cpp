@@ -1,14 +1,67 @@
 #include "run/run_document.hpp"
 
+#include <exception>
+#include <optional>
+#include <variant>
+
+#include "parser/statement.hpp"
 #include "run/evaluator.hpp"
 #include "run/front_end.hpp"
 
 namespace mensurator {
 
+namespace {
+
+// The first problem met in one phase: an ordinary error, or an internal fault to rethrow.
+using Problem = std::variant<RunError, std::exception_ptr>;
+
+Result<std::string> report(const Problem& problem) {
+    if (const auto* fault = std::get_if<std::exception_ptr>(&problem)) std::rethrow_exception(*fault);
+    return fail(std::get<RunError>(problem));
+}
+
+}  // namespace
+
+// The same result as front_end followed by evaluate_program, computed statement by statement so
+// that each statement's parse nodes and tree are released as soon as it has run. Outcomes keep
+// their precedence: a parse failure anywhere beats a building error anywhere, which beats an
+// evaluation error; so after a problem the rest of the document is still parsed (and built).
 Result<std::string> run_document(std::string_view text) {
-    Result<ProgramState> state = front_end(text);
-    if (!state) return fail(state.error());
-    return evaluate_program(std::move(*state));
+    ProgramState state = seeded_state();
+    StatementRunner runner(state);
+    StatementStream stream(text);
+    LineCursor lines(text);
+    std::optional<Problem> build_problem;
+    std::optional<Problem> run_problem;
+
+    for (;;) {
+        auto node = stream.next();
+        if (!node) return fail(parse_failure_error(node.error()));
+        if (!*node) break;
+        if (build_problem) continue;
+        try {
+            Result<Statement> statement = parse_statement(**node, text, lines);
+            if (!statement) {
+                build_problem = statement.error();
+                continue;
+            }
+            if (run_problem) continue;
+            try {
+                if (Result<void> done = runner.run(*statement); !done) {
+                    run_problem = statement_error(statement->line, done.error());
+                }
+            } catch (const InternalError&) {
+                run_problem = std::current_exception();
+            }
+        } catch (const InternalError&) {
+            build_problem = std::current_exception();
+        }
+    }
+
+    if (build_problem) return report(*build_problem);
+    if (run_problem) return report(*run_problem);
+    runner.finish();
+    return std::move(state.output);
 }
 
 }  // namespace mensurator
