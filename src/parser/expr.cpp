@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -42,16 +43,25 @@ const InfixOperator& infix_operator(std::string_view text) {
     throw InternalError("Bad operator " + std::string(symbol));
 }
 
+// from_chars leaves the number unset for a literal beyond the double range. The nearest double
+// is then an infinity when the literal has a non-zero integer part, and zero when it is too small.
+double out_of_range_number(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    if (negative) text.remove_prefix(1);
+    const bool overflows = text.find_first_not_of('0') < text.find('.');
+    const double magnitude = overflows ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
+}
+
 Value parse_number(std::string_view text) {
     text = trim(text);
     double number = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    // from_chars reports out-of-range literals but still yields the correctly rounded result
-    // (an infinity or zero), which is what a decimal conversion gives.
     if ((error != std::errc{} && error != std::errc::result_out_of_range) ||
         end != text.data() + text.size()) {
         throw InternalError("invalid number " + std::string(text));
     }
+    if (error == std::errc::result_out_of_range) number = out_of_range_number(text);
     return Value{number, Unit{}};
 }
 
