@@ -182,6 +182,22 @@ INSTANTIATE_TEST_SUITE_P(
                                kilometre, km_text, false, "0 \\ \\mathrm{km}"}),
     [](const ::testing::TestParamInfo<HintCase>& info) { return info.param.label; });
 
+// The power of ten is applied as the arithmetic defines it: the hint conversion divides by
+// pow10(Eh - E), the own-unit form multiplies by pow10(E). Applying the inverse operation instead
+// rounds these halfway-looking cases the other way.
+TEST(RenderValue, PowersOfTenRoundAsTheArithmeticDefines) {
+    const NaiveUnit hm_text{std::string("hm")};
+    const UnitHint hint{unit_of({.m = 1}, 2), hm_text};
+    const Result<std::string> in_hint =
+        render_value(Value{1.055, metre}, FormatSettings{&hint, 4, false});
+    ASSERT_TRUE(in_hint.has_value());
+    EXPECT_EQ(*in_hint, "0.0105 \\ \\mathrm{hm}");
+    const Result<std::string> plain =
+        render_value(Value{1.055, unit_of({}, -2)}, FormatSettings{nullptr, 4, false});
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(*plain, "0.0106");
+}
+
 TEST(RenderValue, HintOfOtherDimensionsFails) {
     const UnitHint hint{second, NaiveUnit(std::string("s"))};
     Result<std::string> text = render_value(Value{3, metre}, FormatSettings{&hint, 3, false});
