@@ -252,7 +252,8 @@ def print_report(report: dict) -> None:
     env = report["environment"]
     print(
         f"\nmensurator_py benchmark: commit {env['commit']}, Python {env['python']}, "
-        f"CPU {env['pinned_cpu'] if env['pinned_cpu'] is not None else 'not pinned'}"
+        f"CPU {env['pinned_cpu'] if env['pinned_cpu'] is not None else 'not pinned'}, "
+        f"load average {env['load_average']}"
     )
     print(
         f"{'statements':>10} {'bytes':>10} {'best ms':>9} {'median ms':>9} {'stmts/s':>12} "
@@ -394,6 +395,7 @@ def main(argv: list[str] | None = None) -> int:
             "python": platform.python_version(),
             "platform": platform.platform(),
             "pinned_cpu": cpu,
+            "load_average": round(os.getloadavg()[0], 2) if hasattr(os, "getloadavg") else None,
             "pint": pint_peer.pint.__version__ if pint_peer.available() else None,
             "seed": args.seed,
         },
