@@ -43,6 +43,7 @@ def compile_pdf(latex: str, output: Path) -> None:
             text=True,
             errors="replace",
             timeout=120,
+            check=False,
         )
         if result.returncode != 0:
             sys.stderr.write(result.stdout)

@@ -12,9 +12,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-import pytest
-
 import mensurator_py
+import pytest
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 
@@ -221,6 +220,7 @@ def compile_latex(pdflatex, latex, directory):
         text=True,
         errors="replace",
         timeout=60,
+        check=False,
     )
     log = (directory / "document.log").read_text(encoding="utf-8", errors="replace")
     errors = [line for line in log.splitlines() if line.startswith("!")]
@@ -229,7 +229,7 @@ def compile_latex(pdflatex, latex, directory):
 
 def example_text(path):
     text = path.read_text(encoding="utf-8")
-    return text[:-1] if text.endswith("\n") else text
+    return text.removesuffix("\n")
 
 
 def corpus():
@@ -262,9 +262,17 @@ def test_broken_block_is_detected(pdflatex, tmp_path):
 def test_render_script_writes_a_pdf(pdflatex, tmp_path):
     output = tmp_path / "kinematics.pdf"
     completed = subprocess.run(
-        [sys.executable, str(EXAMPLES / "render.py"), str(EXAMPLES / "kinematics.txt"),
-         "--pdf", str(output)],
-        capture_output=True, text=True, timeout=120,
+        [
+            sys.executable,
+            str(EXAMPLES / "render.py"),
+            str(EXAMPLES / "kinematics.txt"),
+            "--pdf",
+            str(output),
+        ],
+        capture_output=True,
+        text=True,
+        timeout=120,
+        check=False,
     )
     assert completed.returncode == 0, completed.stderr
     assert completed.stdout.startswith("\\documentclass{article}\n")
