@@ -80,18 +80,6 @@ TEST(LongChain, SumOfOneHundredThousandTermsBuildsLeftDeep) {
     EXPECT_EQ(chain_length(small, OperatorKind::Add, 2.0), terms - 2);
 }
 
-TEST(LongChain, ProductsAndPowersBuildLeftDeep) {
-    for (const auto& [op, kind] :
-         {std::pair{"*", OperatorKind::Mul}, std::pair{"/", OperatorKind::Div},
-          std::pair{"^", OperatorKind::Pow}, std::pair{"-", OperatorKind::Sub}}) {
-        const std::string text = chain_text(op, terms) + " =?\n";
-        const Result<std::vector<Statement>> statements = build(text);
-        ASSERT_TRUE(statements.has_value()) << op;
-        EXPECT_EQ(chain_length(std::get<PrintExpr>(statements->front().kind).expr, kind), terms - 1)
-            << op;
-    }
-}
-
 // m/s*s/s*s... with `factors` unit names.
 std::string unit_chain(int factors) {
     std::string text = "m";
