@@ -18,9 +18,11 @@ std::string number_text(double x, std::uint64_t digits) {
     return format_number(x, precision_for(x, digits));
 }
 
-// m * 10^e with the power applied in steps whose own powers of ten stay finite, so that only the
-// result can overflow or underflow, and exponents of any size (far beyond 32 bits) give 0 or inf
-// rather than a truncated power.
+// m * 10^e, computed as a multiplication by 10^e or a division by 10^-e: powers of ten up to
+// 10^22 are exact doubles, so a value such as 5850 mg shown in mg stays the integer 5850 instead
+// of picking up the rounding error of an inexact 10^-3. The power is applied in steps whose own
+// powers of ten stay finite, so only the result can overflow or underflow, and exponents of any
+// size (far beyond 32 bits) give 0 or inf rather than a truncated power.
 double scale_by_pow10(double m, std::int64_t e) {
     // Past 1000 decimal places no finite non-zero double stays in range.
     constexpr std::int64_t reach = 1000;
@@ -29,21 +31,6 @@ double scale_by_pow10(double m, std::int64_t e) {
     for (; e > 0; e -= std::min(e, step)) m *= pow10(std::min(e, step));
     for (; e < 0; e += std::min(-e, step)) m /= pow10(std::min(-e, step));
     return m;
-}
-
-// Powers of ten that are normal doubles are applied exactly as the arithmetic does everywhere
-// (one multiplication or division by pow10), which fixes the rounding of the printed digits;
-// only more extreme powers are applied in steps.
-constexpr std::int64_t normal_pow10_reach = 307;
-
-double times_pow10(double m, std::int64_t e) {
-    if (e >= -normal_pow10_reach && e <= normal_pow10_reach) return m * pow10(e);
-    return scale_by_pow10(m, e);
-}
-
-double divided_by_pow10(double m, std::int64_t e) {
-    if (e >= -normal_pow10_reach && e <= normal_pow10_reach) return m / pow10(e);
-    return scale_by_pow10(m, e < 0 ? saturating_sub(0, e) : -e);
 }
 
 std::string trimmed(std::string text) {
@@ -169,8 +156,7 @@ Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
         return trimmed(number_text(x, settings.digits) + " \\times 10^{" + std::to_string(d) +
                        "} \\ " + *latex);
     }
-    const double x = divided_by_pow10(n, saturating_sub(hint.unit.exp10, unit.exp10)) /
-                     (hint.unit.factor / unit.factor);
+    const double x = scale_by_pow10(n, d) / (hint.unit.factor / unit.factor);
     return trimmed(number_text(x, settings.digits) + " \\ " + *latex);
 }
 
@@ -186,14 +172,14 @@ std::string render_in_own_units(const Value& value, const FormatSettings& settin
             return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" +
                            std::to_string(unit.exp10) + "}");
         }
-        return trimmed(number_text(times_pow10(mantissa, unit.exp10), settings.digits));
+        return trimmed(number_text(scale_by_pow10(mantissa, unit.exp10), settings.digits));
     }
     const std::int64_t e = saturating_sub(unit.exp10, prefix.step * prefix.largest);
     if (separate_power) {
         return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" + std::to_string(e) +
                        "} \\ " + unit_latex);
     }
-    return trimmed(number_text(times_pow10(mantissa, e), settings.digits) + " \\ " + unit_latex);
+    return trimmed(number_text(scale_by_pow10(mantissa, e), settings.digits) + " \\ " + unit_latex);
 }
 
 }  // namespace

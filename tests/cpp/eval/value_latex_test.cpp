@@ -182,20 +182,20 @@ INSTANTIATE_TEST_SUITE_P(
                                kilometre, km_text, false, "0 \\ \\mathrm{km}"}),
     [](const ::testing::TestParamInfo<HintCase>& info) { return info.param.label; });
 
-// The power of ten is applied as the arithmetic defines it: the hint conversion divides by
-// pow10(Eh - E), the own-unit form multiplies by pow10(E). Applying the inverse operation instead
-// rounds these halfway-looking cases the other way.
-TEST(RenderValue, PowersOfTenRoundAsTheArithmeticDefines) {
-    const NaiveUnit hm_text{std::string("hm")};
-    const UnitHint hint{unit_of({.m = 1}, 2), hm_text};
-    const Result<std::string> in_hint =
-        render_value(Value{1.055, metre}, FormatSettings{&hint, 4, false});
-    ASSERT_TRUE(in_hint.has_value());
-    EXPECT_EQ(*in_hint, "0.0105 \\ \\mathrm{hm}");
+// Powers of ten are applied by multiplying with 10^k or dividing by 10^k, never through the
+// inexact 10^-k: 5.85 / 0.001 is 5849.999999999999, which would print as 5850.000; 1.055 * 0.01
+// rounds above the halfway point that the stored 1.055 lies below.
+TEST(RenderValue, PowersOfTenAddNoRoundingError) {
+    const NaiveUnit mg_text{std::string("mg")};
+    const UnitHint milligram{unit_of({.g = 1}, -3), mg_text};
+    const Result<std::string> in_mg =
+        render_value(Value{5.85, unit_of({.g = 1}, 0)}, FormatSettings{&milligram, 3, false});
+    ASSERT_TRUE(in_mg.has_value());
+    EXPECT_EQ(*in_mg, "5850 \\ \\mathrm{mg}");
     const Result<std::string> plain =
         render_value(Value{1.055, unit_of({}, -2)}, FormatSettings{nullptr, 4, false});
     ASSERT_TRUE(plain.has_value());
-    EXPECT_EQ(*plain, "0.0106");
+    EXPECT_EQ(*plain, "0.0105");
 }
 
 TEST(RenderValue, HintOfOtherDimensionsFails) {
