@@ -239,6 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"InvalidStatementWithoutItsCrLf", "x = 1\r\nhello world\r\n",
              "Line 2: Invalid statement hello world"},
         Case{"InvalidStatementEndsAtALoneCr", "hello\rworld", "Line 1: Invalid statement hello"},
+        Case{"LineOfAStatementAfterAMultiLineBlock", "'''a\nb''' x = q",
+             "Line 2: q is not a variable or a valid unit"},
         Case{"LoneCrKeepsLineOne", "x = 1\ry = q", "Line 1: q is not a variable or a valid unit"},
         Case{"CrLfCountsLines", "x = 1\r\ny = q", "Line 2: q is not a variable or a valid unit"},
         Case{"BracketsTooDeep",
