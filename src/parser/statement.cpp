@@ -76,12 +76,13 @@ Result<Statement::Kind> build_alias(const ParseNode& node, std::string_view sour
 // rather than producing a giant number text later.
 Result<Statement::Kind> build_digit_set(const ParseNode& node, std::string_view source) {
     expect_rule(node, GrammarRule::digit_set);
-    std::string_view text = child(node, 0).text(source);
-    std::string_view digits = text.starts_with('+') ? text.substr(1) : text;
+    const std::string_view text = child(node, 0).text(source);
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative || text.starts_with('+') ? 1 : 0);
     std::uint64_t count = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
     const bool whole = end == digits.data() + digits.size() && !digits.empty();
-    if (error != std::errc{} || !whole || count > max_digits) {
+    if (error != std::errc{} || !whole || count > max_digits || (negative && count != 0)) {
         return fail(RunError::other("Digit count " + std::string(text) + " is out of range 0.." +
                                     std::to_string(max_digits)));
     }

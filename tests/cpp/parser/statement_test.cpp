@@ -55,6 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DigitSetWithoutBlank", "!digits4\n", "L1 Digits[4]"},
         Case{"DigitSetTwenty", "!digits 20\n", "L1 Digits[20]"},
         Case{"DigitSetZero", "!digits 0\n", "L1 Digits[0]"},
+        Case{"DigitSetNegativeZero", "!digits -0\n", "L1 Digits[0]"},
         Case{"DigitSetLargest", "!digits 1000\n", "L1 Digits[1000]"},
         Case{"FirstLineOfBlanks", "   \nx = 1\n", "L1 LineGap\nL2 VarDec[\"x\"](1)"},
         Case{"GapAfterStatement", "x = 1\n\ny = 2\n",
