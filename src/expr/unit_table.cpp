@@ -131,12 +131,24 @@ const PrefixMap& prefix_symbols() {
     return map;
 }
 
+// Every unit name, for lookups in constant time; built on first use like the prefix maps.
+const std::unordered_map<std::string_view, const Unit*>& unit_names() {
+    static const auto names = [] {
+        std::unordered_map<std::string_view, const Unit*> map;
+        for (const UnitRow& row : unit_table) {
+            for (std::string_view name : row.names) {
+                if (!name.empty()) map.emplace(name, &row.unit);
+            }
+        }
+        return map;
+    }();
+    return names;
+}
+
 const Unit* find_unit(std::string_view name) {
-    if (name.empty()) return nullptr;
-    for (const UnitRow& row : unit_table) {
-        if (std::ranges::find(row.names, name) != row.names.end()) return &row.unit;
-    }
-    return nullptr;
+    const auto& names = unit_names();
+    const auto found = names.find(name);
+    return found != names.end() ? found->second : nullptr;
 }
 
 std::string_view trim(std::string_view text) {

@@ -276,12 +276,34 @@ private:
         }
     }
 
+    // A statement is first matched without the two printing alternatives when its line holds no
+    // "?": they would fail anyway. Their failed attempts still count for the failure position and
+    // the nesting limit, so a statement that fails, or that ends up as an unrecognised line, is
+    // matched again with every alternative.
     bool match_statement() {
+        const Mark start = mark();
+        const std::size_t attempt = attempt_;
+        if (match_statement_with(line_has_question_mark())) {
+            const GrammarRule content = out_.back().children.front().rule;
+            if (content != GrammarRule::error) return true;
+            reset(start);
+        }
+        attempt_ = attempt;
+        return match_statement_with(true);
+    }
+
+    bool line_has_question_mark() const {
+        const std::size_t end = text_.find_first_of("\n\r", pos_);
+        return text_.substr(pos_, end == std::string_view::npos ? end : end - pos_).find('?') !=
+               std::string_view::npos;
+    }
+
+    bool match_statement_with(bool printing) {
         return rule(GrammarRule::statement, [&] {
             if (match_latex_block() || match_line_gap_stmt()) return true;
-            const bool content = match_format_directive() || match_dec_print_expr() ||
-                                 match_print_expr() || match_var_dec() || match_alias_stmt() ||
-                                 match_error();
+            const bool content = match_format_directive() ||
+                                 (printing && (match_dec_print_expr() || match_print_expr())) ||
+                                 match_var_dec() || match_alias_stmt() || match_error();
             if (!content) return false;
             skip();
             return line_end();

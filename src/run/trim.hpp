@@ -15,15 +15,20 @@ inline constexpr std::array<std::string_view, 19> unicode_spaces = {
 
 inline bool is_ascii_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// Every non-ASCII space above ends in a byte of 0x80 or more and starts with one of 0xC2 or more.
+inline bool is_ascii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
 }  // namespace detail
 
 // Removes trailing white space (ASCII 9-13 and 32, and Unicode white space).
 inline std::string_view trim_end(std::string_view text) {
     for (;;) {
-        if (!text.empty() && detail::is_ascii_space(text.back())) {
+        if (text.empty()) return text;
+        if (detail::is_ascii_space(text.back())) {
             text.remove_suffix(1);
             continue;
         }
+        if (detail::is_ascii(text.back())) return text;
         bool removed = false;
         for (std::string_view space : detail::unicode_spaces) {
             if (text.ends_with(space)) {
@@ -39,10 +44,12 @@ inline std::string_view trim_end(std::string_view text) {
 // Removes leading white space of the same kinds.
 inline std::string_view trim_start(std::string_view text) {
     for (;;) {
-        if (!text.empty() && detail::is_ascii_space(text.front())) {
+        if (text.empty()) return text;
+        if (detail::is_ascii_space(text.front())) {
             text.remove_prefix(1);
             continue;
         }
+        if (detail::is_ascii(text.front())) return text;
         bool removed = false;
         for (std::string_view space : detail::unicode_spaces) {
             if (text.starts_with(space)) {
