@@ -61,7 +61,11 @@ INSTANTIATE_TEST_SUITE_P(
         PositionCase{"\xE2\x82x", 3, 1, 4}, PositionCase{"\xF0\x9F\x98x", 3, 1, 4},
         PositionCase{"\xF0\x9F\x98x", 4, 1, 5}, PositionCase{"\xFF\xFEx", 2, 1, 3},
         PositionCase{"\xC0\xAFx", 2, 1, 3}, PositionCase{"\xF8\x88\x80\x80\x80x", 5, 1, 6},
-        PositionCase{"\xC3\n\xC3", 2, 2, 1}, PositionCase{"\xE2\x82\r\nx", 4, 2, 1}));
+        PositionCase{"\xC3\n\xC3", 2, 2, 1}, PositionCase{"\xE2\x82\r\nx", 4, 2, 1},
+        // Overlong forms, surrogates and code points past U+10FFFF are bytes of their own.
+        PositionCase{"\xE0\x80\x80x", 4, 1, 5}, PositionCase{"\xED\xA0\x80x", 4, 1, 5},
+        PositionCase{"\xF0\x80\x80\x80x", 5, 1, 6}, PositionCase{"\xF4\x90\x80\x80x", 5, 1, 6},
+        PositionCase{"\xED\x9F\xBFx", 3, 1, 2}, PositionCase{"\xF4\x8F\xBF\xBFx", 4, 1, 2}));
 
 // The cursor answers like line_column for offsets in any order.
 class LineCursorAgrees : public ::testing::TestWithParam<std::string_view> {};
