@@ -1,6 +1,7 @@
 #include "latex/value_latex.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -151,7 +152,8 @@ Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
     const double n = value.number;
     const Unit& unit = value.unit;
     const std::int64_t d = saturating_sub(unit.exp10, hint.unit.exp10);
-    if (settings.scientific && d != 0) {
+    // An infinity or NaN has no mantissa to write a power of ten beside.
+    if (settings.scientific && d != 0 && std::isfinite(n)) {
         const double x = n * unit.factor / hint.unit.factor;
         return trimmed(number_text(x, settings.digits) + " \\times 10^{" + std::to_string(d) +
                        "} \\ " + *latex);
@@ -165,7 +167,7 @@ std::string render_in_own_units(const Value& value, const FormatSettings& settin
     const double mantissa = value.number * unit.factor;
     const AutoPrefix prefix = choose_prefix(unit);
     const std::string unit_latex = prefixed_unit_latex(unit, prefix);
-    const bool separate_power = settings.scientific && unit.exp10 != 0;
+    const bool separate_power = settings.scientific && unit.exp10 != 0 && std::isfinite(mantissa);
 
     if (unit_latex.empty()) {
         if (separate_power) {
