@@ -6,10 +6,19 @@ namespace mensurator {
 
 namespace {
 
-// Destroys a node's descendants with an explicit work list, so that releasing a chain of any
-// length uses constant stack depth.
+// Destroys a node's descendants. Shallow trees are released by the ordinary recursive
+// destructors; below a fixed depth an explicit work list takes over, so that releasing a chain of
+// any length uses bounded stack depth.
 template <class Node>
 void release_children(std::vector<Node>& children) {
+    constexpr int recursion_limit = 64;
+    static thread_local int depth = 0;
+    if (depth < recursion_limit) {
+        ++depth;
+        children.clear();
+        --depth;
+        return;
+    }
     std::vector<Node> pending;
     for (Node& child : children) pending.push_back(std::move(child));
     children.clear();
