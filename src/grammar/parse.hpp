@@ -32,17 +32,17 @@ struct LineColumn {
 // does not.
 LineColumn line_column(std::string_view text, std::size_t offset);
 
-// Answers line_column for offsets that never decrease, scanning the text only once overall.
+// Answers the line of offsets that never decrease, scanning the text only once overall.
 class LineCursor {
-public:
+  public:
     explicit LineCursor(std::string_view text) : text_(text) {}
-    LineColumn at(std::size_t offset);
+    // The line that line_column gives for the offset.
+    std::size_t line_at(std::size_t offset);
 
-private:
+  private:
     std::string_view text_;
     std::size_t offset_ = 0;
     std::size_t line_ = 1;
-    std::size_t column_ = 1;
 };
 
 class Matcher;
@@ -50,7 +50,7 @@ class Matcher;
 // Matches a document one statement at a time, so that a caller can build and drop each
 // statement's nodes before the next is matched. The results equal those of parse(program, text).
 class StatementStream {
-public:
+  public:
     explicit StatementStream(std::string_view text);
     StatementStream(const StatementStream&) = delete;
     StatementStream& operator=(const StatementStream&) = delete;
@@ -61,7 +61,7 @@ public:
     // too deep.
     std::expected<std::optional<ParseNode>, ParseFailure> next();
 
-private:
+  private:
     std::unique_ptr<Matcher> matcher_;
     bool started_ = false;
     bool finished_ = false;

@@ -129,7 +129,7 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
 Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines) {
     if (node.children.empty()) throw InternalError("statement without content");
     const ParseNode& content = node.children.front();
-    const std::uint64_t line = lines.at(content.start).line;
+    const std::uint64_t line = lines.line_at(content.start);
     Result<Statement::Kind> kind = build_kind(content, source);
     if (!kind) return fail(statement_error(line, kind.error()));
     return Statement{line, std::move(*kind)};

@@ -16,7 +16,8 @@ namespace {
 using Problem = std::variant<RunError, std::exception_ptr>;
 
 Result<std::string> report(const Problem& problem) {
-    if (const auto* fault = std::get_if<std::exception_ptr>(&problem)) std::rethrow_exception(*fault);
+    if (const auto* fault = std::get_if<std::exception_ptr>(&problem))
+        std::rethrow_exception(*fault);
     return fail(std::get<RunError>(problem));
 }
 
@@ -28,6 +29,9 @@ Result<std::string> report(const Problem& problem) {
 // evaluation error; so after a problem the rest of the document is still parsed (and built).
 Result<std::string> run_document(std::string_view text) {
     ProgramState state = seeded_state();
+    // The document is usually a little longer than its source; growing it by doubling would copy
+    // it several times over.
+    state.output.reserve(preamble.size() + 2 * text.size());
     StatementRunner runner(state);
     StatementStream stream(text);
     LineCursor lines(text);

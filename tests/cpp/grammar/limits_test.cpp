@@ -196,8 +196,6 @@ TEST(MalformedUtf8, LineColumnStopsAtTheEndOfTheText) {
     for (const auto& [text, column] : cases) {
         const ExactBuffer buffer(text);
         EXPECT_EQ(line_column(buffer.view(), text.size()).column, column) << escape(text);
-        LineCursor cursor(buffer.view());
-        EXPECT_EQ(cursor.at(text.size()).column, column) << escape(text);
     }
 }
 
