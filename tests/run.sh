@@ -6,16 +6,19 @@ cd "$(dirname "$0")/.."
 
 jobs=${JOBS:-2}
 
+# ctest pads every result line with dots to the longest test name; keep the log readable.
+squeeze_dots() { sed -E 's/ \.{4,}/ .../'; }
+
 echo "== C++ unit tests"
 cmake -S . -B build/tests -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/tests -j "$jobs"
-ctest --test-dir build/tests --output-on-failure -j "$jobs"
+ctest --test-dir build/tests --output-on-failure -j "$jobs" | squeeze_dots
 
 echo "== C++ unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMENSURATOR_SANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+    ctest --test-dir build/sanitize --output-on-failure -j "$jobs" | squeeze_dots
 
 if [ -x tests/fuzz/run.sh ]; then
     echo "== Fuzzing (short run)"
