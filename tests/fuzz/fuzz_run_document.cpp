@@ -2,7 +2,9 @@
 // feed the Python binding appends). A RunError is an ordinary outcome; everything else that breaks
 // the module's contract aborts so that the fuzzer keeps the input: an internal error, any other
 // escaping exception (through std::terminate), a document without its preamble or closing, a
-// message that names no line, or a second run of the same text with a different result.
+// message that names no line, a result that is not UTF-8 although the text was (the Python
+// module would have to replace characters), or a second run of the same text with a different
+// result.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +25,42 @@ constexpr std::string_view closing = "\\end{document}";
     std::fprintf(stderr, "contract broken: %.*s\n%.*s\n", static_cast<int>(what.size()),
                  what.data(), static_cast<int>(detail.size()), detail.data());
     std::abort();
+}
+
+// Well-formed UTF-8: no stray continuation bytes, overlong forms, surrogates or code points past
+// U+10FFFF, which is what the Python module hands over for any str it accepts.
+bool is_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned lead = byte(i);
+        std::size_t length = 1;
+        unsigned low = 0x80;
+        unsigned high = 0xBF;  // range of the second byte
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return false;
+        }
+        i += length;
+    }
+    return true;
 }
 
 // The text a run gives: the document, or the error message marked as such.
@@ -52,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text(reinterpret_cast<const char*>(data), size);
     text += '\n';
     const std::string first = outcome(text);
+    if (is_utf8(text) && !is_utf8(first)) contract_broken("result is not UTF-8", first);
     if (outcome(text) != first) contract_broken("two runs of the same text differ", first);
     return 0;
 }

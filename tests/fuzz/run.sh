@@ -75,4 +75,4 @@ mkdir -p "$build/corpus" "$build/artifacts"
     echo "fuzz: failed; the input is in $build/artifacts/ (keep it in tests/fuzz/regressions/)" >&2
     exit "$status"
 }
-grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|^Done' "$build/fuzz.log" || true
+grep -a -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|^Done' "$build/fuzz.log" || true
