@@ -46,8 +46,37 @@ std::string number_text(double x) {
     return std::string(buffer.data(), end);
 }
 
-bool is_integer(double x) {
-    return std::isfinite(x) && std::trunc(x) == x;
+// The whole number an exponent stands for. A literal exponent is stored normalised (109 as
+// 1.09 x 10^2) and comes back as 109.00000000000001, so exponents within a few units in the last
+// place of a whole number count as that number: (-1)^109 is -1, not NaN.
+std::optional<double> whole_exponent(double p) {
+    if (!std::isfinite(p)) return std::nullopt;
+    constexpr double tolerance = 1e-12;
+    const double nearest = std::round(p);
+    if (std::fabs(p - nearest) > tolerance * std::fabs(nearest)) return std::nullopt;
+    return nearest;
+}
+
+// base^n for a whole n, where `exp10` is the power of ten of the result's unit. When the number
+// alone leaves the double range but the whole quantity need not (0.5^1000 is 5^1000 x 10^-1000
+// in value form, and 5^1000 overflows), the result's power of ten is taken over into `exp10`.
+// Quantities far beyond any double become 0 or keep the infinity.
+double whole_power(double base, double n, std::int64_t& exp10) {
+    const double power = std::pow(base, n);
+    const bool left_range = !std::isfinite(power) || power == 0.0;
+    if (!left_range || !std::isfinite(base) || base == 0.0) return power;
+    const bool negative = base < 0.0 && std::fmod(n, 2.0) != 0.0;
+    const double magnitude = n * std::log10(std::fabs(base)) + static_cast<double>(exp10);
+    constexpr double reach = 1e6;
+    if (magnitude < -reach) {
+        exp10 = 0;
+        return negative ? -0.0 : 0.0;
+    }
+    if (!(magnitude <= reach)) return power;
+    const double whole = std::floor(magnitude);
+    exp10 = static_cast<std::int64_t>(whole);
+    const double mantissa = std::pow(10.0, magnitude - whole);
+    return negative ? -mantissa : mantissa;
 }
 
 // The fraction k/d (d from 1 to 12, the first that fits) that p is within 1e-9 relative of.
@@ -164,14 +193,16 @@ Result<Value> value_div(const Value& a, const Value& b) {
 
 Result<Value> value_pow(const Value& base, const Value& exponent) {
     const double p = to_plain_number(exponent);
-    if (!is_dimensionless(exponent.unit) && !is_integer(p)) {
+    const std::optional<double> whole = whole_exponent(p);
+    if (!is_dimensionless(exponent.unit) && !whole) {
         return fail(RunError::other("Exponent " + number_text(p) + " with unit " +
                                     dimension_text(exponent.unit) + " is not an integer"));
     }
-    if (is_integer(p)) {
-        auto unit = unit_powi(base.unit, saturating_int64(p));
+    if (whole) {
+        auto unit = unit_powi(base.unit, saturating_int64(*whole));
         if (!unit) return fail(unit.error());
-        return Value{std::pow(base.number, p), *unit};
+        const double number = whole_power(base.number, *whole, unit->exp10);
+        return Value{number, *unit};
     }
     const double number = std::pow(to_plain_number(base), p);
     if (is_dimensionless(base.unit)) return Value{number, Unit{}};

@@ -236,6 +236,35 @@ TEST(ValuePow, IntegerExponentRaisesNumberAndUnit) {
                  make_unit({20, 0, 0, 0, 0, 0, 0}));
 }
 
+// Literals reach the power normalised, as evaluation makes them: the exponent 109 comes back
+// from 1.09 x 10^2 as 109.00000000000001 and must still count as a whole number.
+TEST(ValuePow, NormalisedLiteralExponentsStayWhole) {
+    const Result<Value> odd =
+        value_pow(normalize(Value{-1, Unit{}}), normalize(Value{109, Unit{}}));
+    ASSERT_TRUE(odd.has_value());
+    EXPECT_EQ(to_plain_number(*odd), -1.0);
+    const Result<Value> even =
+        value_pow(normalize(Value{-2, Unit{}}), normalize(Value{110, Unit{}}));
+    ASSERT_TRUE(even.has_value());
+    EXPECT_DOUBLE_EQ(to_plain_number(*even), std::ldexp(1.0, 110));
+}
+
+// A power whose number leaves the double range carries the excess as a power of ten.
+TEST(ValuePow, PowersBeyondTheDoubleRangeKeepTheirMagnitude) {
+    const Result<Value> small =
+        value_pow(normalize(Value{0.5, Unit{}}), normalize(Value{1000, Unit{}}));
+    ASSERT_TRUE(small.has_value());
+    EXPECT_NEAR(to_plain_number(*small) / std::pow(0.5, 1000), 1.0, 1e-12);
+    const Result<Value> negative = value_pow(Value{-9, Unit{}}, Value{401, Unit{}});
+    ASSERT_TRUE(negative.has_value());
+    EXPECT_LT(negative->number, 0.0);
+    EXPECT_EQ(negative->unit.exp10, 382);  // -9^401 = -4.4... x 10^382
+    const Result<Value> vanishing =
+        value_pow(normalize(Value{0.5, Unit{}}), normalize(Value{1e12, Unit{}}));
+    ASSERT_TRUE(vanishing.has_value());
+    EXPECT_EQ(to_plain_number(*vanishing), 0.0);
+}
+
 TEST(ValuePow, NonIntegerExponentOfPlainNumber) {
     // 100 in normal form is 1 with exp10 2; its plain number is raised.
     expect_value(*value_pow(normalize(Value{100, Unit{}}), Value{0.5, Unit{}}), 10.0, Unit{});
