@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "run/trim.hpp"
+
 namespace mensurator {
 
 namespace {
@@ -149,13 +151,6 @@ const Unit* find_unit(std::string_view name) {
     const auto& names = unit_names();
     const auto found = names.find(name);
     return found != names.end() ? found->second : nullptr;
-}
-
-std::string_view trim(std::string_view text) {
-    constexpr std::string_view blanks = " \t\n\v\f\r";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "expr/unit_table.hpp"
 #include "latex/number_format.hpp"
 #include "parser/naive_string.hpp"
+#include "run/trim.hpp"
 
 namespace mensurator {
 
@@ -34,13 +35,8 @@ double scale_by_pow10(double m, std::int64_t e) {
     return m;
 }
 
-std::string trimmed(std::string text) {
-    constexpr std::string_view blanks = " \t\n\r\f\v";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return {};
-    text.erase(text.find_last_not_of(blanks) + 1);
-    text.erase(0, first);
-    return text;
+std::string trimmed(const std::string& text) {
+    return std::string(trim(text));
 }
 
 // The positive and negative parts of a unit's LaTeX: one piece per base unit with a non-zero
