@@ -68,6 +68,9 @@ Result<Value> apply_operator(const Operator& op, std::span<const Value> operands
 // Operator chains are left-deep and may be very long, so the walk follows first operands and
 // parenthesised inner expressions in a loop and recurses only into later operands.
 Result<Value> evaluate(const Expr& expr, const VariableTable& variables) {
+    if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
+        return evaluate_leaf(expr, variables);
+    }
     std::vector<const Operation*> spine;
     const Expr* leaf = &expr;
     for (;;) {

@@ -102,6 +102,9 @@ Result<std::string> closing_text(const Expr& node, const FormatSettings& setting
 // then the innermost leaf, then every closing text bottom-up; it recurses only into later
 // operands and arguments.
 Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings) {
+    if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
+        return render_leaf(expr, settings);
+    }
     std::vector<const Expr*> spine;
     std::string text;
     const Expr* current = &expr;

@@ -35,8 +35,10 @@ double scale_by_pow10(double m, std::int64_t e) {
     return m;
 }
 
-std::string trimmed(const std::string& text) {
-    return std::string(trim(text));
+std::string trimmed(std::string text) {
+    const std::string_view kept = trim(text);
+    if (kept.size() == text.size()) return text;
+    return std::string(kept);
 }
 
 // The positive and negative parts of a unit's LaTeX: one piece per base unit with a non-zero

@@ -8,18 +8,20 @@
 
 namespace mensurator {
 
+// Walks first operands in a loop, since operator chains are left-deep and may be very long, and
+// recurses only into later operands and arguments, whose depth the bracket nesting bounds.
 void apply_aliases(Expr& expr, const AliasTable& aliases) {
-    std::vector<Expr*> pending{&expr};
-    while (!pending.empty()) {
-        Expr* node = pending.back();
-        pending.pop_back();
+    for (Expr* node = &expr;;) {
         if (auto* variable = std::get_if<Variable>(&node->node)) {
             if (auto found = aliases.find(variable->name); found != aliases.end()) {
                 variable->name = found->second;
             }
-        } else if (std::vector<Expr>* children = node->children()) {
-            for (Expr& child : *children) pending.push_back(&child);
+            return;
         }
+        std::vector<Expr>* children = node->children();
+        if (children == nullptr || children->empty()) return;
+        for (std::size_t i = 1; i < children->size(); ++i) apply_aliases((*children)[i], aliases);
+        node = &children->front();
     }
 }
 
@@ -27,7 +29,9 @@ Result<void> StatementRunner::run(Statement& statement) {
     return std::visit([this](auto& kind) { return execute(kind); }, statement.kind);
 }
 
-void StatementRunner::finish() { state_.output += "\\end{document}"; }
+void StatementRunner::finish() {
+    state_.output += "\\end{document}";
+}
 
 StatementRunner::ResolvedName StatementRunner::resolve(std::string_view name) const {
     const std::string_view trimmed = trim(name);
