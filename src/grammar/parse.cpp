@@ -9,11 +9,21 @@ namespace mensurator {
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_ident_start(char c) { return is_letter(c) || c == '\\'; }
-bool is_ident_rest(char c) { return is_letter(c) || is_digit(c) || c == '_' || c == '{' || c == '}'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool is_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool is_ident_start(char c) {
+    return is_letter(c) || c == '\\';
+}
+bool is_ident_rest(char c) {
+    return is_letter(c) || is_digit(c) || c == '_' || c == '{' || c == '}';
+}
 
 }  // namespace
 
@@ -24,7 +34,7 @@ bool is_ident_rest(char c) { return is_letter(c) || is_digit(c) || c == '_' || c
 // white space follows the grammar's rules: between the elements of a sequence, and between the
 // tries of a repetition (undone when the try fails); never inside atomic rules.
 class Matcher {
-public:
+  public:
     explicit Matcher(std::string_view text) : text_(text) {}
 
     std::expected<std::vector<ParseNode>, ParseFailure> run(GrammarRule start) {
@@ -58,7 +68,7 @@ public:
         return std::optional<ParseNode>(std::move(node));
     }
 
-private:
+  private:
     struct Mark {
         std::size_t pos;
         std::size_t nodes;
@@ -81,39 +91,72 @@ private:
     bool dispatch(GrammarRule rule) {
         using enum GrammarRule;
         switch (rule) {
-            case integer: return match_integer();
-            case number: return match_number();
-            case ident: return match_ident();
-            case unit_expr: return match_unit_expr();
-            case unit_operation: return match_unit_operation();
-            case unit_postfix_operation: return match_unit_postfix_operation();
-            case unit: return match_unit();
-            case unit_term: return match_unit_term();
-            case paren_unit_expr: return match_paren_unit_expr();
-            case expression: return match_expression();
-            case term: return match_term();
-            case paren_expr: return match_paren_expr();
-            case fn_call: return match_fn_call();
-            case operation: return match_operation();
-            case add: return symbol_rule(add, '+');
-            case subtract: return symbol_rule(subtract, '-');
-            case multiply: return symbol_rule(multiply, '*');
-            case divide: return symbol_rule(divide, '/');
-            case power: return symbol_rule(power, '^');
-            case statement: return match_statement();
-            case error: return match_error();
-            case line_gap_stmt: return match_line_gap_stmt();
-            case latex_block: return match_latex_block();
-            case var_dec: return match_var_dec();
-            case print_expr: return match_print_expr();
-            case dec_print_expr: return match_dec_print_expr();
-            case alias_stmt: return match_alias_stmt();
-            case format_directive: return match_format_directive();
-            case digit_set: return match_digit_set();
-            case set_scientific: return match_set_scientific();
-            case program: return match_program();
-            case sub_program: return match_sub_program();
-            case WHITESPACE: return match_whitespace();
+            case integer:
+                return match_integer();
+            case number:
+                return match_number();
+            case ident:
+                return match_ident();
+            case unit_expr:
+                return match_unit_expr();
+            case unit_operation:
+                return match_unit_operation();
+            case unit_postfix_operation:
+                return match_unit_postfix_operation();
+            case unit:
+                return match_unit();
+            case unit_term:
+                return match_unit_term();
+            case paren_unit_expr:
+                return match_paren_unit_expr();
+            case expression:
+                return match_expression();
+            case term:
+                return match_term();
+            case paren_expr:
+                return match_paren_expr();
+            case fn_call:
+                return match_fn_call();
+            case operation:
+                return match_operation();
+            case add:
+                return symbol_rule(add, '+');
+            case subtract:
+                return symbol_rule(subtract, '-');
+            case multiply:
+                return symbol_rule(multiply, '*');
+            case divide:
+                return symbol_rule(divide, '/');
+            case power:
+                return symbol_rule(power, '^');
+            case statement:
+                return match_statement();
+            case error:
+                return match_error();
+            case line_gap_stmt:
+                return match_line_gap_stmt();
+            case latex_block:
+                return match_latex_block();
+            case var_dec:
+                return match_var_dec();
+            case print_expr:
+                return match_print_expr();
+            case dec_print_expr:
+                return match_dec_print_expr();
+            case alias_stmt:
+                return match_alias_stmt();
+            case format_directive:
+                return match_format_directive();
+            case digit_set:
+                return match_digit_set();
+            case set_scientific:
+                return match_set_scientific();
+            case program:
+                return match_program();
+            case sub_program:
+                return match_sub_program();
+            case WHITESPACE:
+                return match_whitespace();
         }
         return false;
     }
@@ -293,9 +336,12 @@ private:
     }
 
     bool line_has_question_mark() const {
-        const std::size_t end = text_.find_first_of("\n\r", pos_);
-        return text_.substr(pos_, end == std::string_view::npos ? end : end - pos_).find('?') !=
-               std::string_view::npos;
+        for (std::size_t at = pos_; at < text_.size(); ++at) {
+            const char c = text_[at];
+            if (c == '?') return true;
+            if (c == '\n' || c == '\r') return false;
+        }
+        return false;
     }
 
     bool match_statement_with(bool printing) {
@@ -341,9 +387,8 @@ private:
     }
 
     bool match_print_expr() {
-        return rule(GrammarRule::print_expr, [&] {
-            return sequence([&] { return match_expression(); }, print_tail());
-        });
+        return rule(GrammarRule::print_expr,
+                    [&] { return sequence([&] { return match_expression(); }, print_tail()); });
     }
 
     bool match_var_dec() {
@@ -355,8 +400,8 @@ private:
 
     bool match_alias_stmt() {
         return rule(GrammarRule::alias_stmt, [&] {
-            return sequence(lit("alias"), [&] { return match_ident(); },
-                            [&] { return match_ident(); });
+            return sequence(
+                lit("alias"), [&] { return match_ident(); }, [&] { return match_ident(); });
         });
     }
 
@@ -418,33 +463,48 @@ private:
     }
 
     bool match_term() {
-        if (match_fn_call() || match_paren_expr()) return true;
+        if ((at_call() && match_fn_call()) || match_paren_expr()) return true;
         if (!match_ident() && !match_number()) return false;
         skip();
         repeat([&] { return match_unit_expr(); });
         return true;
     }
 
+    // Whether an identifier and an opening parenthesis follow, as every call starts. A call is
+    // only tried there: elsewhere its attempt would fail at the position where the identifier
+    // alternative then succeeds and is followed by later attempts, so skipping it changes neither
+    // the nodes nor the failure position.
+    bool at_call() const {
+        std::size_t at = pos_;
+        if (at >= text_.size() || !is_ident_start(text_[at])) return false;
+        for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
+        }
+        while (at < text_.size() && is_blank(text_[at])) ++at;
+        return at < text_.size() && text_[at] == '(';
+    }
+
     bool match_paren_expr() {
-        return sequence(lit("("), [&] { return nested([&] { return match_expression(); }); },
-                        lit(")"));
+        return sequence(
+            lit("("), [&] { return nested([&] { return match_expression(); }); }, lit(")"));
     }
 
     bool match_fn_call() {
         return rule(GrammarRule::fn_call, [&] {
-            return sequence([&] { return match_ident(); }, lit("("), [&] {
-                return nested([&] {
-                    return sequence([&] { return match_expression(); },
-                                    [&] {
-                                        repeat([&] {
-                                            return sequence(lit(","),
-                                                            [&] { return match_expression(); });
-                                        });
-                                        return true;
-                                    },
-                                    lit(")"));
-                });
-            });
+            return sequence([&] { return match_ident(); }, lit("("),
+                            [&] {
+                                return nested([&] {
+                                    return sequence([&] { return match_expression(); },
+                                                    [&] {
+                                                        repeat([&] {
+                                                            return sequence(lit(","), [&] {
+                                                                return match_expression();
+                                                            });
+                                                        });
+                                                        return true;
+                                                    },
+                                                    lit(")"));
+                                });
+                            });
         });
     }
 
@@ -511,8 +571,8 @@ private:
     }
 
     bool match_paren_unit_expr() {
-        return sequence(lit("("), [&] { return nested([&] { return match_unit_expr(); }); },
-                        lit(")"));
+        return sequence(
+            lit("("), [&] { return nested([&] { return match_unit_expr(); }); }, lit(")"));
     }
 
     bool match_unit_operation() {
@@ -536,7 +596,8 @@ private:
     }
 };
 
-StatementStream::StatementStream(std::string_view text) : matcher_(std::make_unique<Matcher>(text)) {}
+StatementStream::StatementStream(std::string_view text)
+    : matcher_(std::make_unique<Matcher>(text)) {}
 
 StatementStream::~StatementStream() = default;
 

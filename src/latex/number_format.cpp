@@ -1,6 +1,7 @@
 #include "latex/number_format.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -29,11 +30,11 @@ std::string format_number(double x, std::uint64_t p) {
     if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
 
     const std::uint64_t computed = std::min(p, exact_decimals);
-    std::string text(buffer_size, '\0');
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), x,
+    std::array<char, buffer_size> buffer;
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
                                             std::chars_format::fixed, static_cast<int>(computed));
     if (error != std::errc{}) throw InternalError("number does not fit the format buffer");
-    text.resize(static_cast<std::size_t>(end - text.data()));
+    std::string text(buffer.data(), end);
     text.append(p - computed, '0');
 
     // A value that rounds to zero is written without a sign, whatever the sign of the double.
