@@ -24,8 +24,8 @@ PyObject* raise(PyObject*& slot, const char* qualified_name, PyObject* base,
                 const std::string& message) {
     PyObject* type = exception_class(slot, qualified_name, base);
     if (type == nullptr) return nullptr;
-    PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()),
-                                          "replace");
+    PyObject* text =
+        PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
     if (text == nullptr) return nullptr;
     PyErr_SetObject(type, text);
     Py_DECREF(text);
@@ -42,8 +42,8 @@ PyObject* raise_internal(const std::string& message) {
 PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"inp", nullptr};
     PyObject* inp = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U:run_mensurator",
-                                     const_cast<char**>(keywords), &inp)) {
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U:run_mensurator", const_cast<char**>(keywords),
+                                     &inp)) {
         return nullptr;
     }
     Py_ssize_t size = 0;

@@ -14,7 +14,9 @@ namespace mensurator {
 // Hashes any string-like key, so that lookups by string_view need no temporary string.
 struct NameHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    std::size_t operator()(std::string_view name) const {
+        return std::hash<std::string_view>{}(name);
+    }
 };
 
 // Variables by stored name. Nothing depends on their order, and documents define many of them.

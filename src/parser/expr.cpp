@@ -105,12 +105,14 @@ Result<Annotation> build_annotation(const ParseNode& child, std::string_view sou
 }  // namespace
 
 Result<Expr> parse_expression(const ParseNode& node, std::string_view source) {
-    if (node.rule != GrammarRule::expression) throw InternalError("parse_expression: not an expression");
+    if (node.rule != GrammarRule::expression)
+        throw InternalError("parse_expression: not an expression");
     ChildCursor children(node.children);
     return parse_expression_bp(children, 0, source);
 }
 
-Result<Expr> parse_expression_bp(ChildCursor& children, std::uint8_t min_bp, std::string_view source) {
+Result<Expr> parse_expression_bp(ChildCursor& children, std::uint8_t min_bp,
+                                 std::string_view source) {
     const ParseNode* first = children.take();
     if (first == nullptr) throw InternalError("empty expression");
     Result<Expr> lhs = parse_operand(*first, source);

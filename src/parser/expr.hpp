@@ -15,6 +15,7 @@ namespace mensurator {
 Result<Expr> parse_expression(const ParseNode& node, std::string_view source);
 
 // The binding-power loop over the remaining children of one expression node.
-Result<Expr> parse_expression_bp(ChildCursor& children, std::uint8_t min_bp, std::string_view source);
+Result<Expr> parse_expression_bp(ChildCursor& children, std::uint8_t min_bp,
+                                 std::string_view source);
 
 }  // namespace mensurator

@@ -8,7 +8,8 @@
 namespace mensurator {
 
 Result<NaiveUnit> parse_naive_unit(const ParseNode& node, std::string_view source) {
-    if (node.rule != GrammarRule::unit_expr) throw InternalError("parse_naive_unit: not a unit_expr");
+    if (node.rule != GrammarRule::unit_expr)
+        throw InternalError("parse_naive_unit: not a unit_expr");
     auto make_leaf = [source](const ParseNode& child) -> Result<NaiveUnit> {
         switch (child.rule) {
             case GrammarRule::unit:

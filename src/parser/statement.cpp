@@ -126,7 +126,8 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
 
 }  // namespace
 
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines) {
+Result<Statement> parse_statement(const ParseNode& node, std::string_view source,
+                                  LineCursor& lines) {
     if (node.children.empty()) throw InternalError("statement without content");
     const ParseNode& content = node.children.front();
     const std::uint64_t line = lines.line_at(content.start);

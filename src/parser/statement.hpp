@@ -20,6 +20,7 @@ Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& no
                                                 std::string_view source);
 
 // Builds one statement node; `lines` gives its line number.
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines);
+Result<Statement> parse_statement(const ParseNode& node, std::string_view source,
+                                  LineCursor& lines);
 
 }  // namespace mensurator

@@ -80,7 +80,9 @@ UnitExpr& UnitExpr::operator=(UnitExpr&& other) noexcept {
     return *this;
 }
 
-UnitExpr::~UnitExpr() { release_children(operands); }
+UnitExpr::~UnitExpr() {
+    release_children(operands);
+}
 
 // ---- NaiveUnit ----
 
@@ -104,7 +106,9 @@ NaiveUnit& NaiveUnit::operator=(NaiveUnit&& other) noexcept {
     return *this;
 }
 
-NaiveUnit::~NaiveUnit() { release_children(operands); }
+NaiveUnit::~NaiveUnit() {
+    release_children(operands);
+}
 
 // ---- Expr ----
 

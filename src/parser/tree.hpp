@@ -54,7 +54,8 @@ struct NaiveUnit {
 
     NaiveUnit() = default;
     explicit NaiveUnit(std::string leaf) : node(std::move(leaf)) {}
-    NaiveUnit(UnitOp op, std::vector<NaiveUnit> operands) : node(op), operands(std::move(operands)) {}
+    NaiveUnit(UnitOp op, std::vector<NaiveUnit> operands)
+        : node(op), operands(std::move(operands)) {}
     NaiveUnit(const NaiveUnit& other);
     NaiveUnit(NaiveUnit&&) noexcept = default;
     NaiveUnit& operator=(const NaiveUnit& other);

@@ -7,7 +7,8 @@
 namespace mensurator {
 
 Result<UnitExpr> parse_unit_expr(const ParseNode& node, std::string_view source) {
-    if (node.rule != GrammarRule::unit_expr) throw InternalError("parse_unit_expr: not a unit_expr");
+    if (node.rule != GrammarRule::unit_expr)
+        throw InternalError("parse_unit_expr: not a unit_expr");
     auto make_leaf = [source](const ParseNode& child) -> Result<UnitExpr> {
         switch (child.rule) {
             case GrammarRule::unit: {

@@ -19,12 +19,12 @@ namespace mensurator {
 
 // The children of one parse node, consumed left to right by the builders.
 class ChildCursor {
-public:
+  public:
     explicit ChildCursor(const std::vector<ParseNode>& children) : children_(children) {}
     const ParseNode* peek() const { return next_ < children_.size() ? &children_[next_] : nullptr; }
     const ParseNode* take() { return next_ < children_.size() ? &children_[next_++] : nullptr; }
 
-private:
+  private:
     const std::vector<ParseNode>& children_;
     std::size_t next_ = 0;
 };
@@ -53,7 +53,8 @@ inline Result<ParsedUnitOperator> read_unit_operator(std::string_view text) {
     std::string_view digits = trim_start(text.substr(1));
     if (digits.starts_with('+')) digits.remove_prefix(1);
     std::int64_t exponent = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
     if (error == std::errc::result_out_of_range) {
         return fail(RunError::other("Unit exponent " + std::string(digits) + " is too large"));
     }
@@ -71,7 +72,8 @@ Result<Tree> build_unit_chain(ChildCursor& children, std::uint8_t min_bp, std::s
     const ParseNode* first = children.take();
     if (first == nullptr) throw InternalError("empty unit expression");
     if (first->rule == GrammarRule::unit_operation) {
-        return fail(RunError::other("Invalid unit expression " + std::string(trim(whole.text(source))) +
+        return fail(RunError::other("Invalid unit expression " +
+                                    std::string(trim(whole.text(source))) +
                                     ": it must begin with a unit, write s^-1 rather than 1/s"));
     }
     Result<Tree> lhs = make_leaf(*first);
@@ -100,7 +102,8 @@ Result<Tree> build_unit_chain(ChildCursor& children, std::uint8_t min_bp, std::s
         operands.reserve(2);
         operands.push_back(std::move(*lhs));
         operands.push_back(std::move(*rhs));
-        const UnitOpKind kind = op->token == UnitToken::Mul ? UnitOpKind::UnitMul : UnitOpKind::UnitDiv;
+        const UnitOpKind kind =
+            op->token == UnitToken::Mul ? UnitOpKind::UnitMul : UnitOpKind::UnitDiv;
         lhs = Tree(UnitOp{kind, 0}, std::move(operands));
     }
     return lhs;

@@ -4,17 +4,25 @@
 
 namespace mensurator {
 
-RunError RunError::parse_error(ParsePosition where) { return RunError(Kind::ParseError, where); }
+RunError RunError::parse_error(ParsePosition where) {
+    return RunError(Kind::ParseError, where);
+}
 
-RunError RunError::parse_error(ParseSpan where) { return RunError(Kind::ParseError, where); }
+RunError RunError::parse_error(ParseSpan where) {
+    return RunError(Kind::ParseError, where);
+}
 
 RunError RunError::unit_error(std::string text) {
     return RunError(Kind::UnitError, std::move(text));
 }
 
-RunError RunError::math_error() { return RunError(Kind::MathError, std::monostate{}); }
+RunError RunError::math_error() {
+    return RunError(Kind::MathError, std::monostate{});
+}
 
-RunError RunError::other(std::string text) { return RunError(Kind::Other, std::move(text)); }
+RunError RunError::other(std::string text) {
+    return RunError(Kind::Other, std::move(text));
+}
 
 std::string RunError::display() const {
     if (const auto* at = std::get_if<ParsePosition>(&payload_)) {

@@ -22,7 +22,7 @@ struct ParseSpan {
 
 // The one error type of a run; its display text is the message the caller sees.
 class RunError {
-public:
+  public:
     enum class Kind : std::uint8_t { ParseError, UnitError, MathError, Other };
 
     static RunError parse_error(ParsePosition where);
@@ -36,7 +36,7 @@ public:
     // Diagnostic form: the kind's name, with its payload in parentheses.
     std::string dump() const;
 
-private:
+  private:
     RunError(Kind kind, std::variant<std::monostate, ParsePosition, ParseSpan, std::string> payload)
         : kind_(kind), payload_(std::move(payload)) {}
 
@@ -47,7 +47,9 @@ private:
 template <class T>
 using Result = std::expected<T, RunError>;
 
-inline std::unexpected<RunError> fail(RunError error) { return std::unexpected(std::move(error)); }
+inline std::unexpected<RunError> fail(RunError error) {
+    return std::unexpected(std::move(error));
+}
 
 // The error of a failing statement: "Line {line}: {inner}".
 RunError statement_error(std::uint64_t line, const RunError& inner);
@@ -55,7 +57,7 @@ RunError statement_error(std::uint64_t line, const RunError& inner);
 // A broken invariant of the system itself, never caused by a document; reported to Python as an
 // internal error, not as a run error.
 class InternalError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -16,7 +16,7 @@ void apply_aliases(Expr& expr, const AliasTable& aliases);
 
 // Executes statements one after the other against one state.
 class StatementRunner {
-public:
+  public:
     explicit StatementRunner(ProgramState& state) : state_(state) {}
 
     // Runs one statement; its error is returned as raised, without the line.
@@ -24,7 +24,7 @@ public:
     // Appends the closing command; the output is then the finished document.
     void finish();
 
-private:
+  private:
     struct ResolvedName {
         std::string display;
         std::string key;

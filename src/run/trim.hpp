@@ -13,10 +13,14 @@ inline constexpr std::array<std::string_view, 19> unicode_spaces = {
     "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A",
     "\u2028", "\u2029", "\u202F", "\u205F", "\u3000"};
 
-inline bool is_ascii_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool is_ascii_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Every non-ASCII space above ends in a byte of 0x80 or more and starts with one of 0xC2 or more.
-inline bool is_ascii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+inline bool is_ascii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
 
 }  // namespace detail
 
@@ -62,6 +66,8 @@ inline std::string_view trim_start(std::string_view text) {
     }
 }
 
-inline std::string_view trim(std::string_view text) { return trim_start(trim_end(text)); }
+inline std::string_view trim(std::string_view text) {
+    return trim_start(trim_end(text));
+}
 
 }  // namespace mensurator
