@@ -4,11 +4,16 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "expr/unit.hpp"
 
 namespace mensurator::testing {
+
+inline constexpr std::int64_t max64 = std::numeric_limits<std::int64_t>::max();
+inline constexpr std::int64_t min64 = std::numeric_limits<std::int64_t>::min();
+inline constexpr double inf = std::numeric_limits<double>::infinity();
 
 // Exponents in base order: m, g, s, A, K, mol, cd.
 using Exponents = std::array<int, base_unit_count>;

@@ -21,9 +21,9 @@ using testing::make_unit;
 using testing::metre;
 using testing::second;
 
-constexpr std::int64_t max64 = std::numeric_limits<std::int64_t>::max();
-constexpr std::int64_t min64 = std::numeric_limits<std::int64_t>::min();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using testing::inf;
+using testing::max64;
+using testing::min64;
 
 // ---- Rational8 ----
 

@@ -20,9 +20,9 @@ using testing::metre;
 using testing::minute;
 using testing::second;
 
-constexpr std::int64_t max64 = std::numeric_limits<std::int64_t>::max();
-constexpr std::int64_t min64 = std::numeric_limits<std::int64_t>::min();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using testing::inf;
+using testing::max64;
+using testing::min64;
 
 void expect_value(const Value& actual, double number, const Unit& unit) {
     EXPECT_EQ(actual.number, number);
