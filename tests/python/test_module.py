@@ -174,14 +174,15 @@ def test_module_attributes():
     assert public == {"run_mensurator"}
 
 
-def test_type_stub_is_installed_beside_the_module():
+def test_type_stub_package_is_installed_beside_the_module():
+    # A single-file module cannot carry py.typed, so its stub ships as a stub-only package.
     directory = Path(mensurator_py.__file__).resolve().parent
     installed = {Path(p).resolve() for p in site.getsitepackages() + [site.getusersitepackages()]}
     installed |= {Path(sysconfig.get_paths()[k]).resolve() for k in ("platlib", "purelib")}
     assert directory in installed
-    assert (directory / "py.typed").is_file()
 
-    stub = ast.parse((directory / "mensurator_py.pyi").read_text(encoding="utf-8"))
+    stub_file = directory / "mensurator_py-stubs" / "__init__.pyi"
+    stub = ast.parse(stub_file.read_text(encoding="utf-8"))
     functions = [node for node in stub.body if isinstance(node, ast.FunctionDef)]
     assert [f.name for f in functions] == ["run_mensurator"]
     (function,) = functions
