@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,11 +21,16 @@ std::string number_text(double x, std::uint64_t digits) {
     return format_number(x, precision_for(x, digits));
 }
 
-// m * 10^e, computed as a multiplication by 10^e or a division by 10^-e: powers of ten up to
-// 10^22 are exact doubles, so a value such as 5850 mg shown in mg stays the integer 5850 instead
-// of picking up the rounding error of an inexact 10^-3. The power is applied in steps whose own
-// powers of ten stay finite, so only the result can overflow or underflow, and exponents of any
-// size (far beyond 32 bits) give 0 or inf rather than a truncated power.
+// Printed values use the arithmetic of the rest of the engine on purpose: one multiplication or
+// division by pow10 (repeated squaring on a 32-bit exponent), in the order the formulas below
+// state. Its rounding is part of the documented output (5.85 g in mg prints 5850.000, 220 mA hour
+// in C prints 792), so do not "improve" the rounding of printed values without changing the
+// documented behaviour. Only where that formula yields garbage is the value computed another way:
+// when the exponent does not fit 32 bits (pow10 would wrap), or when the result is infinite or NaN
+// although the number being scaled is finite (0 x 10^400 would print NaN, not 0).
+
+// m * 10^e with the power applied in steps whose own powers of ten stay finite, so that only the
+// result can overflow or underflow: 0, inf or the true magnitude for exponents of any size.
 double scale_by_pow10(double m, std::int64_t e) {
     // Past 1000 decimal places no finite non-zero double stays in range.
     constexpr std::int64_t reach = 1000;
@@ -33,6 +39,23 @@ double scale_by_pow10(double m, std::int64_t e) {
     for (; e > 0; e -= std::min(e, step)) m *= pow10(std::min(e, step));
     for (; e < 0; e += std::min(-e, step)) m /= pow10(std::min(-e, step));
     return m;
+}
+
+bool fits_32_bits(std::int64_t e) {
+    return e >= std::numeric_limits<std::int32_t>::min() &&
+           e <= std::numeric_limits<std::int32_t>::max();
+}
+
+// The formula's result is garbage when it is not finite although `scaled` is.
+bool garbage(double result, double scaled) { return !std::isfinite(result) && std::isfinite(scaled); }
+
+// m x 10^e as the arithmetic computes it: m * pow10(e).
+double times_pow10(double m, std::int64_t e) {
+    if (fits_32_bits(e)) {
+        const double x = m * pow10(e);
+        if (!garbage(x, m)) return x;
+    }
+    return scale_by_pow10(m, e);
 }
 
 std::string trimmed(std::string text) {
@@ -137,6 +160,16 @@ std::string prefixed_unit_latex(const Unit& value_unit, AutoPrefix prefix) {
     return assemble(unit_parts(unit, target, *symbol), std::string_view{}, 0);
 }
 
+// n / 10^(Eh - E) / (Fh / F): the number of a value with unit `unit` in the hint's unit.
+double converted_to_hint(double n, const Unit& unit, const Unit& hint) {
+    const std::int64_t k = saturating_sub(hint.exp10, unit.exp10);
+    if (fits_32_bits(k)) {
+        const double x = n / pow10(k) / (hint.factor / unit.factor);
+        if (!garbage(x, n)) return x;
+    }
+    return scale_by_pow10(n, saturating_sub(unit.exp10, hint.exp10)) / (hint.factor / unit.factor);
+}
+
 Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
                                      const FormatSettings& settings) {
     if (!same_dimensions(hint.unit, value.unit)) {
@@ -156,7 +189,7 @@ Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
         return trimmed(number_text(x, settings.digits) + " \\times 10^{" + std::to_string(d) +
                        "} \\ " + *latex);
     }
-    const double x = scale_by_pow10(n, d) / (hint.unit.factor / unit.factor);
+    const double x = converted_to_hint(n, unit, hint.unit);
     return trimmed(number_text(x, settings.digits) + " \\ " + *latex);
 }
 
@@ -172,14 +205,14 @@ std::string render_in_own_units(const Value& value, const FormatSettings& settin
             return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" +
                            std::to_string(unit.exp10) + "}");
         }
-        return trimmed(number_text(scale_by_pow10(mantissa, unit.exp10), settings.digits));
+        return trimmed(number_text(times_pow10(mantissa, unit.exp10), settings.digits));
     }
     const std::int64_t e = saturating_sub(unit.exp10, prefix.step * prefix.largest);
     if (separate_power) {
         return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" + std::to_string(e) +
                        "} \\ " + unit_latex);
     }
-    return trimmed(number_text(scale_by_pow10(mantissa, e), settings.digits) + " \\ " + unit_latex);
+    return trimmed(number_text(times_pow10(mantissa, e), settings.digits) + " \\ " + unit_latex);
 }
 
 }  // namespace

@@ -194,6 +194,28 @@ $1\ \mathrm{\mathrm{lx}} = 1 \ \mathrm{\frac{ cd\,}{ m^{2}\,}}$\\
 )"}),
     case_name);
 
+// Printed numbers come from one multiplication or division by pow10, rounding and all: a
+// conversion that lands just off a whole number prints its fraction, one that lands on it does not.
+INSTANTIATE_TEST_SUITE_P(
+    PowersOfTen, Documents,
+    ::testing::Values(
+        Case{"KilowattInKilowatt", "!digits 11\nx = 96 kW\nx =? kW",
+             R"($x = 96\ \mathrm{\mathrm{kW}}$\\
+$x = 96.00000000000 \ \mathrm{kW}$\\
+)"},
+        Case{"GramInMilligram", "x = 5.85 g =? mg",
+             R"($x = 5.850\ \mathrm{\mathrm{g }} = 5850.000 \ \mathrm{mg}$\\
+)"},
+        Case{"KelvinInMillikelvin", "x = 56 K\nx =? mK", R"($x = 56\ \mathrm{\mathrm{K}}$\\
+$x = 56000.000 \ \mathrm{mK}$\\
+)"},
+        Case{"ChargeInCoulomb", "220 mA * hour =? C",
+             R"($220\ \mathrm{\mathrm{\mathrm{mA} \ \mathrm{hour}}} = 792 \ \mathrm{C}$\\
+)"},
+        Case{"DifferenceBeyondTheDoubleRange", "10^400 - 10^400 =?", R"($10^{400} - 10^{400} = 0$\\
+)"}),
+    case_name);
+
 class Failures : public ::testing::TestWithParam<Case> {};
 
 // Only the error comes back, never any of the text produced before it.
