@@ -1,10 +1,33 @@
-"""Companion package of the ``mensurator_py`` engine: documents, a command line and notebooks.
+"""Companion package of the ``mensurator_py`` engine: documents, diagnostics, a command line,
+notebook displays and PDFs. The engine does the work; this package only calls it.
 
     >>> import mensurator
     >>> mensurator.render("v = 3 m / 2 s\\nv =? km/hour").body
 """
 
-from .document import Document
-from .engine import render, render_file
+from __future__ import annotations
 
-__all__ = ["Document", "render", "render_file"]
+from typing import Any
+
+from .document import Document
+from .engine import MensuratorException, render, render_file, render_many
+from .errors import DocumentError
+from .pdf import PdfError
+
+__all__ = [
+    "Document",
+    "DocumentError",
+    "MensuratorException",
+    "PdfError",
+    "load_ipython_extension",
+    "render",
+    "render_file",
+    "render_many",
+]
+
+
+def load_ipython_extension(ipython: Any) -> None:
+    """Entry point of ``%load_ext mensurator``: registers the ``%%mensurator`` cell magic."""
+    from .notebook import load_ipython_extension as load
+
+    load(ipython)

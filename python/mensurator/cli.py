@@ -1,31 +1,176 @@
-"""The ``mensurator`` command: render document files to LaTeX."""
+"""The ``mensurator`` command: render calculation documents to LaTeX, a body or a PDF.
+
+    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --body] [--display] [--jobs N]
+
+Rendering is the default command. Other commands are looked up by the first argument in
+``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
+success, 1 when a document fails or a file cannot be read or written, 2 for a usage error.
+"""
 
 from __future__ import annotations
 
 import argparse
+import os
 import sys
-from typing import Sequence
+from dataclasses import dataclass
+from typing import Callable, Dict, List, Optional, Sequence
 
-from .engine import render_file
+from .diagnostics import format_error
+from .document import Document
+from .engine import read_document, render_many, strip_final_line_end
+from .errors import DocumentError
+from .pdf import PdfError
+from .progress import Progress
+
+PROG = "mensurator"
+STDIN = "-"
+STDIN_NAME = "<stdin>"
+
+# Commands other than rendering, by name: each takes the arguments after its name and returns
+# the exit status.
+COMMANDS: Dict[str, Callable[[List[str]], int]] = {}
+
+
+@dataclass
+class Source:
+    """One input: its name as given, and its text once read or why it could not be read."""
+
+    name: str
+    text: Optional[str] = None
+    unreadable: Optional[str] = None
+
+    @property
+    def shown_name(self) -> str:
+        return STDIN_NAME if self.name == STDIN else self.name
+
+
+def positive_int(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1, not {value}")
+    return value
 
 
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
-        prog="mensurator", description="Render calculation documents to LaTeX."
+        prog=PROG,
+        description="Render calculation documents to LaTeX (on standard output by default).",
     )
-    parser.add_argument("files", nargs="+", metavar="FILE", help="calculation document (UTF-8)")
+    parser.add_argument(
+        "files",
+        nargs="+",
+        metavar="FILE",
+        help=f"calculation document (UTF-8); {STDIN} reads standard input",
+    )
+    output = parser.add_argument_group("output").add_mutually_exclusive_group()
+    output.add_argument("-o", "--output", metavar="OUT.tex", help="write the LaTeX to a file")
+    output.add_argument("--pdf", metavar="OUT.pdf", help="compile to a PDF with pdflatex")
+    output.add_argument("--body", action="store_true", help="print only the document body")
+    parser.add_argument(
+        "--display",
+        action="store_true",
+        help="set every math line as display math, like a hand calculation sheet",
+    )
+    parser.add_argument(
+        "-j", "--jobs", type=positive_int, metavar="N", help="render N files at a time"
+    )
     return parser
 
 
-def main(argv: Sequence[str] | None = None) -> int:
-    options = build_parser().parse_args(argv)
+def main(argv: Optional[Sequence[str]] = None) -> int:
+    arguments = list(sys.argv[1:] if argv is None else argv)
+    try:
+        if arguments and arguments[0] in COMMANDS:
+            return COMMANDS[arguments[0]](arguments[1:])
+        return render_command(arguments)
+    except KeyboardInterrupt:
+        return 130
+    except BrokenPipeError:
+        # The reader went away (mensurator FILE | head): stop quietly, and keep Python from
+        # reporting the failed flush of standard output at exit.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return 1
+
+
+def render_command(arguments: List[str]) -> int:
+    parser = build_parser()
+    options = parser.parse_args(arguments)
+    if (options.output or options.pdf) and len(options.files) > 1:
+        parser.error("-o and --pdf take a single FILE")
+    if options.files.count(STDIN) > 1:
+        parser.error(f"standard input ({STDIN}) can be read only once")
+
+    sources = [read_source(name) for name in options.files]
+    texts = [source.text for source in sources if source.text is not None]
+    with Progress(len(texts), sys.stderr) as progress:
+        results = iter(render_many(texts, options.jobs, progress.advance))
+
+    # Everything is reported in the order of the files on the command line.
     status = 0
-    for name in options.files:
-        try:
-            document = render_file(name)
-        except Exception as error:  # the engine's class is caught by its base for now
-            sys.stderr.write(f"{name}: {str(error).rstrip()}\n")
+    for source in sources:
+        if source.text is None:
+            report(f"cannot read {source.shown_name}: {source.unreadable}")
             status = 1
             continue
-        sys.stdout.write(document.latex + "\n")
+        result = next(results)
+        if isinstance(result, DocumentError):
+            sys.stderr.write(format_error(result, source.text, source.shown_name))
+            status = 1
+        elif not write_result(result, options):
+            status = 1
     return status
+
+
+def read_source(name: str) -> Source:
+    source = Source(name)
+    try:
+        if name == STDIN:
+            source.text = strip_final_line_end(sys.stdin.buffer.read().decode("utf-8"))
+        else:
+            source.text = read_document(name)
+    except OSError as error:
+        source.unreadable = error.strerror or str(error)
+    except UnicodeDecodeError as error:
+        source.unreadable = f"not UTF-8 text ({error.reason} at byte {error.start})"
+    return source
+
+
+def write_result(document: Document, options: argparse.Namespace) -> bool:
+    """Write one rendered document where the options say; False after a reported failure."""
+    if options.display:
+        document = Document(document.display_latex)
+    try:
+        if options.pdf:
+            document.to_pdf(options.pdf)
+        elif options.output and options.output != STDIN:
+            with open(options.output, "w", encoding="utf-8", newline="") as output:
+                output.write(document.latex + "\n")
+        elif options.body:
+            write_stdout(document.body)
+        else:
+            write_stdout(document.latex + "\n")
+    except PdfError as error:
+        report(str(error))
+        return False
+    except OSError as error:
+        report(f"cannot write {options.pdf or options.output}: {error.strerror or error}")
+        return False
+    return True
+
+
+def write_stdout(text: str) -> None:
+    # The document is UTF-8 whatever the locale says, like the files it is written to.
+    stream = getattr(sys.stdout, "buffer", None)
+    if stream is None:
+        sys.stdout.write(text)
+    else:
+        sys.stdout.flush()
+        stream.write(text.encode("utf-8"))
+        stream.flush()
+
+
+def report(message: str) -> None:
+    sys.stderr.write(f"{PROG}: error: {message}\n")

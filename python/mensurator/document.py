@@ -1,8 +1,12 @@
-"""The rendered document and the views of it: the full LaTeX text and its body."""
+"""The rendered document and its views: LaTeX text, body, display-math variant, notebook
+displays and PDF."""
 
 from __future__ import annotations
 
 from dataclasses import dataclass
+
+from . import display, pdf
+from .paths import PathLike
 
 BEGIN = "\\begin{document}\n"
 END = "\\end{document}"
@@ -19,3 +23,21 @@ class Document:
         """The text between ``\\begin{document}`` and ``\\end{document}``."""
         start = self.latex.index(BEGIN) + len(BEGIN)
         return self.latex[start : self.latex.rindex(END)]
+
+    @property
+    def display_latex(self) -> str:
+        """The same document with every math line set as display math (``\\[ ... \\]``), the
+        layout of a hand calculation sheet: full-size fractions, results that stand out."""
+        return display.display_math(self.latex)
+
+    def to_pdf(self, path: PathLike) -> None:
+        """Compile the document with ``pdflatex`` and write the PDF to ``path``.
+
+        Raises ``PdfError`` naming the missing program or quoting LaTeX's first error."""
+        pdf.write_pdf(self.latex, path)
+
+    def _repr_markdown_(self) -> str:
+        return display.mathjax_text(self.body, display.markdown_heading)
+
+    def _repr_latex_(self) -> str:
+        return display.mathjax_text(self.body, display.plain_heading)

@@ -3,15 +3,33 @@
 from __future__ import annotations
 
 import os
-from typing import Union
+from concurrent.futures import ThreadPoolExecutor
+from typing import Callable, Iterable, List, Optional, Type, Union
 
 import mensurator_py
 
 from .document import Document
-
-PathLike = Union[str, "os.PathLike[str]"]
+from .errors import DocumentError
+from .paths import PathLike
 
 LINE_ENDS = ("\r\n", "\n", "\r")
+
+
+def engine_exception_class() -> Type[Exception]:
+    """The class the engine raises for a failed document.
+
+    The module creates it on the first failure and does not export it, so an empty document,
+    which always fails, provokes it once."""
+    try:
+        mensurator_py.run_mensurator("")
+    except Exception as error:
+        return type(error)
+    raise RuntimeError("the engine accepted an empty document; it must reject it")
+
+
+MensuratorException = engine_exception_class()
+
+RenderResult = Union[Document, DocumentError]
 
 
 def strip_final_line_end(text: str) -> str:
@@ -37,10 +55,41 @@ def read_document(path: PathLike) -> str:
 
 
 def render(text: str) -> Document:
-    """Render a document text; the result's ``latex`` is exactly the engine's output."""
-    return Document(mensurator_py.run_mensurator(text))
+    """Render a document text; the result's ``latex`` is exactly the engine's output.
+
+    A failing document raises ``DocumentError``, whose ``__cause__`` is the engine's
+    ``MensuratorException``."""
+    try:
+        return Document(mensurator_py.run_mensurator(text))
+    except MensuratorException as error:
+        raise DocumentError.from_exception(error) from error
 
 
 def render_file(path: PathLike) -> Document:
     """Render a document file (UTF-8); its final line end is dropped first."""
     return render(read_document(path))
+
+
+def render_many(
+    texts: Iterable[str],
+    jobs: Optional[int] = None,
+    progress: Optional[Callable[[], None]] = None,
+) -> List[RenderResult]:
+    """Render many document texts on ``jobs`` threads (default: one per processor).
+
+    Returns, in input order, each document or its ``DocumentError``; ``progress``, if given,
+    is called once after each document is done."""
+    if jobs is not None and jobs < 1:
+        raise ValueError(f"jobs must be at least 1, not {jobs}")
+
+    def render_one(text: str) -> RenderResult:
+        try:
+            result: RenderResult = render(text)
+        except DocumentError as error:
+            result = error
+        if progress is not None:
+            progress()
+        return result
+
+    with ThreadPoolExecutor(max_workers=jobs or os.cpu_count() or 1) as pool:
+        return list(pool.map(render_one, texts))

@@ -1,0 +1,82 @@
+"""Reading the engine's error messages: where a document failed, how, and what to try instead.
+
+The engine reports a failure as one message text: a parse error names a line and a column, a
+statement error starts with the statement's line. ``DocumentError`` holds those parts as
+fields, and, unlike the engine's own exception class, it pickles, so a process pool or a
+cluster map can carry a failure back to the caller.
+"""
+
+from __future__ import annotations
+
+import re
+from typing import Literal, Optional, Tuple
+
+ErrorKind = Literal["parse error", "statement error"]
+PARSE_ERROR: ErrorKind = "parse error"
+STATEMENT_ERROR: ErrorKind = "statement error"
+
+PARSE_AT_POSITION = re.compile(r"Parsing Error near line (\d+) column (\d+)\n?\Z")
+PARSE_IN_SPAN = re.compile(
+    r"Parsing Error near span from line (\d+), column (\d+) to line \d+ column \d+\n?\Z"
+)
+STATEMENT = re.compile(r"Line (\d+): (.*)\Z", re.DOTALL)
+
+
+class DocumentError(Exception):
+    """A failed document: its message, line, column (parse errors only), kind and hints."""
+
+    def __init__(
+        self,
+        message: str,
+        line: int,
+        column: Optional[int] = None,
+        kind: ErrorKind = STATEMENT_ERROR,
+        hints: Tuple[str, ...] = (),
+    ) -> None:
+        # Every field is an argument, so that the default pickling of exceptions rebuilds it.
+        super().__init__(message, line, column, kind, hints)
+        self.message = message
+        self.line = line
+        self.column = column
+        self.kind = kind
+        self.hints = hints
+
+    def __str__(self) -> str:
+        return self.message
+
+    @property
+    def reason(self) -> str:
+        """The message without the ``Line N:`` prefix of a statement error."""
+        match = STATEMENT.match(self.message)
+        return match.group(2) if match else self.message
+
+    @classmethod
+    def from_exception(cls, error: BaseException) -> DocumentError:
+        """The view of a failure raised by ``run_mensurator`` (a DocumentError is returned as
+        it is). Raises ``ValueError`` for an exception whose message is not one of the
+        engine's document errors."""
+        if isinstance(error, DocumentError):
+            return error
+        return cls.from_message(str(error))
+
+    @classmethod
+    def from_message(cls, text: str) -> DocumentError:
+        """Read an engine message text; see ``from_exception``."""
+        # Imported here: hints ask the engine, which is not needed to read a message.
+        from .hints import hints_for
+
+        message = text.rstrip("\n")
+        position = PARSE_AT_POSITION.match(text) or PARSE_IN_SPAN.match(text)
+        if position:
+            line, column = int(position.group(1)), int(position.group(2))
+            return cls(message, line, column, PARSE_ERROR)
+        statement = STATEMENT.match(message)
+        if statement:
+            return cls(
+                message,
+                int(statement.group(1)),
+                None,
+                STATEMENT_ERROR,
+                hints_for(statement.group(2)),
+            )
+        raise ValueError(f"not a document error of the engine: {text!r}")

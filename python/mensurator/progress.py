@@ -1,0 +1,42 @@
+"""A one-line progress count for long runs, shown only on a terminal."""
+
+from __future__ import annotations
+
+import threading
+from types import TracebackType
+from typing import Optional, TextIO, Type
+
+
+class Progress:
+    """Counts finished documents on ``stream`` as "rendered 3/40", rewriting one line.
+
+    Nothing is written unless ``stream`` is a terminal and there is more than one document, so
+    a pipe or a log file never receives control characters."""
+
+    def __init__(self, total: int, stream: TextIO) -> None:
+        self.total = total
+        self.stream = stream
+        self.done = 0
+        self.enabled = total > 1 and stream.isatty()
+        self.lock = threading.Lock()
+
+    def advance(self) -> None:
+        if not self.enabled:
+            return
+        with self.lock:
+            self.done += 1
+            self.stream.write(f"\rrendered {self.done}/{self.total}")
+            self.stream.flush()
+
+    def __enter__(self) -> Progress:
+        return self
+
+    def __exit__(
+        self,
+        kind: Optional[Type[BaseException]],
+        error: Optional[BaseException],
+        traceback: Optional[TracebackType],
+    ) -> None:
+        if self.enabled:
+            self.stream.write("\r\x1b[K")  # back to the line start, then clear the line
+            self.stream.flush()
