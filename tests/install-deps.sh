@@ -17,4 +17,4 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-python3 -m pip install -q --disable-pip-version-check pytest hypothesis
+python3 -m pip install -q --disable-pip-version-check pytest hypothesis mypy ipython

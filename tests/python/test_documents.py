@@ -2,8 +2,6 @@
 
 import math
 import re
-import subprocess
-import sys
 from pathlib import Path
 
 import mensurator_py
@@ -553,30 +551,3 @@ def test_example_results(name, results):
     for variable, value, unit in results:
         # Printed with 3 or 4 digits after the point: compare to that precision.
         assert printed_result(output, variable) == (pytest.approx(value, rel=2e-3), unit)
-
-
-@pytest.mark.parametrize("name", [n for n, _ in EXAMPLE_RESULTS])
-def test_render_script_prints_the_document(name):
-    completed = subprocess.run(
-        [sys.executable, str(EXAMPLES / "render.py"), str(EXAMPLES / name)],
-        capture_output=True,
-        text=True,
-        timeout=60,
-        check=True,
-    )
-    assert completed.stdout == run(read_example(name)) + "\n"
-
-
-def test_render_script_reports_a_failing_document(tmp_path):
-    source = tmp_path / "broken.txt"
-    source.write_text("x = 1\nhello\n", encoding="utf-8")
-    completed = subprocess.run(
-        [sys.executable, str(EXAMPLES / "render.py"), str(source)],
-        capture_output=True,
-        text=True,
-        timeout=60,
-        check=False,
-    )
-    assert completed.returncode == 1
-    assert completed.stdout == ""
-    assert completed.stderr == f"{source}: Line 2: Invalid statement hello\n"

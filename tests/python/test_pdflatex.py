@@ -12,6 +12,7 @@ import subprocess
 import sys
 from pathlib import Path
 
+import mensurator
 import mensurator_py
 import pytest
 
@@ -259,21 +260,41 @@ def test_broken_block_is_detected(pdflatex, tmp_path):
     assert errors and errors[0].startswith("! Undefined control sequence")
 
 
-def test_render_script_writes_a_pdf(pdflatex, tmp_path):
+def test_command_writes_a_pdf(pdflatex, tmp_path):
     output = tmp_path / "kinematics.pdf"
     completed = subprocess.run(
         [
             sys.executable,
-            str(EXAMPLES / "render.py"),
-            str(EXAMPLES / "kinematics.txt"),
+            "-m",
+            "mensurator",
             "--pdf",
             str(output),
+            str(EXAMPLES / "kinematics.txt"),
         ],
         capture_output=True,
         text=True,
         timeout=120,
         check=False,
     )
-    assert completed.returncode == 0, completed.stderr
-    assert completed.stdout.startswith("\\documentclass{article}\n")
+    assert (completed.returncode, completed.stdout, completed.stderr) == (0, "", "")
     assert output.read_bytes().startswith(b"%PDF-")
+
+
+@pytest.mark.parametrize("name, text", corpus(), ids=[name for name, _ in corpus()])
+def test_display_variant_compiles(pdflatex, tmp_path, name, text):
+    document = mensurator.render(text)
+    status, errors, log = compile_latex(pdflatex, document.display_latex, tmp_path)
+    assert (status, errors) == (0, []), log[-3000:]
+
+
+def test_to_pdf_writes_a_pdf_or_quotes_the_first_latex_error(pdflatex, tmp_path):
+    output = tmp_path / "out.pdf"
+    mensurator.render("x = 1 m\nx =? km").to_pdf(output)
+    assert output.read_bytes().startswith(b"%PDF-")
+
+    broken = mensurator.render("x = 1\n'''\\undefinedcommand'''")
+    with pytest.raises(
+        mensurator.PdfError, match=r"^pdflatex failed: ! Undefined control sequence"
+    ):
+        broken.to_pdf(tmp_path / "broken.pdf")
+    assert not (tmp_path / "broken.pdf").exists()

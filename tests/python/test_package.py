@@ -1,0 +1,163 @@
+"""The mensurator package: documents identical to the module's, the error view and its hints,
+threads, the display variants and what importing the package must leave alone."""
+
+import pickle
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+import mensurator
+import mensurator_py
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+from mensurator import DocumentError
+
+EXAMPLES = sorted((Path(__file__).resolve().parents[2] / "examples").glob("*.txt"))
+
+LINES = [
+    "x = 1 m",
+    "x = 5 6",
+    "y = 2 Hz",
+    "hello",
+    "",
+    "  ",
+    "'''\\section{A}'''",
+    "x =? km",
+    "1 m + 1 s =?",
+    "z = sin(1 m)",
+    "!digits 2",
+    "(((1)) =?",
+    "'''open",
+]
+
+
+def engine_outcome(text):
+    try:
+        return mensurator_py.run_mensurator(text), None
+    except Exception as error:  # the engine's class, caught by its base
+        return None, error
+
+
+@pytest.mark.parametrize("path", EXAMPLES, ids=[p.name for p in EXAMPLES])
+def test_latex_is_the_modules_text(path):
+    text = path.read_text(encoding="utf-8").removesuffix("\n")
+    assert mensurator.render_file(path).latex == mensurator_py.run_mensurator(text)
+
+
+@settings(max_examples=300, deadline=None)
+@given(
+    st.lists(st.sampled_from(LINES), max_size=6).flatmap(
+        lambda lines: st.lists(
+            st.sampled_from(["\n", "\r\n", "\r"]), min_size=len(lines), max_size=len(lines)
+        ).map(lambda ends: "".join(line + end for line, end in zip(lines, ends)))
+    )
+    | st.text(max_size=40)
+)
+def test_render_agrees_with_the_module_and_reads_every_message(text):
+    latex, engine_error = engine_outcome(text)
+    if engine_error is None:
+        assert mensurator.render(text).latex == latex
+        return
+    assert type(engine_error) is mensurator.MensuratorException
+    with pytest.raises(DocumentError) as caught:
+        mensurator.render(text)
+    error = caught.value
+    assert error.__cause__ is not None and str(error.__cause__) == str(engine_error)
+    assert error.message == str(engine_error).rstrip("\n")
+    assert 1 <= error.line <= text.count("\n") + 2
+    assert (error.kind == "parse error") == (error.column is not None)
+    copy = pickle.loads(pickle.dumps(error))
+    assert type(copy) is DocumentError
+    fields = ("message", "line", "column", "kind", "hints", "args")
+    assert [getattr(copy, f) for f in fields] == [getattr(error, f) for f in fields]
+
+
+# A document with a unit as people type it, and the hint; the hinted spelling must make the
+# document render.
+HINTS = [
+    ("f = 3 Hz =?", "hz"),
+    ("v = 90 km/h", "hour"),
+    ("E = 2 kWh =? J", "kW*hour"),
+    ("V = 250 ml", "mL"),
+    ("R = 4 kOhm", "kohm"),
+    ("t = 3 sec", "s"),
+    ("f = 2 MHz =? hz", "Mhz"),
+    ("F = 2 kg m", "kg*m"),
+    ("x = 2 KM", "km"),
+    ("x = 2 xyz", None),
+    ("x = 1\ny = x + q", None),
+]
+
+
+@pytest.mark.parametrize("text, spelling", HINTS)
+def test_unit_hints_name_spellings_the_engine_accepts(text, spelling):
+    with pytest.raises(DocumentError) as caught:
+        mensurator.render(text)
+    name = re.search(r": (.+) is not a variable or a valid unit$", caught.value.message).group(1)
+    if spelling is None:
+        assert caught.value.hints == ()
+        return
+    assert caught.value.hints == (f"did you mean {spelling}?",)
+    mensurator.render(text.replace(name, spelling))
+
+
+def test_document_error_view_of_other_exceptions():
+    error = DocumentError("Line 1: x", 1)
+    assert DocumentError.from_exception(error) is error
+    with pytest.raises(ValueError, match="not a document error"):
+        DocumentError.from_exception(TypeError("run_mensurator() argument"))
+
+
+def test_render_many_keeps_input_order_and_returns_failures():
+    texts = [f"x = {n} m\nx =? km" if n % 3 else f"x = {n} 5" for n in range(60)]
+    results = mensurator.render_many(texts, jobs=4)
+    for text, result in zip(texts, results):
+        latex, engine_error = engine_outcome(text)
+        if engine_error is None:
+            assert result == mensurator.Document(latex)
+        else:
+            assert isinstance(result, DocumentError) and result.message == str(engine_error).strip()
+    with pytest.raises(ValueError):
+        mensurator.render_many(texts, jobs=0)
+
+
+MATH_LINE = re.compile(r"\$([^$\n]*)\$\\\\\n")
+
+
+@pytest.mark.parametrize("path", EXAMPLES, ids=[p.name for p in EXAMPLES])
+def test_display_variants_keep_every_math_line_and_all_other_text(path):
+    document = mensurator.render_file(path)
+    math = MATH_LINE.findall(document.latex)
+    assert math
+    display = document.display_latex
+    assert re.findall(r"\\\[ (.*) \\\]\n", display) == math
+    assert re.sub(r"\\\[ .* \\\]\n", "#", display) == MATH_LINE.sub("#", document.latex)
+
+    markdown = document._repr_markdown_()
+    assert re.findall(r"^\$\$(.*)\$\$$", markdown, re.MULTILINE) == math
+    headings = re.findall(r"\\section\*?\{([^}]*)\}", document.latex)
+    assert re.findall(r"^## (.*)$", markdown, re.MULTILINE) == headings
+    assert "\\leavevmode" not in markdown and "\\\\" not in markdown
+
+
+def test_to_pdf_names_a_missing_pdflatex(tmp_path, monkeypatch):
+    monkeypatch.setenv("PATH", str(tmp_path))
+    with pytest.raises(mensurator.PdfError, match="pdflatex is not installed"):
+        mensurator.render("x = 1").to_pdf(tmp_path / "out.pdf")
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_import_leaves_the_module_alone_and_ipython_unloaded():
+    script = (
+        "import mensurator_py, sys\n"
+        "before = dir(mensurator_py)\n"
+        "import mensurator\n"
+        "assert dir(mensurator_py) == before, dir(mensurator_py)\n"
+        "assert mensurator_py.__all__ == ['run_mensurator']\n"
+        "assert mensurator.MensuratorException.__qualname__ == 'MensuratorException'\n"
+        "assert mensurator.MensuratorException.__module__ == 'm'\n"
+        "assert 'IPython' not in sys.modules\n"
+    )
+    subprocess.run([sys.executable, "-c", script], check=True, timeout=60)
