@@ -54,6 +54,24 @@ Result<Rational8> exponent_scaled(Rational8 e, std::int64_t num, std::int64_t de
     return *scaled;
 }
 
+bool outside_double_range(double factor) {
+    return factor == 0.0 || !std::isfinite(factor);
+}
+
+// A factor that left the double range although its parts did not keeps the unit's true size by
+// moving its powers of ten into exp10: deg^2000 is about 10^-3516, not 0 x 10^-4000. A saturated
+// exp10 already puts the unit beyond any double, on the side its sign tells.
+void keep_factor_in_range(Unit& u, double log10_factor) {
+    if (u.exp10 == int64_max || u.exp10 == int64_min) {
+        u.factor = 1.0;
+        return;
+    }
+    const double whole = std::floor(log10_factor);
+    u.factor = std::pow(10.0, log10_factor - whole);
+    constexpr double limit = 9.0e18;
+    u.exp10 = saturating_add(u.exp10, static_cast<std::int64_t>(std::clamp(whole, -limit, limit)));
+}
+
 Result<Unit> combine(const Unit& a, const Unit& b, bool divide) {
     Unit result;
     for (std::size_t i = 0; i < base_unit_count; ++i) {
@@ -63,6 +81,11 @@ Result<Unit> combine(const Unit& a, const Unit& b, bool divide) {
     }
     result.exp10 = divide ? saturating_sub(a.exp10, b.exp10) : saturating_add(a.exp10, b.exp10);
     result.factor = divide ? a.factor / b.factor : a.factor * b.factor;
+    if (outside_double_range(result.factor) && !outside_double_range(a.factor) &&
+        !outside_double_range(b.factor)) {
+        const double log_b = std::log10(b.factor);
+        keep_factor_in_range(result, std::log10(a.factor) + (divide ? -log_b : log_b));
+    }
     return result;
 }
 
@@ -108,7 +131,10 @@ std::strong_ordering operator<=>(Rational8 a, Rational8 b) {
 
 std::string Rational8::text() const {
     std::string result = std::to_string(numerator);
-    if (denominator != 1) result += "/" + std::to_string(denominator);
+    if (denominator != 1) {
+        result += '/';
+        result += std::to_string(denominator);
+    }
     return result;
 }
 
@@ -131,6 +157,8 @@ Result<Unit> unit_powi(const Unit& u, std::int64_t n) {
     }
     result.exp10 = saturating_mul(u.exp10, n);
     result.factor = factor_power(u.factor, n);
+    if (outside_double_range(result.factor) && !outside_double_range(u.factor))
+        keep_factor_in_range(result, static_cast<double>(n) * std::log10(u.factor));
     return result;
 }
 
@@ -164,7 +192,10 @@ std::string dimension_text(const Unit& u) {
         if (e.is_zero()) continue;
         if (!text.empty()) text += ' ';
         text += base_unit_symbols[i];
-        if (e != Rational8{1, 1}) text += "^" + e.text();
+        if (e != Rational8{1, 1}) {
+            text += '^';
+            text += e.text();
+        }
     }
     return text;
 }

@@ -213,6 +213,13 @@ $x = 56000.000 \ \mathrm{mK}$\\
              R"($220\ \mathrm{\mathrm{\mathrm{mA} \ \mathrm{hour}}} = 792 \ \mathrm{C}$\\
 )"},
         Case{"DifferenceBeyondTheDoubleRange", "10^400 - 10^400 =?", R"($10^{400} - 10^{400} = 0$\\
+)"},
+        // deg^2000 is about 10^-3516 and its reciprocal 10^3516: beyond the doubles on either side.
+        Case{"UnitPowerBelowTheDoubleRange", "1 deg^2000 =?",
+             R"($1\ \mathrm{\mathrm{\mathrm{deg}^{2000}}} = 0$\\
+)"},
+        Case{"UnitPowerAboveTheDoubleRange", "(1 deg)^-2000 =?",
+             R"($(1\ \mathrm{\mathrm{deg}})^{-2000} = inf$\\
 )"}),
     case_name);
 

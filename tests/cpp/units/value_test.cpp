@@ -348,8 +348,8 @@ TEST(ValuePow, HugeExponentsFinishAtOnce) {
     expect_unit(huge.unit, Unit{});
     const Value degrees =
         *value_pow(Value{1, degree}, Value{1, make_unit({0, 0, 0, 0, 0, 0, 0}, 12)});
-    EXPECT_EQ(degrees.unit.exp10, -2'000'000'000'000);
-    EXPECT_EQ(degrees.unit.factor, inf);
+    EXPECT_EQ(degrees.unit.exp10, -1'758'122'632'410);
+    EXPECT_LT(degrees.unit.factor, 10.0);
     const Value beyond = *value_pow(Value{1, degree}, Value{1e300, Unit{}});
     EXPECT_EQ(beyond.unit.exp10, min64);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
