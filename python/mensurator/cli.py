@@ -142,21 +142,23 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
     """Write one rendered document where the options say; False after a reported failure."""
     if options.display:
         document = Document(document.display_latex)
+    target = options.pdf or (options.output if options.output != STDIN else None)
+    if target is None:
+        text = document.body if options.body else document.latex
+        write_stdout(text if text.endswith("\n") else text + "\n")
+        return True
+    # Only failures of the target file are reported here; a closed standard output is not one.
     try:
         if options.pdf:
-            document.to_pdf(options.pdf)
-        elif options.output and options.output != STDIN:
-            with open(options.output, "w", encoding="utf-8", newline="") as output:
-                output.write(document.latex + "\n")
-        elif options.body:
-            write_stdout(document.body)
+            document.to_pdf(target)
         else:
-            write_stdout(document.latex + "\n")
+            with open(target, "w", encoding="utf-8", newline="") as output:
+                output.write(document.latex + "\n")
     except PdfError as error:
         report(str(error))
         return False
     except OSError as error:
-        report(f"cannot write {options.pdf or options.output}: {error.strerror or error}")
+        report(f"cannot write {target}: {error.strerror or error}")
         return False
     return True
 

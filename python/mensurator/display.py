@@ -1,4 +1,4 @@
-"""Other layouts of a rendered document: display math for print, Markdown for notebooks.
+r"""Other layouts of a rendered document: display math for print, Markdown for notebooks.
 
 The engine writes each definition and result as one math line, ``$...$\\`` and a line feed;
 line gaps are ``\\`` or ``\leavevmode\\``, and LaTeX blocks are copied as written. These

@@ -168,3 +168,15 @@ def test_progress_is_shown_on_a_terminal_only():
     count = len(EXAMPLE_FILES)
     assert f"\rrendered {count}/{count}".encode() in shown
     assert shown.endswith(b"\r\x1b[K")
+
+
+def test_a_closed_pipe_ends_the_command_quietly():
+    # More output than a pipe holds, so the command writes after the reader has gone.
+    process = subprocess.Popen(
+        [sys.executable, "-m", "mensurator", *[EXAMPLES / "kinematics.txt"] * 200],
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+    )
+    process.stdout.close()
+    stderr = process.stderr.read()
+    assert (process.wait(timeout=60), stderr) == (1, b"")
