@@ -44,12 +44,6 @@ class DocumentError(Exception):
     def __str__(self) -> str:
         return self.message
 
-    @property
-    def reason(self) -> str:
-        """The message without the ``Line N:`` prefix of a statement error."""
-        match = STATEMENT.match(self.message)
-        return match.group(2) if match else self.message
-
     @classmethod
     def from_exception(cls, error: BaseException) -> DocumentError:
         """The view of a failure raised by ``run_mensurator`` (a DocumentError is returned as

@@ -38,48 +38,11 @@ COMMON_SPELLINGS: Dict[str, str] = {
     "rpm": "rev/min",
 }
 
-PREFIX_SYMBOLS = (
-    "da",
-    "y",
-    "z",
-    "a",
-    "f",
-    "p",
-    "n",
-    "m",
-    "c",
-    "d",
-    "h",
-    "k",
-    "M",
-    "G",
-    "T",
-    "P",
-    "E",
-    "Z",
-    "Y",
-)
-PREFIX_WORDS = (
-    "yocto",
-    "zepto",
-    "atto",
-    "femto",
-    "pico",
-    "nano",
-    "micro",
-    "milli",
-    "centi",
-    "deci",
-    "deca",
-    "hecto",
-    "kilo",
-    "mega",
-    "giga",
-    "tera",
-    "peta",
-    "exa",
-    "zetta",
-    "yotta",
+# Symbols and words of the prefixes, as the engine spells them.
+PREFIX_SYMBOLS = tuple("da y z a f p n m c d h k M G T P E Z Y".split())
+PREFIX_WORDS = tuple(
+    "yocto zepto atto femto pico nano micro milli centi deci deca hecto kilo mega giga tera "
+    "peta exa zetta yotta".split()
 )
 
 MAX_HINTED = 3
@@ -119,7 +82,7 @@ def common_spellings(name: str) -> List[str]:
 
 
 def other_cases(name: str) -> List[str]:
-    # Only the part after a prefix changes case: MHZ must not become mhz, the millihertz.
+    # Also after each prefix, which keeps its case: for MS both ms and Ms are offered.
     candidates = []
     for prefix, rest in prefix_splits(name):
         candidates += [prefix + rest.lower(), prefix + rest.upper(), prefix + rest.capitalize()]
@@ -127,7 +90,7 @@ def other_cases(name: str) -> List[str]:
 
 
 def prefix_splits(name: str) -> List[Tuple[str, str]]:
-    """The name as it is, then split after each prefix it starts with (longest prefix last)."""
+    """The name whole, then split after each prefix word or symbol it starts with."""
     splits = [("", name)]
     for prefix in PREFIX_WORDS + PREFIX_SYMBOLS:
         if name.startswith(prefix) and len(name) > len(prefix):
