@@ -1,4 +1,4 @@
-"""A one-line progress count for long runs, shown only on a terminal."""
+"""A one-line progress bar for long runs, shown only on a terminal."""
 
 from __future__ import annotations
 
@@ -6,9 +6,11 @@ import threading
 from types import TracebackType
 from typing import Optional, TextIO, Type
 
+BAR_WIDTH = 30
+
 
 class Progress:
-    """Counts finished documents on ``stream`` as "rendered 3/40", rewriting one line.
+    """Shows finished documents on ``stream`` as ``[######......] 3/40``, rewriting one line.
 
     Nothing is written unless ``stream`` is a terminal and there is more than one document, so
     a pipe or a log file never receives control characters."""
@@ -25,7 +27,9 @@ class Progress:
             return
         with self.lock:
             self.done += 1
-            self.stream.write(f"\rrendered {self.done}/{self.total}")
+            filled = BAR_WIDTH * self.done // self.total
+            bar = "#" * filled + "." * (BAR_WIDTH - filled)
+            self.stream.write(f"\r[{bar}] {self.done}/{self.total}")
             self.stream.flush()
 
     def __enter__(self) -> Progress:

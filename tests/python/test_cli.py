@@ -166,7 +166,7 @@ def test_progress_is_shown_on_a_terminal_only():
         os.close(controller)
     assert completed.returncode == 0
     count = len(EXAMPLE_FILES)
-    assert f"\rrendered {count}/{count}".encode() in shown
+    assert f"\r[{'#' * 30}] {count}/{count}".encode() in shown
     assert shown.endswith(b"\r\x1b[K")
 
 
