@@ -46,15 +46,14 @@ def test_latex_is_the_modules_text(path):
     assert mensurator.render_file(path).latex == mensurator_py.run_mensurator(text)
 
 
+# Documents of the lines above with any line ends, and arbitrary short texts.
+DOCUMENTS = st.lists(
+    st.tuples(st.sampled_from(LINES), st.sampled_from(["\n", "\r\n", "\r"])), max_size=6
+).map(lambda lines: "".join(line + end for line, end in lines)) | st.text(max_size=40)
+
+
 @settings(max_examples=300, deadline=None)
-@given(
-    st.lists(st.sampled_from(LINES), max_size=6).flatmap(
-        lambda lines: st.lists(
-            st.sampled_from(["\n", "\r\n", "\r"]), min_size=len(lines), max_size=len(lines)
-        ).map(lambda ends: "".join(line + end for line, end in zip(lines, ends)))
-    )
-    | st.text(max_size=40)
-)
+@given(DOCUMENTS)
 def test_render_agrees_with_the_module_and_reads_every_message(text):
     latex, engine_error = engine_outcome(text)
     if engine_error is None:
