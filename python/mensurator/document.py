@@ -36,6 +36,14 @@ class Document:
         Raises ``PdfError`` naming the missing program or quoting LaTeX's first error."""
         pdf.write_pdf(self.latex, path)
 
+    def to_html(self, title: str = "mensurator") -> str:
+        """One self-contained HTML page: math lines as MathML, no TeX and no network needed.
+
+        Math the converter cannot handle is shown as its LaTeX source."""
+        from .html_report import page  # the converter is imported only when a page is made
+
+        return page(self.body, title).html
+
     def _repr_markdown_(self) -> str:
         return display.mathjax_text(self.body, display.markdown_heading)
 

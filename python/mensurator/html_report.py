@@ -1,0 +1,134 @@
+"""The engine's LaTeX document as one self-contained HTML page, for readers without TeX.
+
+The body the engine writes is a sequence of three kinds of pieces: math lines (``$...$\\\\``
+and a line end), line gaps (``\\\\``, or ``\\leavevmode\\\\`` where LaTeX needs it) and the
+verbatim text of LaTeX blocks. Each math line becomes display MathML, which browsers render
+without any script; gaps become spacing; block text goes through ``latex_text``. The page makes
+no request of any kind: the stylesheet is inlined and a content security policy forbids the
+rest.
+"""
+
+from __future__ import annotations
+
+import html
+import re
+from dataclasses import dataclass
+from importlib import resources
+from typing import Optional
+
+from .display import GAP, MATH_LINE
+from .latex_text import BlockText
+from .mathml import to_mathml
+from .paths import PathLike
+
+BODY_TOKEN = re.compile(f"(?P<math>{MATH_LINE.pattern})|(?P<gap>{GAP.pattern})")
+
+PAGE = """<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'">
+<meta name="generator" content="mensurator">
+<title>{title}</title>
+<style>
+{style}</style>
+</head>
+<body>
+{sheet}
+</body>
+</html>
+"""
+
+
+@dataclass(frozen=True)
+class HtmlRendering:
+    """HTML text and the LaTeX that it shows as source because it could not be converted."""
+
+    html: str
+    unconverted: tuple[str, ...] = ()
+
+
+def stylesheet() -> str:
+    """The calculation-sheet stylesheet, shared by the report and the live editor's preview."""
+    return resources.files(__package__).joinpath("report.css").read_text(encoding="utf-8")
+
+
+def _inline_math(latex: str) -> Optional[str]:
+    return to_mathml(latex, display=False)
+
+
+class _SheetWriter:
+    def __init__(self) -> None:
+        self.parts: list[str] = []
+        self.paragraph: list[str] = []
+        self.text = BlockText(_inline_math)
+        self.unconverted: list[str] = []
+
+    def end_paragraph(self) -> None:
+        content = " ".join(self.paragraph).strip()
+        if content:
+            self.parts.append(f"<p>{content}</p>")
+        self.paragraph.clear()
+
+    def math_line(self, latex: str) -> None:
+        self.end_paragraph()
+        mathml = to_mathml(latex, display=True, mark_result=True)
+        if mathml is None:
+            self.unconverted.append(latex)
+            source = html.escape(f"${latex}$", quote=False)
+            mathml = f'<code class="latex" title="shown as LaTeX: not convertible">{source}</code>'
+        self.parts.append(f'<div class="calc">{mathml}</div>')
+
+    def gap(self) -> None:
+        if self.paragraph:
+            self.end_paragraph()  # the gap ends the text's line, as \\ does in LaTeX
+        else:
+            self.parts.append('<div class="gap"></div>')
+
+    def block_text(self, text: str) -> None:
+        for item in self.text.items(text):
+            if item.level:
+                self.end_paragraph()
+                self.parts.append(f"<h{item.level}>{item.html}</h{item.level}>")
+            elif item.paragraph_break:
+                self.paragraph.append(item.html)
+                self.end_paragraph()
+            else:
+                self.paragraph.append(item.html)
+
+    def finish(self) -> HtmlRendering:
+        self.end_paragraph()
+        sheet = '<article class="sheet">\n' + "\n".join(self.parts) + "\n</article>"
+        return HtmlRendering(sheet, tuple(self.unconverted + self.text.unconverted))
+
+
+def sheet(body: str) -> HtmlRendering:
+    """The ``<article class="sheet">`` element for a document body (between begin and end)."""
+    writer = _SheetWriter()
+    position = 0
+    for match in BODY_TOKEN.finditer(body):
+        writer.block_text(body[position : match.start()])
+        position = match.end()
+        math_line = MATH_LINE.fullmatch(match.group())
+        if math_line is not None:
+            writer.math_line(math_line.group(1))
+        else:
+            writer.gap()
+    writer.block_text(body[position:])
+    return writer.finish()
+
+
+def page(body: str, title: str) -> HtmlRendering:
+    """A complete HTML page for a document body, with the stylesheet inlined."""
+    rendered = sheet(body)
+    text = PAGE.format(title=html.escape(title), style=stylesheet(), sheet=rendered.html)
+    return HtmlRendering(text, rendered.unconverted)
+
+
+def write_page(body: str, path: PathLike, title: str) -> tuple[str, ...]:
+    """Write the page to ``path``; returns the LaTeX it shows as source. Raises OSError."""
+    rendered = page(body, title)
+    with open(path, "w", encoding="utf-8") as output:
+        output.write(rendered.html)
+    return rendered.unconverted

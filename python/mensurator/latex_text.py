@@ -1,0 +1,142 @@
+"""The text of LaTeX blocks as HTML: headings, emphasis, inline math, and the rest as written.
+
+Only the handful of commands that calculation sheets use for their prose are interpreted. Every
+other command stays in the text as its source, so nothing the author wrote disappears from the
+page; layout commands that mean nothing outside a LaTeX page are left out.
+"""
+
+from __future__ import annotations
+
+import html
+import re
+from dataclasses import dataclass
+from typing import Callable, Optional
+
+HEADINGS = {"section": "h2", "subsection": "h3", "subsubsection": "h4"}
+EMPHASIS = {"emph": "em", "textit": "em", "textbf": "strong"}
+# Commands without visible content of their own in an HTML page.
+LAYOUT_COMMANDS = frozenset({"leavevmode", "noindent", "centering", "par"})
+LAYOUT_ENVIRONMENTS = frozenset({"center", "flushleft", "flushright"})
+
+TOKEN = re.compile(
+    r"\\(?P<command>[A-Za-z]+)(?P<star>\*?)"
+    r"|\\(?P<character>[%&$_#{}])"
+    r"|\$(?P<math>[^$]+)\$"
+    r"|(?P<paragraph>\n[ \t]*\n\s*)"
+    r"|(?P<tilde>~)"
+)
+
+
+@dataclass(frozen=True)
+class TextItem:
+    """One piece of block text: a heading (``level`` 2 to 4) or a run of inline HTML."""
+
+    html: str
+    level: int = 0
+    paragraph_break: bool = False
+
+
+# Renders inline LaTeX math to HTML; returns None when it cannot.
+InlineMath = Callable[[str], Optional[str]]
+
+
+def braced_argument(text: str, start: int) -> Optional[tuple[str, int]]:
+    """The ``{...}`` group at ``start`` (after blanks) and the position after it, if there."""
+    position = start
+    while position < len(text) and text[position] in " \t":
+        position += 1
+    if position >= len(text) or text[position] != "{":
+        return None
+    depth = 0
+    index = position
+    while index < len(text):
+        character = text[index]
+        if character == "\\":
+            index += 2  # an escaped character, such as \{, is no brace
+            continue
+        if character == "{":
+            depth += 1
+        elif character == "}":
+            depth -= 1
+            if depth == 0:
+                return text[position + 1 : index], index + 1
+        index += 1
+    return None
+
+
+class BlockText:
+    """Converts the text of LaTeX blocks, collecting the math it had to show as source."""
+
+    def __init__(self, inline_math: InlineMath) -> None:
+        self.inline_math = inline_math
+        self.unconverted: list[str] = []
+
+    def items(self, text: str) -> list[TextItem]:
+        items: list[TextItem] = []
+        run: list[str] = []
+
+        def flush(paragraph_break: bool = False) -> None:
+            if run or paragraph_break:
+                items.append(TextItem("".join(run), paragraph_break=paragraph_break))
+                run.clear()
+
+        position = 0
+        for match in TOKEN.finditer(text):
+            if match.start() < position:
+                continue  # inside an argument already consumed
+            run.append(html.escape(text[position : match.start()], quote=False))
+            position = match.end()
+            command = match.group("command")
+            if command is not None:
+                heading, position = self._command(command, match.group("star"), text, position, run)
+                if heading is not None:
+                    flush()
+                    items.append(heading)
+            elif match.group("character") is not None:
+                run.append(html.escape(match.group("character"), quote=False))
+            elif match.group("math") is not None:
+                run.append(self._math(match.group("math")))
+            elif match.group("paragraph") is not None:
+                flush(paragraph_break=True)
+            else:
+                run.append("&nbsp;")
+        run.append(html.escape(text[position:], quote=False))
+        flush()
+        return [item for item in items if item.html.strip() or item.paragraph_break]
+
+    def inline(self, text: str) -> str:
+        """Block text where only inline content is expected, such as a heading's title."""
+        return " ".join(item.html for item in self.items(text))
+
+    def _math(self, latex: str) -> str:
+        mathml = self.inline_math(latex)
+        if mathml is not None:
+            return mathml
+        self.unconverted.append(f"${latex}$")
+        return f'<code class="latex">{html.escape(f"${latex}$", quote=False)}</code>'
+
+    def _command(
+        self, name: str, star: str, text: str, position: int, run: list[str]
+    ) -> tuple[Optional[TextItem], int]:
+        source = f"\\{name}{star}"
+        if name in LAYOUT_COMMANDS:
+            return None, position
+        if name in HEADINGS or name in EMPHASIS or name in ("begin", "end"):
+            argument = braced_argument(text, position)
+            if argument is None:
+                run.append(html.escape(source, quote=False))
+                return None, position
+            content, after = argument
+            if name in HEADINGS:
+                level = int(HEADINGS[name][1])
+                return TextItem(self.inline(content), level=level), after
+            if name in EMPHASIS:
+                tag = EMPHASIS[name]
+                run.append(f"<{tag}>{self.inline(content)}</{tag}>")
+                return None, after
+            if content in LAYOUT_ENVIRONMENTS:
+                return None, after
+            run.append(html.escape(f"{source}{{{content}}}", quote=False))
+            return None, after
+        run.append(html.escape(source, quote=False))
+        return None, position
