@@ -11,10 +11,14 @@ command -v pdflatex >/dev/null || need+=(texlive-latex-base)
 command -v clang++-19 >/dev/null || need+=(clang-19)
 dpkg -s libclang-rt-19-dev >/dev/null 2>&1 || need+=(libclang-rt-19-dev)
 command -v ninja >/dev/null || need+=(ninja-build)
+# The live editor's browser test drives the distribution's headless Chromium through its driver.
+command -v chromium >/dev/null || need+=(chromium)
+command -v chromedriver >/dev/null || need+=(chromium-driver)
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-python3 -m pip install -q --disable-pip-version-check pytest hypothesis mypy ipython
+python3 -m pip install -q --disable-pip-version-check pytest hypothesis mypy ipython \
+    latex2mathml starlette uvicorn httpx selenium

@@ -1,6 +1,8 @@
 """The ``mensurator`` command: render calculation documents to LaTeX, a body or a PDF.
 
-    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --body] [--display] [--jobs N]
+    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --body] [--display]
+               [--jobs N]
+    mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
 
 Rendering is the default command. Other commands are looked up by the first argument in
 ``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
@@ -19,8 +21,10 @@ from .diagnostics import format_error
 from .document import Document
 from .engine import read_document, render_many, strip_final_line_end
 from .errors import DocumentError
+from .html_report import write_page
 from .pdf import PdfError
 from .progress import Progress
+from .server.command import serve_command
 
 PROG = "mensurator"
 STDIN = "-"
@@ -28,7 +32,7 @@ STDIN_NAME = "<stdin>"
 
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status.
-COMMANDS: Dict[str, Callable[[List[str]], int]] = {}
+COMMANDS: Dict[str, Callable[[List[str]], int]] = {"serve": serve_command}
 
 
 @dataclass
@@ -68,6 +72,9 @@ def build_parser() -> argparse.ArgumentParser:
     output = parser.add_argument_group("output").add_mutually_exclusive_group()
     output.add_argument("-o", "--output", metavar="OUT.tex", help="write the LaTeX to a file")
     output.add_argument("--pdf", metavar="OUT.pdf", help="compile to a PDF with pdflatex")
+    output.add_argument(
+        "--html", metavar="OUT.html", help="write one self-contained HTML page (no TeX needed)"
+    )
     output.add_argument("--body", action="store_true", help="print only the document body")
     parser.add_argument(
         "--display",
@@ -98,8 +105,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
 def render_command(arguments: List[str]) -> int:
     parser = build_parser()
     options = parser.parse_args(arguments)
-    if (options.output or options.pdf) and len(options.files) > 1:
-        parser.error("-o and --pdf take a single FILE")
+    if (options.output or options.pdf or options.html) and len(options.files) > 1:
+        parser.error("-o, --pdf and --html take a single FILE")
     if options.files.count(STDIN) > 1:
         parser.error(f"standard input ({STDIN}) can be read only once")
 
@@ -140,6 +147,8 @@ def read_source(name: str) -> Source:
 
 def write_result(document: Document, options: argparse.Namespace) -> bool:
     """Write one rendered document where the options say; False after a reported failure."""
+    if options.html:
+        return write_html(document, options.html, options.files[0])
     if options.display:
         document = Document(document.display_latex)
     target = options.pdf or (options.output if options.output != STDIN else None)
@@ -160,6 +169,20 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
     except OSError as error:
         report(f"cannot write {target}: {error.strerror or error}")
         return False
+    return True
+
+
+def write_html(document: Document, path: str, name: str) -> bool:
+    """The HTML page (always display math, so --display changes nothing); the statements it
+    shows as LaTeX source are named on standard error."""
+    title = STDIN_NAME if name == STDIN else os.path.basename(name)
+    try:
+        unconverted = write_page(document.body, path, title)
+    except OSError as error:
+        report(f"cannot write {path}: {error.strerror or error}")
+        return False
+    for latex in unconverted:
+        sys.stderr.write(f"{PROG}: warning: shown as LaTeX in {path}, not converted: {latex}\n")
     return True
 
 

@@ -1,0 +1,227 @@
+"""The live editor's routes: the page, its static files, rendering, saving and downloads.
+
+Every route that renders takes the document text from the request body (JSON ``{"text": ...}``)
+and runs the engine in a worker thread, so a long document never blocks the event loop. Only
+the ``SourceFile`` given at start-up is ever read or written.
+"""
+
+from __future__ import annotations
+
+import html
+import json
+import re
+import shutil
+import string
+import tempfile
+from dataclasses import dataclass
+from importlib import resources
+from pathlib import Path
+from typing import Any, Callable, Dict, Optional
+
+import anyio
+from starlette.applications import Starlette
+from starlette.requests import Request
+from starlette.responses import HTMLResponse, JSONResponse, Response
+from starlette.routing import Route
+
+from .. import html_report, pdf
+from ..document import Document
+from ..engine import render
+from ..errors import DocumentError
+from .guard import DEFAULT_MAX_BODY, Log, RequestGuard
+from .source_file import SourceFile, SourceFileError
+
+STATIC_FILES = {
+    "editor.js": "text/javascript; charset=utf-8",
+    "editor.css": "text/css; charset=utf-8",
+}
+# Scripts and styles only from the server itself; the preview's MathML needs nothing else.
+CONTENT_SECURITY_POLICY = (
+    "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
+    "img-src 'self' blob: data:; base-uri 'none'; form-action 'none'; frame-ancestors 'none'"
+)
+SECURITY_HEADERS = {
+    "Content-Security-Policy": CONTENT_SECURITY_POLICY,
+    "X-Content-Type-Options": "nosniff",
+    "Referrer-Policy": "no-referrer",
+    "Cache-Control": "no-store",
+}
+UNTITLED = "untitled"
+# The line prefix of a statement error's message; the editor shows the line on its own.
+LINE_PREFIX = re.compile(r"\ALine \d+: ")
+# Renders at a time: each holds the interpreter while the engine runs, more would only queue.
+RENDER_THREADS = 2
+
+
+class BadRequest(Exception):
+    """The request body is not what the route expects."""
+
+
+@dataclass(frozen=True)
+class EditorConfig:
+    """What the server was started with."""
+
+    source: Optional[SourceFile]
+    initial_text: str
+
+
+def error_fields(error: DocumentError) -> Dict[str, Any]:
+    """A document error as the editor shows it: location, reason and hint lines."""
+    return {
+        "line": error.line,
+        "column": error.column,
+        "kind": error.kind,
+        "message": error.message,
+        "reason": LINE_PREFIX.sub("", error.message, count=1),
+        "hints": list(error.hints),
+    }
+
+
+def document_text(body: bytes) -> str:
+    try:
+        payload = json.loads(body)
+    except (UnicodeDecodeError, json.JSONDecodeError) as error:
+        raise BadRequest(f"the body is not JSON: {error}") from None
+    if not isinstance(payload, dict) or not isinstance(payload.get("text"), str):
+        raise BadRequest('the body must be a JSON object {"text": "..."}')
+    text: str = payload["text"]
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError:
+        raise BadRequest("the text holds an unpaired surrogate (\\ud800 to \\udfff)") from None
+    return text
+
+
+def static_file(name: str) -> str:
+    return resources.files(__package__).joinpath("static", name).read_text(encoding="utf-8")
+
+
+def create_app(
+    source: Optional[SourceFile],
+    hosts: frozenset[str],
+    max_body: int = DEFAULT_MAX_BODY,
+    log: Log = print,
+) -> RequestGuard:
+    """The editor as an ASGI application, behind its request guard.
+
+    ``source`` is the file to edit (None: an unsaved document), ``hosts`` the ``Host`` values
+    under which the server is reached.
+    """
+    config = EditorConfig(source, source.read() if source is not None else "")
+    limiter = anyio.CapacityLimiter(RENDER_THREADS)
+    stem = download_stem(source.display_name) if source is not None else UNTITLED
+
+    async def in_worker(function: Callable[..., Any], *arguments: Any) -> Any:
+        return await anyio.to_thread.run_sync(function, *arguments, limiter=limiter)
+
+    async def text_of(request: Request) -> str:
+        return document_text(await request.body())
+
+    async def page(request: Request) -> Response:
+        template = string.Template(static_file("editor.html"))
+        pdf_reason = "" if shutil.which(pdf.PROGRAM) else f"{pdf.PROGRAM} is not installed"
+        save_reason = "" if source is not None else "no file was given to mensurator serve"
+        fields = {
+            "name": source.display_name if source is not None else UNTITLED,
+            "stem": stem,
+            "text": config.initial_text,
+            "pdf_reason": pdf_reason,
+            "save_reason": save_reason,
+        }
+        escaped = {key: html.escape(value, quote=True) for key, value in fields.items()}
+        return HTMLResponse(template.substitute(escaped), headers=SECURITY_HEADERS)
+
+    async def static(request: Request) -> Response:
+        name = request.path_params["name"]
+        if name not in STATIC_FILES:
+            return Response("not found\n", status_code=404, media_type="text/plain")
+        return Response(static_file(name), media_type=STATIC_FILES[name], headers=SECURITY_HEADERS)
+
+    async def report_css(request: Request) -> Response:
+        return Response(
+            html_report.stylesheet(),
+            media_type=STATIC_FILES["editor.css"],
+            headers=SECURITY_HEADERS,
+        )
+
+    def preview(text: str) -> Dict[str, Any]:
+        try:
+            document = render(text)
+        except DocumentError as error:
+            return {"ok": False, "error": error_fields(error)}
+        sheet = html_report.sheet(document.body)
+        return {"ok": True, "sheet": sheet.html, "unconverted": list(sheet.unconverted)}
+
+    async def render_route(request: Request) -> Response:
+        return JSONResponse(await in_worker(preview, await text_of(request)))
+
+    async def save(request: Request) -> Response:
+        text = await text_of(request)
+        if source is None:
+            return JSONResponse({"message": "no file was given to mensurator serve"}, 409)
+        try:
+            await in_worker(source.save, text)
+        except SourceFileError as error:
+            log(f"save failed: {error}")
+            return JSONResponse({"message": str(error)}, 500)
+        return JSONResponse({"saved": source.display_name})
+
+    def export(kind: str, text: str) -> Response:
+        document = render(text)
+        if kind == "tex":
+            return attachment(document.latex.encode("utf-8"), f"{stem}.tex", "application/x-tex")
+        if kind == "html":
+            report = html_report.page(document.body, source.display_name if source else UNTITLED)
+            return attachment(report.html.encode("utf-8"), f"{stem}.html", "text/html")
+        return attachment(pdf_bytes(document), f"{stem}.pdf", "application/pdf")
+
+    async def export_route(request: Request) -> Response:
+        kind = request.path_params["kind"]
+        if kind not in ("tex", "html", "pdf"):
+            return JSONResponse({"message": f"no export as {kind}"}, 404)
+        text = await text_of(request)
+        try:
+            response: Response = await in_worker(export, kind, text)
+            return response
+        except DocumentError as error:
+            return JSONResponse({"message": error.message, "error": error_fields(error)}, 422)
+        except pdf.PdfError as error:
+            log(f"PDF failed: {error}")
+            return JSONResponse({"message": str(error)}, 500)
+
+    app = Starlette(
+        routes=[
+            Route("/", page),
+            Route("/static/report.css", report_css),
+            Route("/static/{name}", static),
+            Route("/api/render", render_route, methods=["POST"]),
+            Route("/api/save", save, methods=["POST"]),
+            Route("/api/export/{kind}", export_route, methods=["POST"]),
+        ],
+        exception_handlers={BadRequest: bad_request},
+    )
+    return RequestGuard(app, hosts, max_body=max_body, log=log)
+
+
+async def bad_request(request: Request, error: Exception) -> Response:
+    return JSONResponse({"message": str(error)}, 400)
+
+
+def attachment(content: bytes, filename: str, media_type: str) -> Response:
+    return Response(
+        content,
+        media_type=media_type,
+        headers={"Content-Disposition": f'attachment; filename="{filename}"', **SECURITY_HEADERS},
+    )
+
+
+def pdf_bytes(document: Document) -> bytes:
+    with tempfile.TemporaryDirectory(prefix="mensurator-serve-") as directory:
+        output = Path(directory, "document.pdf")
+        document.to_pdf(output)
+        return output.read_bytes()
+
+
+def download_stem(name: str) -> str:
+    """The file name's stem, reduced to characters that are safe in a download's name."""
+    return re.sub(r"[^A-Za-z0-9._-]", "_", Path(name).stem) or UNTITLED

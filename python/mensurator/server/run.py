@@ -1,0 +1,65 @@
+"""Starting the live editor: bind the socket, print where it is, serve until interrupted."""
+
+from __future__ import annotations
+
+import socket
+import sys
+import threading
+import webbrowser
+from pathlib import Path
+from typing import Optional
+
+import uvicorn
+
+from .app import create_app
+from .guard import DEFAULT_MAX_BODY, allowed_hosts
+from .source_file import SourceFile
+
+PROG = "mensurator serve"
+
+
+def log(message: str) -> None:
+    sys.stderr.write(f"{PROG}: {message}\n")
+    sys.stderr.flush()
+
+
+def bind(host: str, port: int) -> socket.socket:
+    """A listening socket on host:port (port 0: any free port). Raises OSError."""
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
+    listener = socket.socket(family, socket.SOCK_STREAM)
+    try:
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        listener.bind((host, port))
+        listener.listen(64)
+    except OSError:
+        listener.close()
+        raise
+    return listener
+
+
+def serve(
+    file: Optional[Path],
+    host: str,
+    port: int,
+    open_browser: bool = False,
+    max_body: int = DEFAULT_MAX_BODY,
+) -> None:
+    """Serve the editor for ``file`` until interrupted. Raises OSError if the address is taken
+    and SourceFileError if the file cannot be read."""
+    source = SourceFile(file) if file is not None else None
+    listener = bind(host, port)
+    bound_port = listener.getsockname()[1]
+    app = create_app(source, allowed_hosts(host, bound_port), max_body=max_body, log=log)
+    address = f"[{host}]" if ":" in host else host
+    url = f"http://{address}:{bound_port}/"
+    what = source.path if source is not None else "an unsaved document"
+    log(f"editing {what} at {url} (Ctrl+C stops)")
+    # Access logs would print a line per keystroke; the guard and the routes log errors.
+    config = uvicorn.Config(app, log_level="warning", access_log=False, lifespan="off")
+    server = uvicorn.Server(config)
+    if open_browser:
+        threading.Timer(0.5, webbrowser.open, args=(url,)).start()
+    try:
+        server.run(sockets=[listener])
+    finally:
+        listener.close()

@@ -1,0 +1,148 @@
+"""The live editor in a real browser: the distribution's headless Chromium, driven by Selenium,
+against `mensurator serve` started as a command on 127.0.0.1.
+
+It types a document, waits for the preview, checks a result and its upright unit, types an
+unknown unit and checks the marked line, the message and the hint, then fixes it and saves. A
+screenshot of the marked error is kept as a test artefact. Without Chromium the test is skipped,
+except in CI, where that is a failure.
+"""
+
+import os
+import queue
+import re
+import shutil
+import subprocess
+import sys
+import threading
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+ARTIFACTS = Path(os.environ.get("MENSURATOR_TEST_ARTIFACTS", ROOT / "build" / "test-artifacts"))
+WAIT_SECONDS = 20
+START_LINE = re.compile(r"at (http://127\.0\.0\.1:\d+/)")
+BEAM_MATH_LINES = 11
+
+
+def required(what):
+    if os.environ.get("CI"):
+        pytest.fail(f"{what} is required in CI; tests/install-deps.sh installs it")
+    pytest.skip(f"{what} is not installed")
+
+
+@pytest.fixture(scope="module")
+def browser():
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+    except ImportError:
+        required("selenium")
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    driver_path = shutil.which("chromedriver")
+    if chromium is None or driver_path is None:
+        required("chromium and chromium-driver")
+    options = webdriver.ChromeOptions()
+    options.binary_location = chromium  # with both paths given, Selenium downloads nothing
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"):
+        options.add_argument(argument)
+    options.add_argument("--window-size=1400,900")
+    driver = webdriver.Chrome(service=Service(executable_path=driver_path), options=options)
+    yield driver
+    driver.quit()
+
+
+@pytest.fixture
+def served(tmp_path):
+    """`mensurator serve FILE --port 0` on a copy of the beam example: its URL, the file, and
+    the lines it prints after the start line."""
+    document = tmp_path / "beam.txt"
+    shutil.copyfile(ROOT / "examples" / "beam.txt", document)
+    process = subprocess.Popen(
+        [sys.executable, "-m", "mensurator", "serve", str(document), "--port", "0"],
+        stdin=subprocess.DEVNULL,
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.PIPE,
+        text=True,
+    )
+    lines = queue.Queue()
+    threading.Thread(
+        target=lambda: [lines.put(line) for line in process.stderr], daemon=True
+    ).start()
+    try:
+        first = lines.get(timeout=WAIT_SECONDS)
+        match = START_LINE.search(first)
+        assert match, first
+        yield match.group(1), document, lines
+    finally:
+        process.terminate()
+        process.wait(timeout=WAIT_SECONDS)
+
+
+def text_content(driver, selector):
+    return [
+        element.get_attribute("textContent")
+        for element in driver.find_elements("css selector", selector)
+    ]
+
+
+def wait_for(driver, condition, what):
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    return WebDriverWait(driver, WAIT_SECONDS).until(lambda _: condition(), message=what)
+
+
+def slanted_letters(driver, selector):
+    """Single letters that the browser draws in italic (MathML's automatic style) there."""
+    script = """
+        return Array.from(document.querySelectorAll(arguments[0] + ' mi'))
+            .filter(mi => mi.textContent.length === 1 && /[A-Za-z]/.test(mi.textContent))
+            .filter(mi => getComputedStyle(mi).textTransform === 'math-auto')
+            .map(mi => mi.textContent);
+    """
+    return driver.execute_script(script, selector)
+
+
+def test_typing_renders_results_and_marks_an_unknown_unit(browser, served):
+    from selenium.webdriver.common.keys import Keys
+
+    url, document, printed = served
+    browser.get(url)
+    wait_for(
+        browser, lambda: len(text_content(browser, "#preview math")) == BEAM_MATH_LINES, "beam"
+    )
+    assert any("75.736MPa" in text.replace("\xa0", "") for text in text_content(browser, ".result"))
+
+    source = browser.find_element("id", "source")
+    source.send_keys(Keys.CONTROL, "a")
+    source.send_keys(Keys.DELETE)
+    source.send_keys("F = 3 kN\nA = 4 cm^2\nsigma = F / A =? MPa")
+    wait_for(browser, lambda: text_content(browser, ".result") == ["7.500\xa0MPa"], "new result")
+    assert slanted_letters(browser, "#preview .result") == []
+    assert "F" in slanted_letters(browser, "#preview")  # names stay italic: the check can fail
+
+    source.send_keys("\nf = 50 Hz")
+    problem = browser.find_element("id", "problem")
+    wait_for(browser, problem.is_displayed, "the error")
+    assert problem.text == "Line 4: Hz is not a variable or a valid unit\nhint: did you mean hz?"
+    assert text_content(browser, "#gutter .error") == ["4"]
+    assert text_content(browser, "#backdrop .error") == ["f = 50 Hz"]
+    assert text_content(browser, ".result") == ["7.500\xa0MPa"]  # the last good sheet stays
+    assert "stale" in browser.find_element("id", "preview").get_attribute("class")
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    assert browser.save_screenshot(str(ARTIFACTS / "editor-unknown-unit.png"))
+
+    source.send_keys(Keys.BACKSPACE * 2, "hz")
+    wait_for(browser, lambda: not problem.is_displayed(), "the error to clear")
+    wait_for(browser, lambda: len(text_content(browser, "#preview math")) == 4, "four lines")
+    assert text_content(browser, "#gutter .error") == []
+
+    source.send_keys(Keys.CONTROL, "s")
+    status = browser.find_element("id", "status")
+    wait_for(browser, lambda: status.text == "saved beam.txt", "the save")
+    assert document.read_text(encoding="utf-8") == (
+        "F = 3 kN\nA = 4 cm^2\nsigma = F / A =? MPa\nf = 50 hz\n"
+    )
+    assert not list(document.parent.glob(".*"))  # no temporary file left beside it
+    # Only the start line: typing, document errors and saves print nothing.
+    assert printed.empty()

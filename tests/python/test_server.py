@@ -1,0 +1,235 @@
+"""The live editor's server in-process (Starlette's test client, nothing leaves the process):
+its routes, the Host and Origin refusals, the body limit, and saves that touch only FILE. The
+command's own start-up failures run as subprocesses on 127.0.0.1."""
+
+import socket
+import subprocess
+import sys
+
+import pytest
+
+pytest.importorskip("starlette")
+pytest.importorskip("httpx")
+
+from mensurator.server.app import create_app  # noqa: E402
+from mensurator.server.guard import allowed_hosts  # noqa: E402
+from mensurator.server.source_file import SourceFile  # noqa: E402
+from mensurator_py import run_mensurator  # noqa: E402
+from starlette.testclient import TestClient  # noqa: E402
+
+PORT = 8765
+BASE = f"http://127.0.0.1:{PORT}"
+LIMIT = 4096
+DOCUMENT = "'''\\section*{Beam <1>}'''\nl = 6 m\nq = 12 kN/m\nM = q * l^2 / 8 =? kN*m"
+
+
+@pytest.fixture
+def workspace(tmp_path):
+    path = tmp_path / "beam.txt"
+    path.write_bytes(DOCUMENT.replace("\n", "\r\n").encode() + b"\r\n")
+    return path
+
+
+@pytest.fixture
+def server(workspace):
+    log = []
+    app = create_app(SourceFile(workspace), allowed_hosts("127.0.0.1", PORT), LIMIT, log.append)
+    client = TestClient(app, base_url=BASE, headers={"Origin": BASE})
+    client.log = log
+    return client
+
+
+def post(client, path, text, **headers):
+    return client.post(path, json={"text": text}, headers=headers)
+
+
+def test_page_holds_the_file_text_escaped_and_forbids_foreign_content(server):
+    response = server.get("/", headers={"Origin": ""})
+    assert response.status_code == 200
+    assert "Beam &lt;1&gt;" in response.text and "Beam <1>" not in response.text
+    assert "l = 6 m\nq = 12 kN/m" in response.text  # CR LF shown as the text field holds it
+    policy = response.headers["content-security-policy"]
+    assert "default-src 'none'" in policy and "script-src 'self'" in policy
+    assert "http" not in response.text.replace(BASE, "")
+
+
+@pytest.mark.parametrize(
+    "path, status, media",
+    [
+        ("/static/editor.js", 200, "text/javascript"),
+        ("/static/editor.css", 200, "text/css"),
+        ("/static/report.css", 200, "text/css"),
+        ("/static/editor.html", 404, "text/plain"),
+        ("/static/..%2F..%2Fapp.py", 404, "text/plain"),
+        ("/static/%2e%2e/source_file.py", 404, "text/plain"),
+    ],
+)
+def test_static_files_come_from_a_fixed_list(server, path, status, media):
+    response = server.get(path)
+    assert response.status_code == status
+    assert response.headers["content-type"].startswith(media)
+
+
+def test_render_returns_the_sheet_or_the_error_with_line_column_and_hints(server):
+    good = post(server, "/api/render", DOCUMENT).json()
+    assert good["ok"] and good["sheet"].count("<math") == 3 and good["unconverted"] == []
+    assert 'class="result"' in good["sheet"] and "<h2>Beam &lt;1&gt;</h2>" in good["sheet"]
+
+    unit = post(server, "/api/render", "x = 1\nf = 50 Hz").json()
+    assert unit == {
+        "ok": False,
+        "error": {
+            "line": 2,
+            "column": None,
+            "kind": "statement error",
+            "message": "Line 2: Hz is not a variable or a valid unit",
+            "reason": "Hz is not a variable or a valid unit",
+            "hints": ["did you mean hz?"],
+        },
+    }
+    parse = post(server, "/api/render", "x = 1\ny = 5 6").json()["error"]
+    assert (parse["kind"], parse["line"], parse["column"]) == ("parse error", 2, 7)
+    assert server.log == []  # document errors are the author's, not the server's
+
+
+@pytest.mark.parametrize(
+    "method, path, headers, reason",
+    [
+        ("GET", "/", {"Host": "attacker.example:8765"}, "host"),
+        ("GET", "/", {"Host": "127.0.0.1:9999"}, "host"),
+        ("GET", "/", {"Host": "127.0.0.1"}, "host"),
+        ("POST", "/api/render", {"Host": "attacker.example:8765"}, "host"),
+        ("POST", "/api/render", {"Origin": ""}, "needs Origin"),
+        ("POST", "/api/save", {"Origin": "http://attacker.example"}, "origin"),
+        ("POST", "/api/render", {"Origin": "http://127.0.0.1:9999"}, "origin"),
+        ("POST", "/api/export/tex", {"Origin": "null"}, "origin"),
+        ("GET", "/", {"Origin": "http://attacker.example"}, "origin"),
+    ],
+)
+def test_requests_for_another_host_or_from_another_origin_are_refused(
+    server, workspace, method, path, headers, reason
+):
+    before = workspace.read_bytes()
+    response = server.request(method, path, json={"text": "x = 1"}, headers=headers)
+    assert response.status_code == 403 and reason in response.text
+    assert workspace.read_bytes() == before
+    assert len(server.log) == 1 and reason in server.log[0]
+
+
+def test_localhost_names_the_same_loopback_server(server):
+    local = "http://localhost:8765"
+    response = post(server, "/api/render", "x = 1", Host="localhost:8765", Origin=local)
+    assert response.status_code == 200 and response.json()["ok"]
+
+
+@pytest.mark.parametrize("size, status", [(LIMIT, 400), (LIMIT + 1, 413)])
+@pytest.mark.parametrize("announced", [True, False], ids=["content-length", "chunked"])
+def test_bodies_over_the_limit_get_413_whether_announced_or_not(server, size, status, announced):
+    body = b"x" * size  # not JSON: a body within the limit reaches the route, which refuses it
+    content = body if announced else iter([body[: size // 2], body[size // 2 :]])
+    response = server.post("/api/render", content=content)
+    assert response.status_code == status
+
+
+@pytest.mark.parametrize(
+    "body",
+    [b'{"text": 5}', b"[]", b'{"txt": "x"}', b"\xff", b'{"text": "\\ud800"}'],
+)
+def test_malformed_requests_get_400(server, body):
+    response = server.post("/api/render", content=body)
+    assert response.status_code == 400 and response.json()["message"]
+
+
+def test_save_writes_only_the_file_in_its_own_line_ends(server, workspace):
+    neighbours = {path.name: path.read_bytes() for path in workspace.parent.iterdir()}
+    workspace.chmod(0o640)
+    response = post(server, "/api/save", "x = 1\ny = 2")
+    assert response.status_code == 200 and response.json() == {"saved": "beam.txt"}
+    assert workspace.read_bytes() == b"x = 1\r\ny = 2\r\n"
+    assert workspace.stat().st_mode & 0o777 == 0o640
+    after = {path.name: path.read_bytes() for path in workspace.parent.iterdir()}
+    assert after == {**neighbours, "beam.txt": b"x = 1\r\ny = 2\r\n"}
+
+
+def test_save_through_a_link_updates_its_target(tmp_path):
+    target = tmp_path / "real.txt"
+    target.write_text("x = 1\n", encoding="utf-8")
+    link = tmp_path / "link.txt"
+    link.symlink_to(target)
+    app = create_app(SourceFile(link), allowed_hosts("127.0.0.1", PORT), LIMIT, print)
+    client = TestClient(app, base_url=BASE, headers={"Origin": BASE})
+    assert post(client, "/api/save", "x = 2").status_code == 200
+    assert link.is_symlink() and target.read_text(encoding="utf-8") == "x = 2\n"
+
+
+def test_without_a_file_nothing_is_saved(tmp_path):
+    app = create_app(None, allowed_hosts("127.0.0.1", PORT), LIMIT, print)
+    client = TestClient(app, base_url=BASE, headers={"Origin": BASE})
+    assert 'data-save-reason="no file' in client.get("/").text
+    assert post(client, "/api/save", "x = 1").status_code == 409
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_a_failed_save_is_reported_and_logged(tmp_path):
+    log = []
+    missing = SourceFile(tmp_path / "removed" / "x.txt")  # its folder no longer exists
+    app = create_app(missing, allowed_hosts("127.0.0.1", PORT), LIMIT, log.append)
+    client = TestClient(app, base_url=BASE, headers={"Origin": BASE})
+    response = post(client, "/api/save", "x = 1")
+    assert response.status_code == 500 and "cannot write" in response.json()["message"]
+    assert len(log) == 1 and log[0].startswith("save failed")
+
+
+def test_exports_are_downloads_of_the_current_text(server):
+    tex = post(server, "/api/export/tex", DOCUMENT)
+    assert tex.status_code == 200 and tex.text == run_mensurator(DOCUMENT)
+    assert tex.headers["content-disposition"] == 'attachment; filename="beam.tex"'
+    page = post(server, "/api/export/html", DOCUMENT)
+    assert page.text.startswith("<!DOCTYPE html>") and page.text.count("<math") == 3
+    failed = post(server, "/api/export/tex", "x = 1 Hz")
+    assert failed.status_code == 422 and failed.json()["error"]["hints"] == ["did you mean hz?"]
+    assert post(server, "/api/export/docx", DOCUMENT).status_code == 404
+
+
+def test_pdf_export_compiles_or_says_why_not(server):
+    response = post(server, "/api/export/pdf", DOCUMENT)
+    if "not installed" in response.text:
+        assert response.status_code == 500
+    else:
+        assert response.status_code == 200 and response.content.startswith(b"%PDF")
+
+
+def run_serve(*args):
+    return subprocess.run(
+        [sys.executable, "-m", "mensurator", "serve", *map(str, args)],
+        capture_output=True,
+        text=True,
+        timeout=60,
+        check=False,
+    )
+
+
+@pytest.mark.parametrize(
+    "args, status, message",
+    [
+        (["--host", "0.0.0.0"], 2, "give the one address"),
+        (["--host", "example.org"], 2, "not an IP address"),
+        (["--port", "70000"], 2, "not a port number"),
+        (["{tmp}"], 1, "is a directory"),
+        (["{tmp}/latin1.txt", "--port", "0"], 1, "not UTF-8 text"),
+    ],
+)
+def test_serve_refuses_bad_arguments_without_a_traceback(tmp_path, args, status, message):
+    (tmp_path / "latin1.txt").write_bytes(b"x = 1 \xb5m\n")
+    completed = run_serve(*(arg.format(tmp=tmp_path) for arg in args))
+    assert completed.returncode == status and message in completed.stderr
+    assert "Traceback" not in completed.stderr
+
+
+def test_serve_reports_a_port_in_use(tmp_path):
+    with socket.socket() as taken:
+        taken.bind(("127.0.0.1", 0))
+        taken.listen(1)
+        completed = run_serve(tmp_path / "x.txt", "--port", taken.getsockname()[1])
+    assert completed.returncode == 1 and "cannot listen on 127.0.0.1:" in completed.stderr
+    assert "Traceback" not in completed.stderr
