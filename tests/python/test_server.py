@@ -233,3 +233,16 @@ def test_serve_reports_a_port_in_use(tmp_path):
         completed = run_serve(tmp_path / "x.txt", "--port", taken.getsockname()[1])
     assert completed.returncode == 1 and "cannot listen on 127.0.0.1:" in completed.stderr
     assert "Traceback" not in completed.stderr
+
+
+def test_serve_without_the_server_packages_says_how_to_install_them():
+    blocked = "import sys; sys.modules['uvicorn'] = None; from mensurator.cli import main; "
+    completed = subprocess.run(
+        [sys.executable, "-c", blocked + "sys.exit(main(['serve', '--port', '0']))"],
+        capture_output=True,
+        text=True,
+        timeout=60,
+        check=False,
+    )
+    assert completed.returncode == 1 and "pip install '.[serve]'" in completed.stderr
+    assert "Traceback" not in completed.stderr
