@@ -18,6 +18,9 @@ EMPHASIS = {"emph": "em", "textit": "em", "textbf": "strong"}
 LAYOUT_COMMANDS = frozenset({"leavevmode", "noindent", "centering", "par"})
 LAYOUT_ENVIRONMENTS = frozenset({"center", "flushleft", "flushright"})
 
+# Groups inside groups beyond this depth stay as written: the conversion recurses per group.
+MAX_NESTING = 32
+
 TOKEN = re.compile(
     r"\\(?P<command>[A-Za-z]+)(?P<star>\*?)"
     r"|\\(?P<character>[%&$_#{}])"
@@ -70,6 +73,7 @@ class BlockText:
     def __init__(self, inline_math: InlineMath) -> None:
         self.inline_math = inline_math
         self.unconverted: list[str] = []
+        self.depth = 0
 
     def items(self, text: str) -> list[TextItem]:
         items: list[TextItem] = []
@@ -106,7 +110,13 @@ class BlockText:
 
     def inline(self, text: str) -> str:
         """Block text where only inline content is expected, such as a heading's title."""
-        return " ".join(item.html for item in self.items(text))
+        if self.depth >= MAX_NESTING:
+            return html.escape(text, quote=False)
+        self.depth += 1
+        try:
+            return " ".join(item.html for item in self.items(text))
+        finally:
+            self.depth -= 1
 
     def _math(self, latex: str) -> str:
         mathml = self.inline_math(latex)
