@@ -21,4 +21,4 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 python3 -m pip install -q --disable-pip-version-check pytest hypothesis mypy ipython \
-    latex2mathml starlette uvicorn httpx selenium
+    latex2mathml starlette uvicorn httpx2 selenium

@@ -2,20 +2,24 @@
 its routes, the Host and Origin refusals, the body limit, and saves that touch only FILE. The
 command's own start-up failures run as subprocesses on 127.0.0.1."""
 
+import os
 import socket
 import subprocess
 import sys
 
 import pytest
 
-pytest.importorskip("starlette")
-pytest.importorskip("httpx")
+try:
+    from starlette.testclient import TestClient
+except (ImportError, RuntimeError) as missing:  # RuntimeError: the client's HTTP package
+    if os.environ.get("CI"):
+        raise
+    pytest.skip(f"the editor's packages are not installed: {missing}", allow_module_level=True)
 
 from mensurator.server.app import create_app  # noqa: E402
 from mensurator.server.guard import allowed_hosts  # noqa: E402
 from mensurator.server.source_file import SourceFile  # noqa: E402
 from mensurator_py import run_mensurator  # noqa: E402
-from starlette.testclient import TestClient  # noqa: E402
 
 PORT = 8765
 BASE = f"http://127.0.0.1:{PORT}"
