@@ -57,7 +57,8 @@ def served(tmp_path):
     """`mensurator serve FILE --port 0` on a copy of the beam example: its URL, the file, and
     the lines it prints after the start line."""
     document = tmp_path / "beam.txt"
-    shutil.copyfile(ROOT / "examples" / "beam.txt", document)
+    # A blank first line: the engine skips it, the editor must keep it.
+    document.write_text("\n" + (ROOT / "examples" / "beam.txt").read_text(), encoding="utf-8")
     process = subprocess.Popen(
         [sys.executable, "-m", "mensurator", "serve", str(document), "--port", "0"],
         stdin=subprocess.DEVNULL,
@@ -108,12 +109,13 @@ def test_typing_renders_results_and_marks_an_unknown_unit(browser, served):
 
     url, document, printed = served
     browser.get(url)
+    source = browser.find_element("id", "source")
+    assert source.get_attribute("value") + "\n" == document.read_text(encoding="utf-8")
     wait_for(
         browser, lambda: len(text_content(browser, "#preview math")) == BEAM_MATH_LINES, "beam"
     )
     assert any("75.736MPa" in text.replace("\xa0", "") for text in text_content(browser, ".result"))
 
-    source = browser.find_element("id", "source")
     source.send_keys(Keys.CONTROL, "a")
     source.send_keys(Keys.DELETE)
     source.send_keys("F = 3 kN\nA = 4 cm^2\nsigma = F / A =? MPa")
