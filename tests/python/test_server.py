@@ -91,6 +91,7 @@ def test_render_returns_the_sheet_or_the_error_with_line_column_and_hints(server
             "hints": ["did you mean hz?"],
         },
     }
+    assert post(server, "/api/render", " \n").json() == {"ok": True, "sheet": "", "unconverted": []}
     parse = post(server, "/api/render", "x = 1\ny = 5 6").json()["error"]
     assert (parse["kind"], parse["line"], parse["column"]) == ("parse error", 2, 7)
     assert server.log == []  # document errors are the author's, not the server's

@@ -145,6 +145,9 @@ def create_app(
         )
 
     def preview(text: str) -> Dict[str, Any]:
+        if not text.strip():
+            # A new file: an empty sheet, not the engine's parse error for an empty document.
+            return {"ok": True, "sheet": "", "unconverted": []}
         try:
             document = render(text)
         except DocumentError as error:
