@@ -3,6 +3,7 @@ its routes, the Host and Origin refusals, the body limit, and saves that touch o
 command's own start-up failures run as subprocesses on 127.0.0.1."""
 
 import os
+import shutil
 import socket
 import subprocess
 import sys
@@ -196,12 +197,24 @@ def test_exports_are_downloads_of_the_current_text(server):
     assert post(server, "/api/export/docx", DOCUMENT).status_code == 404
 
 
-def test_pdf_export_compiles_or_says_why_not(server):
+def test_pdf_export_compiles_with_pdflatex(server):
+    if shutil.which("pdflatex") is None:
+        if os.environ.get("CI"):
+            pytest.fail("pdflatex is required in CI; tests/install-deps.sh installs it")
+        pytest.skip("pdflatex is not installed")
     response = post(server, "/api/export/pdf", DOCUMENT)
-    if "not installed" in response.text:
-        assert response.status_code == 500
-    else:
-        assert response.status_code == 200 and response.content.startswith(b"%PDF")
+    assert response.status_code == 200 and response.content.startswith(b"%PDF")
+    assert 'data-pdf-reason=""' in server.get("/").text
+
+
+def test_without_pdflatex_the_pdf_button_says_why_and_the_export_fails_cleanly(
+    server, monkeypatch, tmp_path
+):
+    monkeypatch.setenv("PATH", str(tmp_path))
+    assert 'data-pdf-reason="pdflatex is not installed"' in server.get("/").text
+    response = post(server, "/api/export/pdf", DOCUMENT)
+    assert response.status_code == 500 and "pdflatex is not installed" in response.json()["message"]
+    assert len(server.log) == 1 and server.log[0].startswith("PDF failed")
 
 
 def run_serve(*args):
