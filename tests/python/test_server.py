@@ -155,6 +155,7 @@ def test_save_writes_only_the_file_in_its_own_line_ends(server, workspace):
     assert workspace.stat().st_mode & 0o777 == 0o640
     after = {path.name: path.read_bytes() for path in workspace.parent.iterdir()}
     assert after == {**neighbours, "beam.txt": b"x = 1\r\ny = 2\r\n"}
+    assert ">\nx = 1\ny = 2</textarea>" in server.get("/").text  # a reload shows what was saved
 
 
 def test_save_through_a_link_updates_its_target(tmp_path):

@@ -13,7 +13,6 @@ import re
 import shutil
 import string
 import tempfile
-from dataclasses import dataclass
 from importlib import resources
 from pathlib import Path
 from typing import Any, Callable, Dict, Optional
@@ -55,14 +54,6 @@ RENDER_THREADS = 2
 
 class BadRequest(Exception):
     """The request body is not what the route expects."""
-
-
-@dataclass(frozen=True)
-class EditorConfig:
-    """What the server was started with."""
-
-    source: Optional[SourceFile]
-    initial_text: str
 
 
 def error_fields(error: DocumentError) -> Dict[str, Any]:
@@ -107,7 +98,8 @@ def create_app(
     ``source`` is the file to edit (None: an unsaved document), ``hosts`` the ``Host`` values
     under which the server is reached.
     """
-    config = EditorConfig(source, source.read() if source is not None else "")
+    if source is not None:
+        source.read()  # an unreadable file stops the start, not the first page load
     limiter = anyio.CapacityLimiter(RENDER_THREADS)
     stem = download_stem(source.display_name) if source is not None else UNTITLED
 
@@ -118,13 +110,19 @@ def create_app(
         return document_text(await request.body())
 
     async def page(request: Request) -> Response:
+        # Read on every load, so that reloading the page after a save shows what was saved.
+        try:
+            text = await in_worker(source.read) if source is not None else ""
+        except SourceFileError as error:
+            log(str(error))
+            return Response(f"{error}\n", status_code=500, media_type="text/plain")
         template = string.Template(static_file("editor.html"))
         pdf_reason = "" if shutil.which(pdf.PROGRAM) else f"{pdf.PROGRAM} is not installed"
         save_reason = "" if source is not None else "no file was given to mensurator serve"
         fields = {
             "name": source.display_name if source is not None else UNTITLED,
             "stem": stem,
-            "text": config.initial_text,
+            "text": text,
             "pdf_reason": pdf_reason,
             "save_reason": save_reason,
         }
