@@ -21,7 +21,7 @@ from .diagnostics import format_error
 from .document import Document
 from .engine import read_document, render_many, strip_final_line_end
 from .errors import DocumentError
-from .html_report import write_page
+from .html_report import page, write_page
 from .pdf import PdfError
 from .progress import Progress
 from .server.command import serve_command
@@ -177,12 +177,17 @@ def write_html(document: Document, path: str, name: str) -> bool:
     shows as LaTeX source are named on standard error."""
     title = STDIN_NAME if name == STDIN else os.path.basename(name)
     try:
-        unconverted = write_page(document.body, path, title)
+        if path == STDIN:
+            rendered = page(document.body, title)
+            write_stdout(rendered.html)
+            unconverted = rendered.unconverted
+        else:
+            unconverted = write_page(document.body, path, title)
     except OSError as error:
         report(f"cannot write {path}: {error.strerror or error}")
         return False
     for latex in unconverted:
-        sys.stderr.write(f"{PROG}: warning: shown as LaTeX in {path}, not converted: {latex}\n")
+        sys.stderr.write(f"{PROG}: warning: not converted to MathML, shown as LaTeX: {latex}\n")
     return True
 
 
