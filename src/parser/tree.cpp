@@ -6,29 +6,20 @@ namespace mensurator {
 
 namespace {
 
-// Destroys a node's descendants. Shallow trees are released by the ordinary recursive
-// destructors; below a fixed depth an explicit work list takes over, so that releasing a chain of
-// any length uses bounded stack depth.
+// Destroys a node's descendants without allocating, so that it is safe while unwinding from an
+// allocation failure. Operator chains are deep only along their first children (later operands
+// nest only through brackets, whose depth the grammar bounds), so the first child is unlinked
+// before its node is freed, as in a linked list, and only later children recurse.
 template <class Node>
-void release_children(std::vector<Node>& children) {
-    constexpr int recursion_limit = 64;
-    static thread_local int depth = 0;
-    if (depth < recursion_limit) {
-        ++depth;
-        children.clear();
-        --depth;
-        return;
-    }
-    std::vector<Node> pending;
-    for (Node& child : children) pending.push_back(std::move(child));
+void release_children(std::vector<Node>& children) noexcept {
+    if (children.empty()) return;
+    Node next = std::move(children.front());
     children.clear();
-    while (!pending.empty()) {
-        Node node = std::move(pending.back());
-        pending.pop_back();
-        if (std::vector<Node>* grand = node.children(); grand != nullptr && !grand->empty()) {
-            for (Node& child : *grand) pending.push_back(std::move(child));
-            grand->clear();
-        }
+    for (std::vector<Node>* grand = next.children(); grand != nullptr && !grand->empty();
+         grand = next.children()) {
+        Node first = std::move(grand->front());
+        grand->clear();
+        next = std::move(first);
     }
 }
 
