@@ -83,6 +83,30 @@ class Matcher {
     std::size_t too_deep_at_ = 0;
     std::vector<ParseNode> out_;  // produced nodes not yet taken by their parent
 
+    // The first position at or after a given one that holds one of `chars` (the text's size if
+    // none). The answer holds for every position between the scan's start and the answer, and
+    // statement starts only move forward, so the scans stay linear over a whole line of
+    // statements.
+    class NextOccurrence {
+      public:
+        explicit NextOccurrence(std::string_view chars) : chars_(chars) {}
+
+        std::size_t find(std::string_view text, std::size_t from) {
+            if (from < scanned_from_ || from > found_at_) {
+                scanned_from_ = from;
+                found_at_ = std::min(text.find_first_of(chars_, from), text.size());
+            }
+            return found_at_;
+        }
+
+      private:
+        std::string_view chars_;
+        std::size_t scanned_from_ = 1;
+        std::size_t found_at_ = 0;
+    };
+    NextOccurrence next_question_mark_{"?"};
+    NextOccurrence next_line_end_{"\n\r"};
+
     std::unexpected<ParseFailure> failure(std::size_t position, bool nesting) const {
         const LineColumn at = line_column(text_, position);
         return std::unexpected(ParseFailure{position, at.line, at.column, nesting});
@@ -335,13 +359,8 @@ class Matcher {
         return match_statement_with(true);
     }
 
-    bool line_has_question_mark() const {
-        for (std::size_t at = pos_; at < text_.size(); ++at) {
-            const char c = text_[at];
-            if (c == '?') return true;
-            if (c == '\n' || c == '\r') return false;
-        }
-        return false;
+    bool line_has_question_mark() {
+        return next_question_mark_.find(text_, pos_) < next_line_end_.find(text_, pos_);
     }
 
     bool match_statement_with(bool printing) {
