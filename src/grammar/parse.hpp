@@ -14,7 +14,7 @@ namespace mensurator {
 
 // Parentheses (expression groups, unit groups and call argument lists alike) may nest this deep;
 // deeper nesting fails the parse instead of exhausting the stack.
-inline constexpr std::size_t max_nesting_depth = 256;
+inline constexpr std::size_t max_nesting_depth = 64;
 
 struct ParseFailure {
     std::size_t position = 0;  // byte offset of the failure

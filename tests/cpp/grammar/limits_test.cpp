@@ -109,10 +109,11 @@ TEST(NestingLimit, CountsAllBracketKindsTogether) {
 
 // Alternatives that fail after nesting deeply must give their levels back.
 TEST(NestingLimit, AppliesToEachLineAfterFailedAlternatives) {
-    const std::string line = "y = " + repeated("(", 200) + "1" + repeated(")", 200) + " =? m\n" +
-                             "z = " + repeated("(", 200) + "2" + repeated(")", 200) + "\n" +
-                             repeated("(", 200) + "3" + repeated(")", 200) + " =?\n" +
-                             repeated("(", 200) + "4\n";
+    const std::size_t deep = max_nesting_depth * 3 / 4;
+    const std::string line = "y = " + repeated("(", deep) + "1" + repeated(")", deep) + " =? m\n" +
+                             "z = " + repeated("(", deep) + "2" + repeated(")", deep) + "\n" +
+                             repeated("(", deep) + "3" + repeated(")", deep) + " =?\n" +
+                             repeated("(", deep) + "4\n";
     const std::string text = repeated(line, 20);
     const auto result = parse(GrammarRule::program, text);
     ASSERT_TRUE(result) << "failure at line " << result.error().line;

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "x = 1\n  \t", "\n", "", "\r", "x = 5 6\n", "x = 2\nx = 5 6\ny = 1\n",
                       "x = 2\n!scientific x\n", "x = 2\ny = f()\n", "x = 1\ny = 2",
                       "x = 1\n" + std::string(300, '(') + "\n",
-                      "x = " + std::string(256, '(') + "1" + std::string(256, ')') + "\n"));
+                      "x = " + std::string(64, '(') + "1" + std::string(64, ')') + "\n"));
 
 }  // namespace
 }  // namespace mensurator
