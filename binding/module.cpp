@@ -3,6 +3,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <atomic>
 #include <exception>
 #include <new>
 #include <string>
@@ -11,16 +12,24 @@
 
 namespace {
 
-// Both exception classes are created on first use and live for the rest of the process.
-PyObject* mensurator_exception = nullptr;
-PyObject* internal_error = nullptr;
+// Both exception classes are created on first use and live for the rest of the process. Runs
+// happen without the interpreter lock, so two threads may fail at once: each may build a class,
+// but only the first one published is ever raised, and the other is dropped.
+std::atomic<PyObject*> mensurator_exception{nullptr};
+std::atomic<PyObject*> internal_error{nullptr};
 
-PyObject* exception_class(PyObject*& slot, const char* qualified_name, PyObject* base) {
-    if (slot == nullptr) slot = PyErr_NewException(qualified_name, base, nullptr);
-    return slot;
+PyObject* exception_class(std::atomic<PyObject*>& slot, const char* qualified_name,
+                          PyObject* base) {
+    if (PyObject* existing = slot.load(std::memory_order_acquire)) return existing;
+    PyObject* created = PyErr_NewException(qualified_name, base, nullptr);
+    if (created == nullptr) return nullptr;
+    PyObject* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) return created;
+    Py_DECREF(created);
+    return expected;
 }
 
-PyObject* raise(PyObject*& slot, const char* qualified_name, PyObject* base,
+PyObject* raise(std::atomic<PyObject*>& slot, const char* qualified_name, PyObject* base,
                 const std::string& message) {
     PyObject* type = exception_class(slot, qualified_name, base);
     if (type == nullptr) return nullptr;
@@ -39,6 +48,48 @@ PyObject* raise_internal(const std::string& message) {
                  message.empty() ? "internal error in mensurator" : message);
 }
 
+// Documents shorter than this run with the interpreter lock held: they take a few microseconds,
+// and giving the lock away costs a thread that has to wait for it back far more than that.
+constexpr std::size_t lock_release_threshold = 4 * 1024;
+
+// Lets other Python threads run while the engine works, and takes the lock back, also when the
+// run ends by an exception.
+class ReleasedInterpreterLock {
+  public:
+    ReleasedInterpreterLock() : state_(PyEval_SaveThread()) {}
+    ReleasedInterpreterLock(const ReleasedInterpreterLock&) = delete;
+    ReleasedInterpreterLock& operator=(const ReleasedInterpreterLock&) = delete;
+    ~ReleasedInterpreterLock() { PyEval_RestoreThread(state_); }
+
+    // Runs the interpreter's pending signal handlers (Ctrl-C among them) with the lock taken
+    // back for the moment; true when one raised, whose exception is then set.
+    bool signal_raised() {
+        PyEval_RestoreThread(state_);
+        const bool raised = PyErr_CheckSignals() != 0;
+        state_ = PyEval_SaveThread();
+        return raised;
+    }
+
+  private:
+    PyThreadState* state_;
+};
+
+class SignalInterruption final : public mensurator::RunInterruption {
+  public:
+    explicit SignalInterruption(ReleasedInterpreterLock& lock) : lock_(lock) {}
+    bool interrupted() override { return lock_.signal_raised(); }
+
+  private:
+    ReleasedInterpreterLock& lock_;
+};
+
+mensurator::Result<std::string> run(const std::string& text) {
+    if (text.size() < lock_release_threshold) return mensurator::run_document(text);
+    ReleasedInterpreterLock released;
+    SignalInterruption interruption(released);
+    return mensurator::run_document(text, &interruption);
+}
+
 PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"inp", nullptr};
     PyObject* inp = nullptr;
@@ -53,13 +104,15 @@ PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
     try {
         std::string text(utf8, static_cast<std::size_t>(size));
         text += '\n';
-        const mensurator::Result<std::string> document = mensurator::run_document(text);
+        const mensurator::Result<std::string> document = run(text);
         if (!document) {
             return raise(mensurator_exception, "m.MensuratorException", PyExc_Exception,
                          document.error().display());
         }
         return PyUnicode_DecodeUTF8(document->data(), static_cast<Py_ssize_t>(document->size()),
                                     "replace");
+    } catch (const mensurator::RunInterrupted&) {
+        return nullptr;  // the signal handler's exception is set
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
     } catch (const std::exception& fault) {
@@ -91,5 +144,9 @@ PyMODINIT_FUNC PyInit_mensurator_py() {
         Py_DECREF(module);
         return nullptr;
     }
+#ifdef Py_GIL_DISABLED
+    // Runs share nothing but the exception classes, which are published atomically.
+    PyUnstable_Module_SetGIL(module, Py_MOD_GIL_NOT_USED);
+#endif
     return module;
 }

@@ -27,7 +27,7 @@ Result<std::string> report(const Problem& problem) {
 // that each statement's parse nodes and tree are released as soon as it has run. Outcomes keep
 // their precedence: a parse failure anywhere beats a building error anywhere, which beats an
 // evaluation error; so after a problem the rest of the document is still parsed (and built).
-Result<std::string> run_document(std::string_view text) {
+Result<std::string> run_document(std::string_view text, RunInterruption* interruption) {
     ProgramState state = seeded_state();
     // The document is usually a little longer than its source; growing it by doubling would copy
     // it several times over.
@@ -37,11 +37,16 @@ Result<std::string> run_document(std::string_view text) {
     LineCursor lines(text);
     std::optional<Problem> build_problem;
     std::optional<Problem> run_problem;
+    std::size_t polled_at = 0;
 
     for (;;) {
         auto node = stream.next();
         if (!node) return fail(parse_failure_error(node.error()));
         if (!*node) break;
+        if (interruption != nullptr && (**node).end - polled_at >= RunInterruption::poll_interval) {
+            polled_at = (**node).end;
+            if (interruption->interrupted()) throw RunInterrupted{};
+        }
         if (build_problem) continue;
         try {
             Result<Statement> statement = parse_statement(**node, text, lines);
