@@ -5,7 +5,7 @@ Measures, on one core: statements and input megabytes per second on generated do
 1 000, 10 000 and 100 000 statements; how the time grows from 10 000 to 100 000 statements;
 calls per second on the four-line README example; the peak memory of a call on the largest
 document, in a fresh process; and the speed-up over an equivalent pint pipeline run on the same
-statements. Prints a table with each target marked PASS or FAIL and writes the figures as JSON
+statements; and calls per second from 1, 2 and 8 threads at once. Prints a table with each target marked PASS or FAIL and writes the figures as JSON
 to bench/results/. Exits 0 whatever the figures are.
 
     python bench/run_bench.py            # full run
@@ -34,6 +34,7 @@ sys.path.insert(0, str(HERE))
 
 import corpus
 import pint_peer
+from thread_scaling import measure_thread_scaling
 
 SIZES = (1_000, 10_000, 100_000)
 QUICK_SIZES = (1_000, 10_000)
@@ -281,6 +282,11 @@ def print_report(report: dict) -> None:
     print(
         f"README example: {small['calls_per_s']:,.0f} calls/s ({small['best_call_s'] * 1e6:.2f} us per call)"
     )
+    for name, rates in report["threads"].items():
+        print(
+            f"calls/s from 1, 2, 8 threads, {name}: "
+            + ", ".join(f"{rate:,.0f}" for rate in rates.values())
+        )
     memory = report["memory"]
     if memory:
         print(
@@ -366,6 +372,11 @@ def main(argv: list[str] | None = None) -> int:
         measured[size] = measure_size(run_mensurator, docs[size], min_time)
     print("timing the README example", flush=True)
     small = measure_small(run_mensurator, repeat=3 if args.quick else 7)
+    print("timing calls from 1, 2 and 8 threads in a fresh process", flush=True)
+    threads = measure_thread_scaling(
+        {"README example": corpus.README_EXAMPLE, f"{sizes[0]} statements": docs[sizes[0]].text},
+        seconds=min_time,
+    )
     print(f"measuring peak memory on {sizes[-1]} statements in a fresh process", flush=True)
     memory = measure_memory(docs[sizes[-1]])
 
@@ -401,6 +412,7 @@ def main(argv: list[str] | None = None) -> int:
         },
         "sizes": measured,
         "small_document": small,
+        "threads": threads,
         "memory": memory,
         "pint": pint_results,
         "figures": figures,
