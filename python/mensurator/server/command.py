@@ -12,8 +12,8 @@ DEFAULT_HOST = "127.0.0.1"
 DEFAULT_PORT = 8765
 SERVER_PACKAGES = frozenset({"starlette", "uvicorn", "anyio"})
 MISSING_EXTRA = (
-    "the live editor needs Starlette and uvicorn: pip install '.[serve]' in the source tree, "
-    "or pip install starlette uvicorn"
+    "the live editor needs Starlette and uvicorn, which installing mensurator brings along: "
+    "pip install starlette uvicorn"
 )
 
 
