@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "grammar/parse.hpp"
-#include "grammar/utf8.hpp"
+#include "base/utf8.hpp"
 
 namespace mensurator {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "grammar/utf8.hpp"
+#include "base/utf8.hpp"
 
 namespace mensurator {
 

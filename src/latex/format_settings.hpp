@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "parser/tree.hpp"
+#include "syntax/tree.hpp"
 
 namespace mensurator {
 

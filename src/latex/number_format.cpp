@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "run/error.hpp"
+#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "latex/format_settings.hpp"
-#include "parser/tree.hpp"
-#include "run/error.hpp"
+#include "syntax/tree.hpp"
+#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "expr/unit_table.hpp"
+#include "quantity/unit_table.hpp"
 #include "latex/number_format.hpp"
-#include "parser/naive_string.hpp"
-#include "run/trim.hpp"
+#include "syntax/naive_string.hpp"
+#include "base/trim.hpp"
 
 namespace mensurator {
 

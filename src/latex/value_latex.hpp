@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "expr/unit.hpp"
-#include "expr/value.hpp"
+#include "quantity/unit.hpp"
+#include "quantity/value.hpp"
 #include "latex/format_settings.hpp"
-#include "run/error.hpp"
+#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -4,7 +4,7 @@
 
 #include "latex/render_expression.hpp"
 #include "latex/value_latex.hpp"
-#include "run/trim.hpp"
+#include "base/trim.hpp"
 
 namespace mensurator {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/error.hpp"
+#include "base/error.hpp"
 #include "run/program_state.hpp"
 
 namespace mensurator {

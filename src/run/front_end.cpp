@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "parser/statement.hpp"
+#include "syntax/statement_builder.hpp"
 
 namespace mensurator {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "grammar/parse.hpp"
-#include "run/error.hpp"
+#include "base/error.hpp"
 #include "run/program_state.hpp"
 
 namespace mensurator {

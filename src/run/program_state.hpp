@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "expr/val.hpp"
+#include "eval/evaluate.hpp"
 #include "latex/format_settings.hpp"
-#include "parser/tree.hpp"
+#include "syntax/tree.hpp"
 
 namespace mensurator {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <variant>
 
-#include "parser/statement.hpp"
+#include "syntax/statement_builder.hpp"
 #include "run/evaluator.hpp"
 #include "run/front_end.hpp"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/error.hpp"
+#include "base/error.hpp"
 #include "run/run_interruption.hpp"
 
 namespace mensurator {

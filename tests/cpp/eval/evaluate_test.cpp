@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "expr/val.hpp"
-#include "tree_builders.hpp"
+#include "eval/evaluate.hpp"
+#include "syntax/tree_builders.hpp"
 
 namespace mensurator {
 namespace {

@@ -1,4 +1,4 @@
-#include "function/function.hpp"
+#include "eval/function.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tree_builders.hpp"
+#include "syntax/tree_builders.hpp"
 
 namespace mensurator {
 namespace {

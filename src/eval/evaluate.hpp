@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "quantity/value.hpp"
+#include "syntax/tree.hpp"
+#include "base/error.hpp"
+
+namespace mensurator {
+
+// Hashes any string-like key, so that lookups by string_view need no temporary string.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+        return std::hash<std::string_view>{}(name);
+    }
+};
+
+// Variables by stored name. Nothing depends on their order, and documents define many of them.
+using VariableTable = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
+
+// The value of an expression against the variables; names that are not variables are units.
+Result<Value> evaluate(const Expr& expr, const VariableTable& variables);
+
+}  // namespace mensurator

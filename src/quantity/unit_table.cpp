@@ -1,0 +1,179 @@
+#include "quantity/unit_table.hpp"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "base/trim.hpp"
+
+namespace mensurator {
+
+namespace {
+
+// Exponents in base order: m, g, s, A, K, mol, cd.
+using Exponents = std::array<std::int8_t, base_unit_count>;
+
+constexpr Unit unit_of(Exponents exponents, std::int64_t exp10 = 0, double factor = 1.0) {
+    Unit unit;
+    for (std::size_t i = 0; i < base_unit_count; ++i) unit.dimensions[i] = {exponents[i], 1};
+    unit.exp10 = exp10;
+    unit.factor = factor;
+    return unit;
+}
+
+struct UnitRow {
+    std::array<std::string_view, 5> names;  // unused trailing entries are empty
+    Unit unit;
+};
+
+// Every unit name with the unit it stands for, in its gram-based form. Rows that are built from
+// other rows (the volt is the watt per ampere, and so on) hold the result of that combination;
+// the lux is the candela times the dimensionless steradian per square metre.
+constexpr std::array unit_table = {
+    UnitRow{{"m", "meter", "meters"}, unit_of({1, 0, 0, 0, 0, 0, 0})},
+    UnitRow{{"g", "gm", "gram", "grams"}, unit_of({0, 1, 0, 0, 0, 0, 0})},
+    UnitRow{{"s", "second", "seconds"}, unit_of({0, 0, 1, 0, 0, 0, 0})},
+    UnitRow{{"A", "amp", "amps", "ampere", "amperes"}, unit_of({0, 0, 0, 1, 0, 0, 0})},
+    UnitRow{{"K", "kelvin"}, unit_of({0, 0, 0, 0, 1, 0, 0})},
+    UnitRow{{"mol", "mols", "mole", "moles"}, unit_of({0, 0, 0, 0, 0, 1, 0})},
+    UnitRow{{"candela"}, unit_of({0, 0, 0, 0, 0, 0, 1})},
+    UnitRow{{"rad", "radian", "radians"}, unit_of({0, 0, 0, 0, 0, 0, 0})},
+    UnitRow{{"rev", "revolution", "revolutions"},
+            unit_of({0, 0, 0, 0, 0, 0, 0}, 0, 6.283185307179586)},
+    UnitRow{{"deg", "degree", "degrees"}, unit_of({0, 0, 0, 0, 0, 0, 0}, -2, 1.7453292519943295)},
+    UnitRow{{"min", "minute", "minutes"}, unit_of({0, 0, 1, 0, 0, 0, 0}, 1, 6.0)},
+    UnitRow{{"hour", "hours"}, unit_of({0, 0, 1, 0, 0, 0, 0}, 3, 3.6)},
+    UnitRow{{"day", "days"}, unit_of({0, 0, 1, 0, 0, 0, 0}, 4, 8.64)},
+    UnitRow{{"year", "years"}, unit_of({0, 0, 1, 0, 0, 0, 0}, 7, 3.1536)},
+    UnitRow{{"amu"}, unit_of({0, 1, 0, 0, 0, 0, 0}, -24, 1.66053906660)},
+    UnitRow{{"hz"}, unit_of({0, 0, -1, 0, 0, 0, 0})},
+    UnitRow{{"Bq", "becquerel", "becquerels"}, unit_of({0, 0, -1, 0, 0, 0, 0})},
+    UnitRow{{"J", "joule"}, unit_of({2, 1, -2, 0, 0, 0, 0}, 3)},
+    UnitRow{{"N", "newton"}, unit_of({1, 1, -2, 0, 0, 0, 0}, 3)},
+    UnitRow{{"L", "liter"}, unit_of({3, 0, 0, 0, 0, 0, 0}, -3)},
+    UnitRow{{"Pa", "pascal"}, unit_of({-1, 1, -2, 0, 0, 0, 0}, 3)},
+    UnitRow{{"W", "watt"}, unit_of({2, 1, -3, 0, 0, 0, 0}, 3)},
+    UnitRow{{"C", "coulomb", "coulombs"}, unit_of({0, 0, 1, 1, 0, 0, 0})},
+    UnitRow{{"V", "volt", "volts"}, unit_of({2, 1, -3, -1, 0, 0, 0}, 3)},
+    UnitRow{{"F", "farad", "farads"}, unit_of({-2, -1, 4, 2, 0, 0, 0}, -3)},
+    UnitRow{{"\u2126", "ohm", "ohms"}, unit_of({2, 1, -3, -2, 0, 0, 0}, 3)},
+    UnitRow{{"S", "siemen", "siemens"}, unit_of({-2, -1, 3, 2, 0, 0, 0}, -3)},
+    UnitRow{{"Wb", "weber", "webers"}, unit_of({2, 1, -2, -1, 0, 0, 0}, 3)},
+    UnitRow{{"T", "tesla", "teslas"}, unit_of({0, 1, -2, -1, 0, 0, 0}, 3)},
+    UnitRow{{"H", "henry", "henries"}, unit_of({2, 1, -2, -2, 0, 0, 0}, 3)},
+    UnitRow{{"lx", "lux"}, unit_of({-2, 0, 0, 0, 0, 0, 1})},
+    UnitRow{{"Gy", "gray", "grays"}, unit_of({2, 0, -2, 0, 0, 0, 0})},
+    UnitRow{{"Sy", "sievert", "sieverts"}, unit_of({2, 0, -2, 0, 0, 0, 0})},
+    UnitRow{{"kat", "katal", "katals"}, unit_of({0, 0, -1, 0, 0, 1, 0})},
+    UnitRow{{"M"}, unit_of({-3, 0, 0, 0, 0, 1, 0}, 3)},
+};
+
+struct Prefix {
+    std::string_view text;
+    std::int64_t power;
+};
+
+constexpr std::array<Prefix, 21> PREFIX_NAMES = {{
+    {"yocto", -24}, {"zepto", -21}, {"atto", -18}, {"femto", -15}, {"pico", -12}, {"nano", -9},
+    {"micro", -6},  {"milli", -3},  {"centi", -2}, {"deci", -1},   {"", 0},       {"deca", 1},
+    {"hecto", 2},   {"kilo", 3},    {"mega", 6},   {"giga", 9},    {"tera", 12},  {"peta", 15},
+    {"exa", 18},    {"zetta", 21},  {"yotta", 24},
+}};
+
+constexpr std::array<Prefix, 21> PREFIX_SYMBOLS = {{
+    {"y", -24}, {"z", -21}, {"a", -18}, {"f", -15}, {"p", -12}, {"n", -9}, {"\u00b5", -6},
+    {"m", -3},  {"c", -2},  {"d", -1},  {"", 0},    {"da", 1},  {"h", 2},  {"k", 3},
+    {"M", 6},   {"G", 9},   {"T", 12},  {"P", 15},  {"E", 18},  {"Z", 21}, {"Y", 24},
+}};
+
+// A prefix table read in both directions.
+class PrefixMap {
+  public:
+    explicit PrefixMap(const std::array<Prefix, 21>& table) {
+        for (const Prefix& prefix : table) {
+            const bool new_text = by_text_.emplace(prefix.text, prefix.power).second;
+            const bool new_power = by_power_.emplace(prefix.power, prefix.text).second;
+            if (!new_text || !new_power) throw InternalError("Prefix table with a repeated entry");
+            longest_ = std::max(longest_, prefix.text.size());
+        }
+    }
+
+    // The longest non-empty prefix text that name starts with, so "da" wins over "d".
+    std::optional<Prefix> match(std::string_view name) const {
+        for (std::size_t length = std::min(longest_, name.size()); length > 0; --length) {
+            const std::string_view head = name.substr(0, length);
+            if (auto found = by_text_.find(head); found != by_text_.end()) {
+                return Prefix{head, found->second};
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::string_view> text_of(std::int64_t power) const {
+        if (auto found = by_power_.find(power); found != by_power_.end()) return found->second;
+        return std::nullopt;
+    }
+
+  private:
+    std::unordered_map<std::string_view, std::int64_t> by_text_;
+    std::map<std::int64_t, std::string_view> by_power_;
+    std::size_t longest_ = 0;
+};
+
+// Built on first use; the initialisation of a function-local static is thread-safe.
+const PrefixMap& prefix_names() {
+    static const PrefixMap map(PREFIX_NAMES);
+    return map;
+}
+
+const PrefixMap& prefix_symbols() {
+    static const PrefixMap map(PREFIX_SYMBOLS);
+    return map;
+}
+
+// Every unit name, for lookups in constant time; built on first use like the prefix maps.
+const std::unordered_map<std::string_view, const Unit*>& unit_names() {
+    static const auto names = [] {
+        std::unordered_map<std::string_view, const Unit*> map;
+        for (const UnitRow& row : unit_table) {
+            for (std::string_view name : row.names) {
+                if (!name.empty()) map.emplace(name, &row.unit);
+            }
+        }
+        return map;
+    }();
+    return names;
+}
+
+const Unit* find_unit(std::string_view name) {
+    const auto& names = unit_names();
+    const auto found = names.find(name);
+    return found != names.end() ? found->second : nullptr;
+}
+
+}  // namespace
+
+Result<Unit> lookup_unit(std::string_view name) {
+    const std::string_view trimmed = trim(name);
+    if (const Unit* unit = find_unit(trimmed)) return *unit;
+    std::optional<Prefix> prefix = prefix_names().match(trimmed);
+    if (!prefix) prefix = prefix_symbols().match(trimmed);
+    const std::int64_t power = prefix ? prefix->power : 0;
+    const std::string_view rest = prefix ? trimmed.substr(prefix->text.size()) : trimmed;
+    const Unit* unit = find_unit(rest);
+    if (unit == nullptr) {
+        return fail(
+            RunError::unit_error(std::string(trimmed) + " is not a variable or a valid unit"));
+    }
+    Unit result = *unit;
+    result.exp10 = saturating_add(result.exp10, power);
+    return result;
+}
+
+std::optional<std::string_view> prefix_symbol(std::int64_t power) {
+    return prefix_symbols().text_of(power);
+}
+
+}  // namespace mensurator

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "quantity/unit.hpp"
+#include "base/error.hpp"
+
+namespace mensurator {
+
+// A number with a unit: the quantity number * unit.factor * 10^unit.exp10 in base units.
+struct Value {
+    double number = 0.0;
+    Unit unit{};
+};
+
+// 10^exponent by repeated squaring on the exponent truncated to 32 bits.
+double pow10(std::int64_t exponent);
+
+// The same quantity with |number| in [1, 10) and the powers of ten moved into exp10.
+Value normalize(const Value& v);
+// number * factor * 10^exp10.
+double to_plain_number(const Value& v);
+
+Result<Value> value_add(const Value& a, const Value& b);
+Result<Value> value_sub(const Value& a, const Value& b);
+Result<Value> value_mul(const Value& a, const Value& b);
+Result<Value> value_div(const Value& a, const Value& b);
+Result<Value> value_pow(const Value& base, const Value& exponent);
+
+}  // namespace mensurator

@@ -1,0 +1,152 @@
+#include "syntax/statement_builder.hpp"
+
+#include <charconv>
+#include <string>
+
+#include "syntax/expr_builder.hpp"
+#include "syntax/naive_string.hpp"
+#include "syntax/unit_builder.hpp"
+
+namespace mensurator {
+
+namespace {
+
+const ParseNode& child(const ParseNode& node, std::size_t index) {
+    if (index >= node.children.size()) {
+        throw InternalError(std::string(rule_name(node.rule)) + ": missing child");
+    }
+    return node.children[index];
+}
+
+void expect_rule(const ParseNode& node, GrammarRule rule) {
+    if (node.rule != rule) {
+        throw InternalError("expected a " + std::string(rule_name(rule)) + " node, got " +
+                            std::string(rule_name(node.rule)));
+    }
+}
+
+// The optional unit hint of a printing statement: evaluated, and kept as written.
+Result<std::optional<UnitHint>> build_hint(const ParseNode& node, std::size_t index,
+                                           std::string_view source) {
+    if (index >= node.children.size()) return std::optional<UnitHint>{};
+    const ParseNode& hint = node.children[index];
+    Result<Unit> unit = parse_and_evaluate_unit(hint, source);
+    if (!unit) return fail(unit.error());
+    Result<NaiveUnit> naive = parse_naive_unit(hint, source);
+    if (!naive) return fail(naive.error());
+    return std::optional<UnitHint>(UnitHint{*unit, std::move(*naive)});
+}
+
+Result<Statement::Kind> build_var_dec(const ParseNode& node, std::string_view source) {
+    expect_rule(node, GrammarRule::var_dec);
+    std::string name(child(node, 0).text(source));
+    Result<Expr> expr = parse_expression(child(node, 1), source);
+    if (!expr) return fail(expr.error());
+    return VarDec{std::move(name), std::move(*expr)};
+}
+
+Result<Statement::Kind> build_print_expr(const ParseNode& node, std::string_view source) {
+    expect_rule(node, GrammarRule::print_expr);
+    const ParseNode& expression = child(node, 0);
+    Result<std::optional<UnitHint>> hint = build_hint(node, 1, source);
+    if (!hint) return fail(hint.error());
+    Result<Expr> expr = parse_expression(expression, source);
+    if (!expr) return fail(expr.error());
+    return PrintExpr{std::move(*expr), std::move(*hint)};
+}
+
+Result<Statement::Kind> build_dec_print_expr(const ParseNode& node, std::string_view source) {
+    expect_rule(node, GrammarRule::dec_print_expr);
+    std::string name(child(node, 0).text(source));
+    const ParseNode& expression = child(node, 1);
+    Result<std::optional<UnitHint>> hint = build_hint(node, 2, source);
+    if (!hint) return fail(hint.error());
+    Result<Expr> expr = parse_expression(expression, source);
+    if (!expr) return fail(expr.error());
+    return DecPrintExpr{std::move(name), std::move(*expr), std::move(*hint)};
+}
+
+Result<Statement::Kind> build_alias(const ParseNode& node, std::string_view source) {
+    expect_rule(node, GrammarRule::alias_stmt);
+    return AliasStmt{std::string(child(node, 0).text(source)),
+                     std::string(child(node, 1).text(source))};
+}
+
+// The digit count is a number of decimals; counts outside 0..max_digits are refused here
+// rather than producing a giant number text later.
+Result<Statement::Kind> build_digit_set(const ParseNode& node, std::string_view source) {
+    expect_rule(node, GrammarRule::digit_set);
+    const std::string_view text = child(node, 0).text(source);
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative || text.starts_with('+') ? 1 : 0);
+    std::uint64_t count = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    const bool whole = end == digits.data() + digits.size() && !digits.empty();
+    if (error != std::errc{} || !whole || count > max_digits || (negative && count != 0)) {
+        return fail(RunError::other("Digit count " + std::string(text) + " is out of range 0.." +
+                                    std::to_string(max_digits)));
+    }
+    return DigitSet{count};
+}
+
+// The text between the fences: leading and then trailing runs of ''' are removed.
+Result<Statement::Kind> build_latex_block(const ParseNode& node, std::string_view source) {
+    expect_rule(node, GrammarRule::latex_block);
+    std::string_view text = node.text(source);
+    while (text.starts_with("'''")) text.remove_prefix(3);
+    while (text.ends_with("'''")) text.remove_suffix(3);
+    return LatexBlock{std::string(text)};
+}
+
+Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view source) {
+    switch (content.rule) {
+        case GrammarRule::var_dec:
+            return build_var_dec(content, source);
+        case GrammarRule::print_expr:
+            return build_print_expr(content, source);
+        case GrammarRule::dec_print_expr:
+            return build_dec_print_expr(content, source);
+        case GrammarRule::alias_stmt:
+            return build_alias(content, source);
+        case GrammarRule::digit_set:
+            return build_digit_set(content, source);
+        case GrammarRule::set_scientific:
+            return SetScientific{};
+        case GrammarRule::line_gap_stmt:
+            return LineGap{};
+        case GrammarRule::latex_block:
+            return build_latex_block(content, source);
+        case GrammarRule::error:
+            return fail(RunError::other("Invalid statement " + std::string(content.text(source))));
+        default:
+            throw InternalError("unexpected statement content " +
+                                std::string(rule_name(content.rule)));
+    }
+}
+
+}  // namespace
+
+Result<Statement> parse_statement(const ParseNode& node, std::string_view source,
+                                  LineCursor& lines) {
+    if (node.children.empty()) throw InternalError("statement without content");
+    const ParseNode& content = node.children.front();
+    const std::uint64_t line = lines.line_at(content.start);
+    Result<Statement::Kind> kind = build_kind(content, source);
+    if (!kind) return fail(statement_error(line, kind.error()));
+    return Statement{line, std::move(*kind)};
+}
+
+Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
+                                                std::string_view source) {
+    LineCursor lines(source);
+    std::vector<Statement> statements;
+    statements.reserve(nodes.size());
+    for (const ParseNode& node : nodes) {
+        Result<Statement> statement = parse_statement(node, source, lines);
+        if (!statement) return fail(statement.error());
+        statements.push_back(std::move(*statement));
+    }
+    return statements;
+}
+
+}  // namespace mensurator

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "grammar/parse.hpp"
+#include "grammar/parse_node.hpp"
+#include "syntax/tree.hpp"
+#include "base/error.hpp"
+
+namespace mensurator {
+
+// Digit counts a document may set with !digits.
+inline constexpr std::uint64_t max_digits = 1000;
+
+// Builds the statements of a parsed document in order; the first failing statement ends the
+// building with "Line {line}: {message}".
+Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
+                                                std::string_view source);
+
+// Builds one statement node; `lines` gives its line number.
+Result<Statement> parse_statement(const ParseNode& node, std::string_view source,
+                                  LineCursor& lines);
+
+}  // namespace mensurator

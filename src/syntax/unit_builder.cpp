@@ -1,0 +1,38 @@
+#include "syntax/unit_builder.hpp"
+
+#include "syntax/unit_expr.hpp"
+#include "quantity/unit_table.hpp"
+#include "syntax/unit_chain.hpp"
+
+namespace mensurator {
+
+Result<UnitExpr> parse_unit_expr(const ParseNode& node, std::string_view source) {
+    if (node.rule != GrammarRule::unit_expr)
+        throw InternalError("parse_unit_expr: not a unit_expr");
+    auto make_leaf = [source](const ParseNode& child) -> Result<UnitExpr> {
+        switch (child.rule) {
+            case GrammarRule::unit: {
+                Result<Unit> unit = lookup_unit(child.text(source));
+                if (!unit) return fail(unit.error());
+                return UnitExpr(*unit);
+            }
+            case GrammarRule::unit_expr: {
+                Result<Unit> group = parse_and_evaluate_unit(child, source);
+                if (!group) return fail(group.error());
+                return UnitExpr(*group);
+            }
+            default:
+                throw InternalError("unexpected term in unit expression");
+        }
+    };
+    ChildCursor children(node.children);
+    return build_unit_chain<UnitExpr>(children, 0, source, node, make_leaf);
+}
+
+Result<Unit> parse_and_evaluate_unit(const ParseNode& node, std::string_view source) {
+    Result<UnitExpr> tree = parse_unit_expr(node, source);
+    if (!tree) return fail(tree.error());
+    return evaluate_unit_expr(*tree);
+}
+
+}  // namespace mensurator

@@ -1,0 +1,147 @@
+// One document line may hold an operator chain of any length. Building, copying and releasing
+// such trees must not recurse along the chain. The checks below walk the trees with loops.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+#include "grammar/parse.hpp"
+#include "syntax/naive_string.hpp"
+#include "syntax/statement_builder.hpp"
+#include "syntax/unit_builder.hpp"
+#include "tree_print.hpp"
+
+namespace mensurator {
+namespace {
+
+constexpr int terms = 100'000;
+
+// Length of the left spine of `kind` operations whose right operands are literals 1 and whose
+// innermost operand is the literal `innermost`, or -1 when the tree is not such a chain.
+int chain_length(const Expr& root, OperatorKind kind, double innermost = 1.0) {
+    int length = 0;
+    const Expr* node = &root;
+    while (const auto* operation = std::get_if<Operation>(&node->node)) {
+        if (operation->op.kind != kind || operation->operands.size() != 2) return -1;
+        const auto* right = std::get_if<Value>(&operation->operands[1].node);
+        if (right == nullptr || right->number != 1.0) return -1;
+        ++length;
+        node = &operation->operands[0];
+    }
+    const auto* leaf = std::get_if<Value>(&node->node);
+    return leaf != nullptr && leaf->number == innermost ? length : -1;
+}
+
+Value& innermost_literal(Expr& root) {
+    Expr* node = &root;
+    while (auto* operation = std::get_if<Operation>(&node->node)) node = &operation->operands[0];
+    return std::get<Value>(node->node);
+}
+
+std::string chain_text(const char* op, int count) {
+    std::string text = "1";
+    for (int i = 1; i < count; ++i) text += std::string(" ") + op + " 1";
+    return text;
+}
+
+Result<std::vector<Statement>> build(const std::string& text) {
+    const auto nodes = parse(GrammarRule::program, text);
+    if (!nodes) return fail(RunError::other("parse failure"));
+    return parse_statements(*nodes, text);
+}
+
+TEST(LongChain, SumOfOneHundredThousandTermsBuildsLeftDeep) {
+    const std::string text = "x = " + chain_text("+", terms) + "\n";
+    Result<std::vector<Statement>> statements = build(text);
+    ASSERT_TRUE(statements.has_value()) << statements.error().display();
+    ASSERT_EQ(statements->size(), 1u);
+    Expr& sum = std::get<VarDec>(statements->front().kind).expr;
+    EXPECT_EQ(chain_length(sum, OperatorKind::Add), terms - 1);
+
+    // A copy is deep: changing it leaves the original alone.
+    Expr copy = sum;
+    EXPECT_EQ(chain_length(copy, OperatorKind::Add), terms - 1);
+    innermost_literal(copy).number = 2.0;
+    EXPECT_EQ(innermost_literal(sum).number, 1.0);
+
+    // Copy and move assignment over trees of every size, then release of all of them.
+    Expr small = Expr(Value{3.0, Unit{}});
+    small = sum;
+    EXPECT_EQ(chain_length(small, OperatorKind::Add), terms - 1);
+    small = std::move(copy);
+    EXPECT_EQ(innermost_literal(small).number, 2.0);
+    std::vector<Statement> statements_copy = *statements;
+    EXPECT_EQ(chain_length(std::get<VarDec>(statements_copy.front().kind).expr, OperatorKind::Add),
+              terms - 1);
+    // Assigning a subtree of a tree to that tree keeps the subtree alive while it is moved.
+    Expr& inner = std::get<Operation>(small.node).operands[0];
+    small = std::move(inner);
+    EXPECT_EQ(chain_length(small, OperatorKind::Add, 2.0), terms - 2);
+}
+
+// m/s*s/s*s... with `factors` unit names.
+std::string unit_chain(int factors) {
+    std::string text = "m";
+    for (int i = 1; i < factors; ++i) text += i % 2 == 1 ? "/s" : "*s";
+    return text;
+}
+
+template <class Tree>
+int unit_chain_length(const Tree& root) {
+    int length = 0;
+    const Tree* node = &root;
+    while (!node->is_leaf()) {
+        const UnitOp op = std::get<UnitOp>(node->node);
+        // From the outside in, starting with the last operator written: with an odd number of
+        // operators that is a division.
+        const UnitOpKind expected = length % 2 == 0 ? UnitOpKind::UnitDiv : UnitOpKind::UnitMul;
+        if (node->operands.size() != 2 || op.kind != expected) return -1;
+        ++length;
+        node = &node->operands[0];
+    }
+    return length;
+}
+
+TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
+    const std::string text = "x =? " + unit_chain(terms) + "\n";
+    const auto nodes = parse(GrammarRule::program, text);
+    ASSERT_TRUE(nodes.has_value());
+    const ParseNode* print = testing::find_node(*nodes, GrammarRule::print_expr);
+    ASSERT_NE(print, nullptr);
+    ASSERT_EQ(print->children.size(), 2u);
+    const ParseNode& hint = print->children[1];
+
+    const Result<UnitExpr> evaluated = parse_unit_expr(hint, text);
+    ASSERT_TRUE(evaluated.has_value()) << evaluated.error().display();
+    EXPECT_EQ(unit_chain_length(*evaluated), terms - 1);
+    UnitExpr evaluated_copy = *evaluated;
+    EXPECT_EQ(unit_chain_length(evaluated_copy), terms - 1);
+
+    const Result<NaiveUnit> written = parse_naive_unit(hint, text);
+    ASSERT_TRUE(written.has_value()) << written.error().display();
+    NaiveUnit written_copy = *written;
+    EXPECT_EQ(unit_chain_length(written_copy), terms - 1);
+
+    // With an odd number of operators the outermost one is a division.
+    const Result<std::string> latex = naive_to_latex(written_copy);
+    ASSERT_TRUE(latex.has_value());
+    const std::size_t divisions = terms / 2;
+    const std::size_t products = terms - 1 - divisions;
+    const std::size_t division_size = std::string("\\mathrm{\\frac{}{\\mathrm{s}}}").size();
+    const std::size_t product_size = std::string("\\mathrm{ \\ \\mathrm{s}}").size();
+    EXPECT_EQ(latex->size(), std::string("\\mathrm{m}").size() + divisions * division_size +
+                                 products * product_size);
+    EXPECT_TRUE(latex->starts_with("\\mathrm{\\frac{\\mathrm{\\mathrm{\\frac{"));
+    EXPECT_TRUE(latex->ends_with(" \\ \\mathrm{s}}}{\\mathrm{s}}}"));
+
+    // The whole statement builds, evaluating the chain into one unit.
+    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text);
+    ASSERT_TRUE(statements.has_value()) << statements.error().display();
+    const auto& unit_hint = std::get<PrintExpr>(statements->front().kind).unit_hint;
+    ASSERT_TRUE(unit_hint.has_value());
+    EXPECT_EQ(testing::unit_text(unit_hint->unit), "m s^-1");
+}
+
+}  // namespace
+}  // namespace mensurator
