@@ -8,9 +8,9 @@ import sys
 
 import mensurator
 import pytest
+from conftest import corpus
 from mensurator import html_report
 from mensurator.display import MATH_LINE
-from test_pdflatex import corpus
 
 VOID_ELEMENTS = {"meta", "link", "br", "hr", "img", "input"}
 # Attributes through which a page can fetch or navigate to something.

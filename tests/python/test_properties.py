@@ -4,14 +4,9 @@ the same result on every call, and nothing else."""
 
 import re
 
+from conftest import check_contract, outcome
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-
-from mensurator_py import run_mensurator
-
-PREAMBLE = "\\documentclass{article}\n\\begin{document}\n"
-CLOSING = "\\end{document}"
-MESSAGE = re.compile(r"Line (\d+): .|Parsing Error near line (\d+) column \d+\n\Z", re.DOTALL)
 
 # Bounded so that the whole file runs in well under a minute.
 BOUNDED = settings(
@@ -19,41 +14,6 @@ BOUNDED = settings(
     deadline=2000,
     suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large],
 )
-
-
-def outcome(text):
-    """("document", text) or ("error", message); any other failure fails the test."""
-    try:
-        return ("document", run_mensurator(text))
-    except (KeyboardInterrupt, SystemExit):
-        raise
-    except BaseException as error:  # the internal-error class derives from BaseException
-        name = type(error).__name__
-        assert name == "MensuratorException", f"{name}: {error} for {text!r}"
-        assert isinstance(error, Exception)
-        assert len(error.args) == 1 and isinstance(error.args[0], str)
-        return ("error", error.args[0])
-
-
-def check_contract(text):
-    """The module's contract for any text; returns the outcome."""
-    result = outcome(text)
-    kind, body = result
-    if kind == "document":
-        assert body.startswith(PREAMBLE)
-        assert body.endswith(CLOSING)
-    else:
-        match = MESSAGE.match(body)
-        assert match, f"message names no line: {body!r}"
-        line = int(match.group(1) or match.group(2))
-        # Lines are counted on the text with the appended line feed; a lone CR breaks none.
-        assert 1 <= line <= text.count("\n") + 2
-    if "\ufffd" not in text:
-        # The module decodes the result leniently; a replacement character means bytes that
-        # were not UTF-8, so the engine cut a character apart.
-        assert "\ufffd" not in body
-    assert outcome(text) == result, "a second call on the same text differs"
-    return result
 
 
 # ---- pieces of the language ----

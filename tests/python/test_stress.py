@@ -12,9 +12,8 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import pytest
-
+from conftest import check_contract, outcome
 from mensurator_py import run_mensurator
-from test_properties import check_contract, outcome
 
 FUZZ = Path(__file__).resolve().parents[1] / "fuzz"
 
