@@ -10,7 +10,8 @@ from __future__ import annotations
 from typing import Any
 
 from .document import Document
-from .engine import MensuratorException, render, render_file, render_many
+from .engine import render, render_file, render_many
+from .engine_class import MensuratorException
 from .errors import DocumentError
 from .pdf import PdfError
 

@@ -4,30 +4,17 @@ from __future__ import annotations
 
 import os
 from concurrent.futures import ThreadPoolExecutor
-from typing import Callable, Iterable, List, Optional, Type, Union
+from typing import Callable, Iterable, List, Optional, Union
 
 import mensurator_py
 
 from .document import Document
+from .engine_class import MensuratorException
 from .errors import DocumentError
 from .paths import PathLike
 
 LINE_ENDS = ("\r\n", "\n", "\r")
 
-
-def engine_exception_class() -> Type[Exception]:
-    """The class the engine raises for a failed document.
-
-    The module creates it on the first failure and does not export it, so an empty document,
-    which always fails, provokes it once."""
-    try:
-        mensurator_py.run_mensurator("")
-    except Exception as error:
-        return type(error)
-    raise RuntimeError("the engine accepted an empty document; it must reject it")
-
-
-MensuratorException = engine_exception_class()
 
 RenderResult = Union[Document, DocumentError]
 

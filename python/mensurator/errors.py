@@ -2,14 +2,17 @@
 
 The engine reports a failure as one message text: a parse error names a line and a column, a
 statement error starts with the statement's line. ``DocumentError`` holds those parts as
-fields, and, unlike the engine's own exception class, it pickles, so a process pool or a
-cluster map can carry a failure back to the caller.
+fields. It derives from the engine's own class, so ``except MensuratorException`` catches it
+too, and unlike that class it pickles, so a process pool or a cluster map can carry a failure
+back to the caller.
 """
 
 from __future__ import annotations
 
 import re
 from typing import Literal, Optional, Tuple
+
+from .engine_class import MensuratorException
 
 ErrorKind = Literal["parse error", "statement error"]
 PARSE_ERROR: ErrorKind = "parse error"
@@ -22,7 +25,7 @@ PARSE_IN_SPAN = re.compile(
 STATEMENT = re.compile(r"Line (\d+): (.*)\Z", re.DOTALL)
 
 
-class DocumentError(Exception):
+class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
     """A failed document: its message, line, column (parse errors only), kind and hints."""
 
     def __init__(

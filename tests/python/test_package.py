@@ -60,9 +60,11 @@ def test_render_agrees_with_the_module_and_reads_every_message(text):
         assert mensurator.render(text).latex == latex
         return
     assert type(engine_error) is mensurator.MensuratorException
-    with pytest.raises(DocumentError) as caught:
+    # The engine's class catches the package's error too.
+    with pytest.raises(mensurator.MensuratorException) as caught:
         mensurator.render(text)
     error = caught.value
+    assert isinstance(error, DocumentError)
     assert error.__cause__ is not None and str(error.__cause__) == str(engine_error)
     assert error.message == str(engine_error).rstrip("\n")
     assert 1 <= error.line <= text.count("\n") + 2
