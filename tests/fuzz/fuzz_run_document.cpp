@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/error.hpp"
+#include "base/error.hpp"
 #include "run/run_document.hpp"
 
 namespace {
