@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""Differential run: the engine of an earlier commit against the installed mensurator_py.
+
+Runs both over the same documents (documents.py: the fuzz corpus and regressions, generated
+and mutated documents) and compares every outcome byte for byte: the LaTeX document, or the
+exception's class and message (internal errors included), or a worker that died or hung.
+Prints one summary line, and for the first differences a shrunk example; exits 1 when any
+document differs, 2 when the earlier engine cannot be built or a worker cannot start.
+
+    python tests/tools/differential.py                       # 100 000 documents
+    python tests/tools/differential.py --count 5000 --seed 7 --commit HEAD~2
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import sys
+import time
+from collections.abc import Iterable, Iterator
+from dataclasses import dataclass
+from itertools import islice
+from pathlib import Path
+from typing import TextIO
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import build_engine
+import documents
+import framing
+from minimize import minimize
+from workers import WORKER, Outcome, Worker, WorkerError
+
+BATCH = 400
+
+
+@dataclass
+class Difference:
+    label: str
+    document: str
+    previous: Outcome
+    current: Outcome
+
+
+def worker_command(path: Path | None = None) -> list[str]:
+    """The worker for the module built into path, or for the installed one."""
+    return [sys.executable, str(WORKER)] + ([] if path is None else ["--path", str(path)])
+
+
+def batches(items: Iterable[tuple[str, str]], size: int) -> Iterator[list[tuple[str, str]]]:
+    iterator = iter(items)
+    while batch := list(islice(iterator, size)):
+        yield batch
+
+
+def compare(
+    previous: Worker, current: Worker, items: Iterable[tuple[str, str]], keep: int
+) -> tuple[int, int, list[Difference]]:
+    """(documents, differences, the first `keep` differences). Both workers run each batch at
+    once, and the next batch is generated meanwhile."""
+    total = different = 0
+    kept: list[Difference] = []
+    pending = batches(items, BATCH)
+    batch = next(pending, None)
+    while batch is not None:
+        texts = [text for _, text in batch]
+        previous.send(texts)
+        current.send(texts)
+        following = next(pending, None)
+        for (label, text), old, new in zip(batch, previous.receive(texts), current.receive(texts)):
+            if old != new:
+                different += 1
+                if len(kept) < keep:
+                    kept.append(Difference(label, text, old, new))
+        total += len(batch)
+        batch = following
+    return total, different, kept
+
+
+def shrink(previous: Worker, current: Worker, difference: Difference) -> Difference:
+    """The difference on a document cut as short as it goes while the two outcomes still
+    differ in the same way (a result against an exception stays that)."""
+    kinds = (difference.previous[0], difference.current[0])
+
+    def differs(candidates: list[str]) -> list[bool]:
+        previous.send(candidates)
+        current.send(candidates)
+        pairs = zip(previous.receive(candidates), current.receive(candidates))
+        return [a != b and (a[0], b[0]) == kinds for a, b in pairs]
+
+    small = minimize(difference.document, differs)
+    (old,), (new,) = previous.run([small]), current.run([small])
+    return Difference(difference.label, small, old, new)
+
+
+def describe(outcome: Outcome, limit: int = 400) -> str:
+    tag, payload = outcome
+    text = framing.decode(payload)
+    kind = {framing.RESULT: "result", framing.ERROR: "exception", framing.LOST: "lost"}[tag]
+    if kind == "exception":
+        name, _, message = text.partition("\n")
+        kind, text = f"exception {name}", message
+    shown = repr(text if len(text) <= limit else text[:limit] + "...")
+    return f"{kind}: {shown}"
+
+
+def first_mismatch(a: bytes, b: bytes) -> int:
+    return next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+
+
+def report(difference: Difference) -> str:
+    old, new = difference.previous, difference.current
+    lines = [
+        f"  {difference.label}, shrunk to {len(difference.document)} characters:",
+        f"    document: {difference.document!r}",
+    ]
+    if old[0] == new[0] == framing.RESULT:
+        at = first_mismatch(old[1], new[1])
+        lines.append(f"    results differ from byte {at}:")
+        old, new = (old[0], old[1][max(0, at - 60) :]), (new[0], new[1][max(0, at - 60) :])
+    lines += [f"    previous {describe(old)}", f"    current  {describe(new)}"]
+    return "\n".join(lines)
+
+
+def run(
+    previous_command: list[str],
+    current_command: list[str],
+    count: int,
+    seed: int,
+    show: int = 3,
+    out: TextIO | None = None,
+) -> int:
+    """Compare the two workers over count documents; the number of differences."""
+    out = out or sys.stdout
+    previous, current = Worker(previous_command), Worker(current_command)
+    try:
+        print(f"previous engine: {previous.module}\ncurrent engine:  {current.module}", file=out)
+        started = time.perf_counter()
+        total, different, kept = compare(previous, current, documents.documents(count, seed), show)
+        seconds = time.perf_counter() - started
+        print(
+            f"differential: {total} documents, {different} differences "
+            f"(seed {seed}, {seconds:.0f} s)",
+            file=out,
+        )
+        for difference in kept:
+            print(report(shrink(previous, current, difference)), file=out)
+    finally:
+        previous.stop()
+        current.stop()
+    return different
+
+
+def parse_args(argv: list[str] | None) -> argparse.Namespace:
+    parser = argparse.ArgumentParser(
+        description=__doc__.split("\n\n")[0],
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
+    parser.add_argument("--count", type=int, default=100_000, help="documents to compare")
+    parser.add_argument("--seed", type=int, default=1, help="seed of the generated documents")
+    parser.add_argument(
+        "--commit", default=build_engine.DEFAULT_COMMIT, help="commit of the previous engine"
+    )
+    parser.add_argument(
+        "--previous-path",
+        type=Path,
+        help="use the mensurator_py already installed in this directory instead of --commit",
+    )
+    parser.add_argument("--show", type=int, default=3, help="differences to shrink and print")
+    parser.add_argument(
+        "--jobs", type=int, default=int(os.environ.get("JOBS", "1")), help="build jobs"
+    )
+    args = parser.parse_args(argv)
+    if args.count < 1:
+        parser.error("--count must be at least 1")
+    return args
+
+
+def main(argv: list[str] | None = None) -> int:
+    args = parse_args(argv)
+    try:
+        path = args.previous_path or build_engine.build(args.commit, args.jobs)
+        different = run(worker_command(path), worker_command(), args.count, args.seed, args.show)
+    except (build_engine.BuildError, WorkerError) as error:
+        print(f"differential: {error}", file=sys.stderr)
+        return 2
+    except KeyboardInterrupt:
+        print("differential: interrupted", file=sys.stderr)
+        return 130
+    return 1 if different else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
