@@ -1,5 +1,8 @@
 #include "eval/evaluate.hpp"
 
+#include <array>
+#include <cstddef>
+#include <memory_resource>
 #include <span>
 #include <variant>
 #include <vector>
@@ -71,7 +74,11 @@ Result<Value> evaluate(const Expr& expr, const VariableTable& variables) {
     if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
         return evaluate_leaf(expr, variables);
     }
-    std::vector<const Operation*> spine;
+    // Most expressions are a few operations deep: their spine fits a buffer on the stack.
+    std::array<std::byte, 16 * sizeof(const Operation*)> buffer;
+    std::pmr::monotonic_buffer_resource arena(buffer.data(), buffer.size());
+    std::pmr::vector<const Operation*> spine(&arena);
+    spine.reserve(16);
     const Expr* leaf = &expr;
     for (;;) {
         const std::vector<Expr>* children = leaf->children();
@@ -83,16 +90,20 @@ Result<Value> evaluate(const Expr& expr, const VariableTable& variables) {
     }
 
     Result<Value> result = evaluate_leaf(*leaf, variables);
-    std::vector<Value> operands;
     for (auto it = spine.rbegin(); it != spine.rend() && result; ++it) {
         const Operation& operation = **it;
-        operands.assign(1, *result);
+        // Well-formed operations have one or two operands; more are evaluated, for their
+        // errors, and then refused as malformed.
+        std::array<Value, 2> operands{*result};
+        std::size_t count = 1;
         for (std::size_t i = 1; i < operation.operands.size(); ++i) {
             Result<Value> operand = evaluate(operation.operands[i], variables);
             if (!operand) return operand;
-            operands.push_back(*operand);
+            if (count < operands.size()) operands[count] = *operand;
+            ++count;
         }
-        result = apply_operator(operation.op, operands);
+        if (count > operands.size()) return fail(RunError::math_error());
+        result = apply_operator(operation.op, std::span<const Value>(operands.data(), count));
     }
     return result;
 }

@@ -83,29 +83,32 @@ class Matcher {
     std::size_t too_deep_at_ = 0;
     std::vector<ParseNode> out_;  // produced nodes not yet taken by their parent
 
-    // The first position at or after a given one that holds one of `chars` (the text's size if
+    // The first position at or after a given one whose character is wanted (the text's size if
     // none). The answer holds for every position between the scan's start and the answer, and
     // statement starts only move forward, so the scans stay linear over a whole line of
     // statements.
     class NextOccurrence {
       public:
-        explicit NextOccurrence(std::string_view chars) : chars_(chars) {}
+        explicit NextOccurrence(bool (*wanted)(char)) : wanted_(wanted) {}
 
         std::size_t find(std::string_view text, std::size_t from) {
             if (from < scanned_from_ || from > found_at_) {
                 scanned_from_ = from;
-                found_at_ = std::min(text.find_first_of(chars_, from), text.size());
+                found_at_ = static_cast<std::size_t>(
+                    std::find_if(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                                 wanted_) -
+                    text.begin());
             }
             return found_at_;
         }
 
       private:
-        std::string_view chars_;
+        bool (*wanted_)(char);
         std::size_t scanned_from_ = 1;
         std::size_t found_at_ = 0;
     };
-    NextOccurrence next_question_mark_{"?"};
-    NextOccurrence next_line_end_{"\n\r"};
+    NextOccurrence next_question_mark_{[](char c) { return c == '?'; }};
+    NextOccurrence next_line_end_{[](char c) { return c == '\n' || c == '\r'; }};
 
     std::unexpected<ParseFailure> failure(std::size_t position, bool nesting) const {
         const LineColumn at = line_column(text_, position);
@@ -191,7 +194,9 @@ class Matcher {
 
     void reset(Mark m) {
         pos_ = m.pos;
-        out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(m.nodes), out_.end());
+        if (out_.size() > m.nodes) {
+            out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(m.nodes), out_.end());
+        }
     }
 
     bool at_end() const { return pos_ >= text_.size(); }
@@ -243,10 +248,12 @@ class Matcher {
             return false;
         }
         if (atomic_ == 0) {
-            const auto first = out_.begin() + static_cast<std::ptrdiff_t>(start.nodes);
-            std::vector<ParseNode> children(std::make_move_iterator(first),
-                                            std::make_move_iterator(out_.end()));
-            out_.erase(first, out_.end());
+            std::vector<ParseNode> children;
+            if (out_.size() > start.nodes) {
+                const auto first = out_.begin() + static_cast<std::ptrdiff_t>(start.nodes);
+                children.assign(std::make_move_iterator(first), std::make_move_iterator(out_.end()));
+                out_.erase(first, out_.end());
+            }
             out_.push_back(ParseNode{which, start.pos, pos_, std::move(children)});
         }
         return true;

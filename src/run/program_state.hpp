@@ -1,7 +1,8 @@
 #pragma once
 
-#include <map>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "eval/evaluate.hpp"
@@ -10,7 +11,8 @@
 
 namespace mensurator {
 
-using AliasTable = std::map<std::string, std::string, std::less<>>;
+// Display names by name; looked up for every variable of every statement.
+using AliasTable = std::unordered_map<std::string, std::string, NameHash, std::equal_to<>>;
 
 // Everything one run works on: the program, its tables, its settings and the output so far.
 struct ProgramState {
