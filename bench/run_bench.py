@@ -2,11 +2,13 @@
 """Benchmark of mensurator_py.
 
 Measures, on one core: statements and input megabytes per second on generated documents of
-1 000, 10 000 and 100 000 statements; how the time grows from 10 000 to 100 000 statements;
-calls per second on the four-line README example; the peak memory of a call on the largest
-document, in a fresh process; and the speed-up over an equivalent pint pipeline run on the same
-statements; and calls per second from 1, 2 and 8 threads at once. Prints a table with each target marked PASS or FAIL and writes the figures as JSON
-to bench/results/. Exits 0 whatever the figures are.
+1 000 to 1 000 000 statements, and the same documents through the limit program (limit/), which
+does only the irreducible work; how the time grows from 10 000 to 100 000 and from 100 000 to
+1 000 000 statements, for both; calls per second on the four-line README example; the peak
+memory of a call on the 100 000-statement document and on a 10 MB single-line sum, each in a
+fresh process; the speed-up over an equivalent pint pipeline run on the same statements; and
+calls per second from 1, 2 and 8 threads at once. Prints a table with each target marked PASS
+or FAIL and writes the figures as JSON to bench/results/. Exits 0 whatever the figures are.
 
     python bench/run_bench.py            # full run
     python bench/run_bench.py --quick    # 1 000 and 10 000 statements, shorter timing
@@ -33,21 +35,27 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
 import corpus
+import limit_program
 import pint_peer
 from thread_scaling import measure_thread_scaling
 
-SIZES = (1_000, 10_000, 100_000)
+SIZES = (1_000, 10_000, 100_000, 1_000_000)
 QUICK_SIZES = (1_000, 10_000)
 PEER_SIZE = 10_000
 LINEAR_FROM, LINEAR_TO = 10_000, 100_000
+SCALE_FROM, SCALE_TO = 100_000, 1_000_000
+MEMORY_SIZE = 100_000  # the document whose peak memory is measured (else the largest below it)
+SUM_BYTES, QUICK_SUM_BYTES = 10_000_000, 1_000_000
 
-# The targets of the benchmark: (key in the figures, description, comparison, threshold).
+# The targets of the benchmark: (key in the figures, description, comparison, threshold); a
+# threshold given as a string is another figure of the same run.
 TARGETS = (
-    ("pint_speedup_10000", "speed-up over the pint pipeline, 10 000 statements", ">=", 100.0),
-    ("mb_per_s_100000", "input MB/s, 100 000 statements", ">=", 30.0),
-    ("linearity", "time(100 000) / time(10 000)", "<=", 11.0),
-    ("small_calls_per_s", "calls/s, four-line README example", ">=", 200_000.0),
-    ("peak_memory_ratio_100000", "peak memory / document size, 100 000 statements", "<", 20.0),
+    ("limit_share_100000", "MB/s as % of the limit program's, 100 000 statements", ">=", 40.0),
+    ("small_calls_per_s", "calls/s, four-line README example", ">=", 250_000.0),
+    ("linearity", "time(100 000) / time(10 000)", "<=", 10.5),
+    ("scaling_1m", "time(1 000 000) / time(100 000), vs the limit's", "<=", "limit_scaling_1m"),
+    ("peak_memory_ratio_100000", "peak memory / document size, 100 000 statements", "<=", 4.0),
+    ("peak_memory_ratio_sum_10mb", "peak memory / document size, 10 MB one-line sum", "<=", 20.0),
 )
 
 # Run in a fresh interpreter: reads the document from a file, then measures the resident memory
@@ -169,9 +177,16 @@ def measure_small(run, repeat: int) -> dict:
     return {"document": corpus.README_EXAMPLE, "best_call_s": best, "calls_per_s": 1.0 / best}
 
 
-def measure_memory(doc: corpus.Corpus) -> dict:
+def single_line_sum(size_bytes: int) -> str:
+    """x = 1+1+...+1 =? of about size_bytes: one statement as long as a document."""
+    return "x = " + "+".join(["1"] * ((size_bytes - 7) // 2)) + " =?"
+
+
+def measure_memory(text: str, name: str) -> dict:
+    """The peak memory of one call on text, in a fresh interpreter."""
+    size_bytes = len(text.encode("utf-8"))
     with tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".txt", delete=False) as f:
-        f.write(doc.text)
+        f.write(text)
         path = f.name
     try:
         result = subprocess.run(
@@ -182,11 +197,11 @@ def measure_memory(doc: corpus.Corpus) -> dict:
     child = json.loads(result.stdout)
     peak_bytes = child["peak"] - child["rss_before"]
     return {
-        "statements": doc.statements,
-        "input_bytes": doc.size_bytes,
+        "document": name,
+        "input_bytes": size_bytes,
         "output_bytes": child["output_bytes"],
         "peak_bytes": peak_bytes,
-        "ratio": peak_bytes / doc.size_bytes,
+        "ratio": peak_bytes / size_bytes,
         "method": "VmHWM after the call minus VmRSS before it, in a fresh interpreter"
         + ("" if child["peak_reset"] else " (high-water mark could not be reset)"),
     }
@@ -224,11 +239,27 @@ def measure_pint(docs: dict[int, corpus.Corpus], sizes: list[int], budget: float
     return results
 
 
+def measure_limit(docs: dict[int, corpus.Corpus], measured: dict, min_time: float) -> dict:
+    """The limit program on every document, writing the engine's output size; {} without it."""
+    try:
+        binary = limit_program.build()
+        results = {}
+        for size, doc in docs.items():
+            print(f"timing the limit program on {size} statements", flush=True)
+            output_bytes = measured[size]["output_bytes"]
+            results[size] = limit_program.measure(binary, doc.text, output_bytes, min_time)
+        return results
+    except limit_program.LimitUnavailable as error:
+        print(f"limit program not measured: {error}", file=sys.stderr, flush=True)
+        return {}
+
+
 def evaluate_targets(figures: dict) -> list[dict]:
     rows = []
-    for key, description, comparison, threshold in TARGETS:
+    for key, description, comparison, named in TARGETS:
         value = figures.get(key)
-        if value is None:
+        threshold = figures.get(named) if isinstance(named, str) else named
+        if value is None or threshold is None:
             status = "SKIP"
         elif comparison == ">=":
             status = "PASS" if value >= threshold else "FAIL"
@@ -242,6 +273,7 @@ def evaluate_targets(figures: dict) -> list[dict]:
                 "description": description,
                 "comparison": comparison,
                 "threshold": threshold,
+                "threshold_figure": named if isinstance(named, str) else None,
                 "value": value,
                 "status": status,
             }
@@ -258,9 +290,12 @@ def print_report(report: dict) -> None:
     )
     print(
         f"{'statements':>10} {'bytes':>10} {'best ms':>9} {'median ms':>9} {'stmts/s':>12} "
-        f"{'MB/s':>8} {'pint ms':>10} {'speed-up':>9}"
+        f"{'MB/s':>8} {'limit MB/s':>10} {'share':>6} {'pint ms':>10} {'speed-up':>9}"
     )
     for size, row in report["sizes"].items():
+        limit = report["limit"].get(size)
+        limit_mb = f"{limit['mb_per_s']:.1f}" if limit else "-"
+        share = f"{row['mb_per_s'] / limit['mb_per_s']:.0%}" if limit else "-"
         peer = report["pint"].get(size) if report["pint"] else None
         pint_ms = (
             f"{peer['seconds'] * 1e3:.0f}{'*' if peer['extrapolated'] else ''}" if peer else "-"
@@ -269,7 +304,7 @@ def print_report(report: dict) -> None:
         print(
             f"{size:>10} {row['input_bytes']:>10} {row['best_s'] * 1e3:>9.2f} "
             f"{row['median_s'] * 1e3:>9.2f} {row['statements_per_s']:>12,.0f} "
-            f"{row['mb_per_s']:>8.1f} {pint_ms:>10} {speedup:>9}"
+            f"{row['mb_per_s']:>8.1f} {limit_mb:>10} {share:>6} {pint_ms:>10} {speedup:>9}"
         )
     if report["pint"] and any(p["extrapolated"] for p in report["pint"].values()):
         print("  * pint timed on a prefix of the steps and extrapolated per step")
@@ -278,6 +313,12 @@ def print_report(report: dict) -> None:
     figures = report["figures"]
     if figures.get("linearity") is not None:
         print(f"time(100 000) / time(10 000): {figures['linearity']:.2f}")
+    if figures.get("scaling_1m") is not None:
+        limit = figures.get("limit_scaling_1m")
+        print(
+            f"time(1 000 000) / time(100 000): {figures['scaling_1m']:.2f}, limit program "
+            + ("not measured" if limit is None else f"{limit:.2f}")
+        )
     small = report["small_document"]
     print(
         f"README example: {small['calls_per_s']:,.0f} calls/s ({small['best_call_s'] * 1e6:.2f} us per call)"
@@ -287,18 +328,22 @@ def print_report(report: dict) -> None:
             f"calls/s from 1, 2, 8 threads, {name}: "
             + ", ".join(f"{rate:,.0f}" for rate in rates.values())
         )
-    memory = report["memory"]
-    if memory:
+    for memory in report["memory"]:
         print(
-            f"peak memory, {memory['statements']} statements: {memory['peak_bytes'] / 1e6:.1f} MB, "
+            f"peak memory, {memory['document']}: {memory['peak_bytes'] / 1e6:.1f} MB, "
             f"{memory['ratio']:.1f}x the document ({memory['input_bytes'] / 1e6:.2f} MB)"
         )
     print("targets:")
     for row in report["targets"]:
         value = "not measured" if row["value"] is None else f"{row['value']:,.2f}"
+        threshold = (
+            f"{row['threshold']:,.2f}"
+            if row["threshold"] is not None
+            else f"{row['threshold_figure']}, not measured"
+        )
         print(
-            f"  {row['status']:<4} {row['description']}: {value} "
-            f"(target {row['comparison']} {row['threshold']:,.0f})"
+            f"  {row['status']:<4} {row['description']}: {value} (target {row['comparison']} "
+            f"{threshold})"
         )
 
 
@@ -377,8 +422,19 @@ def main(argv: list[str] | None = None) -> int:
         {"README example": corpus.README_EXAMPLE, f"{sizes[0]} statements": docs[sizes[0]].text},
         seconds=min_time,
     )
-    print(f"measuring peak memory on {sizes[-1]} statements in a fresh process", flush=True)
-    memory = measure_memory(docs[sizes[-1]])
+    limit = measure_limit(docs, measured, min_time)
+    memory_size = max([size for size in sizes if size <= MEMORY_SIZE] or sizes[:1])
+    sum_bytes = QUICK_SUM_BYTES if args.quick else SUM_BYTES
+    sum_name = f"sum_{sum_bytes // 1_000_000}mb"
+    print(
+        f"measuring peak memory on {memory_size} statements and on a "
+        f"{sum_bytes // 1_000_000} MB single-line sum, each in a fresh process",
+        flush=True,
+    )
+    memory = [
+        measure_memory(docs[memory_size].text, f"{memory_size} statements"),
+        measure_memory(single_line_sum(sum_bytes), f"{sum_bytes // 1_000_000} MB single-line sum"),
+    ]
 
     peer_sizes = [size for size in sizes if size <= PEER_SIZE]
     pint_results = None
@@ -392,9 +448,17 @@ def main(argv: list[str] | None = None) -> int:
 
     figures = {f"mb_per_s_{size}": row["mb_per_s"] for size, row in measured.items()}
     figures["small_calls_per_s"] = small["calls_per_s"]
+    for size, row in limit.items():
+        figures[f"limit_mb_per_s_{size}"] = row["mb_per_s"]
+        figures[f"limit_share_{size}"] = 100.0 * measured[size]["mb_per_s"] / row["mb_per_s"]
     if LINEAR_FROM in measured and LINEAR_TO in measured:
         figures["linearity"] = measured[LINEAR_TO]["best_s"] / measured[LINEAR_FROM]["best_s"]
-    figures[f"peak_memory_ratio_{memory['statements']}"] = memory["ratio"]
+    if SCALE_FROM in measured and SCALE_TO in measured:
+        figures["scaling_1m"] = measured[SCALE_TO]["best_s"] / measured[SCALE_FROM]["best_s"]
+        if SCALE_FROM in limit and SCALE_TO in limit:
+            figures["limit_scaling_1m"] = limit[SCALE_TO]["best_s"] / limit[SCALE_FROM]["best_s"]
+    figures[f"peak_memory_ratio_{memory_size}"] = memory[0]["ratio"]
+    figures[f"peak_memory_ratio_{sum_name}"] = memory[1]["ratio"]
     for size, peer in (pint_results or {}).items():
         figures[f"pint_speedup_{size}"] = peer["seconds"] / measured[size]["best_s"]
 
@@ -411,6 +475,7 @@ def main(argv: list[str] | None = None) -> int:
             "seed": args.seed,
         },
         "sizes": measured,
+        "limit": limit,
         "small_document": small,
         "threads": threads,
         "memory": memory,
