@@ -1,5 +1,8 @@
 #include "latex/render_expression.hpp"
 
+#include <array>
+#include <cstddef>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <variant>
@@ -56,14 +59,21 @@ const Expr& first_operand(const Operation& operation) {
     return operation.operands.front();
 }
 
-Result<std::string> render_leaf(const Expr& leaf, const FormatSettings& settings) {
+Result<void> append_call(const FnCall& call, const FormatSettings& settings, std::string& out);
+
+Result<void> append_leaf(const Expr& leaf, const FormatSettings& settings, std::string& out) {
     switch (leaf.kind()) {
-        case Expr::Kind::Value:
-            return render_value(std::get<Value>(leaf.node), settings);
+        case Expr::Kind::Value: {
+            Result<std::string> value = render_value(std::get<Value>(leaf.node), settings);
+            if (!value) return fail(std::move(value.error()));
+            out += *value;
+            return {};
+        }
         case Expr::Kind::Variable:
-            return std::get<Variable>(leaf.node).name;
+            out += std::get<Variable>(leaf.node).name;
+            return {};
         case Expr::Kind::Call:
-            return render_call(std::get<FnCall>(leaf.node), settings);
+            return append_call(std::get<FnCall>(leaf.node), settings, out);
         case Expr::Kind::Paren:
         case Expr::Kind::Operation:
             break;
@@ -73,26 +83,56 @@ Result<std::string> render_leaf(const Expr& leaf, const FormatSettings& settings
 
 // The text after the first operand of a spine node: the closing parenthesis, or the operator and
 // the rendered later operand.
-Result<std::string> closing_text(const Expr& node, const FormatSettings& settings) {
-    if (std::holds_alternative<Paren>(node.node)) return ")";
+Result<void> append_closing(const Expr& node, const FormatSettings& settings, std::string& out) {
+    if (std::holds_alternative<Paren>(node.node)) {
+        out += ')';
+        return {};
+    }
     const Operation& operation = std::get<Operation>(node.node);
     const OperatorKind kind = operation.op.kind;
-    if (kind == OperatorKind::WithUnit) return "\\ \\mathrm{" + operation.op.latex + "}";
-
-    const Expr& right = operation.operands[1];
-    Result<std::string> rendered = render_expression(
-        kind == OperatorKind::Div || kind == OperatorKind::Pow ? without_outer_paren(right) : right,
-        settings);
-    if (!rendered) return rendered;
-    switch (kind) {
-        case OperatorKind::Div:
-            return "}{" + *rendered + "}";
-        case OperatorKind::Pow:
-            return std::string(base_needs_parens(operation.operands[0]) ? ")" : "") + "^{" +
-                   *rendered + "}";
-        default:
-            return std::string(infix_text(kind)) + *rendered;
+    if (kind == OperatorKind::WithUnit) {
+        out += "\\ \\mathrm{";
+        out += operation.op.latex;
+        out += '}';
+        return {};
     }
+    const Expr& right = operation.operands[1];
+    switch (kind) {
+        case OperatorKind::Div: {
+            out += "}{";
+            Result<void> rendered = append_expression(without_outer_paren(right), settings, out);
+            if (!rendered) return rendered;
+            out += '}';
+            return {};
+        }
+        case OperatorKind::Pow: {
+            if (base_needs_parens(operation.operands[0])) out += ')';
+            out += "^{";
+            Result<void> rendered = append_expression(without_outer_paren(right), settings, out);
+            if (!rendered) return rendered;
+            out += '}';
+            return {};
+        }
+        default:
+            out += infix_text(kind);
+            return append_expression(right, settings, out);
+    }
+}
+
+// Every argument is rendered, also after a failing one; the first failure is the result.
+Result<void> append_call(const FnCall& call, const FormatSettings& settings, std::string& out) {
+    out += "\\mathrm{";
+    out += call.name;
+    out += "}(";
+    std::optional<RunError> failure;
+    for (std::size_t i = 0; i < call.args.size(); ++i) {
+        if (i > 0) out += ',';
+        Result<void> rendered = append_expression(call.args[i], settings, out);
+        if (!rendered && !failure) failure = std::move(rendered.error());
+    }
+    if (failure) return fail(std::move(*failure));
+    out += ')';
+    return {};
 }
 
 }  // namespace
@@ -101,27 +141,30 @@ Result<std::string> closing_text(const Expr& node, const FormatSettings& setting
 // parenthesised inner expressions in a loop (the spine), writes every opening text top-down,
 // then the innermost leaf, then every closing text bottom-up; it recurses only into later
 // operands and arguments.
-Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings) {
+Result<void> append_expression(const Expr& expr, const FormatSettings& settings, std::string& out) {
     if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
-        return render_leaf(expr, settings);
+        return append_leaf(expr, settings, out);
     }
-    std::vector<const Expr*> spine;
-    std::string text;
+    // Most expressions are a few operations deep: their spine fits a buffer on the stack.
+    std::array<std::byte, 16 * sizeof(const Expr*)> buffer;
+    std::pmr::monotonic_buffer_resource arena(buffer.data(), buffer.size());
+    std::pmr::vector<const Expr*> spine(&arena);
+    spine.reserve(16);
     const Expr* current = &expr;
     for (;;) {
         if (const auto* paren = std::get_if<Paren>(&current->node)) {
             spine.push_back(current);
-            text += '(';
+            out += '(';
             current = &paren_inner(*paren);
         } else if (const auto* operation = std::get_if<Operation>(&current->node)) {
             spine.push_back(current);
             const Expr& first = first_operand(*operation);
             if (operation->op.kind == OperatorKind::Div) {
-                text += "\\frac{";
+                out += "\\frac{";
                 current = &without_outer_paren(first);
             } else {
                 if (operation->op.kind == OperatorKind::Pow && base_needs_parens(first)) {
-                    text += '(';
+                    out += '(';
                 }
                 current = &first;
             }
@@ -130,33 +173,20 @@ Result<std::string> render_expression(const Expr& expr, const FormatSettings& se
         }
     }
 
-    Result<std::string> leaf = render_leaf(*current, settings);
+    Result<void> leaf = append_leaf(*current, settings, out);
     if (!leaf) return leaf;
-    text += *leaf;
     for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
-        Result<std::string> closing = closing_text(**it, settings);
+        Result<void> closing = append_closing(**it, settings, out);
         if (!closing) return closing;
-        text += *closing;
     }
-    return text;
+    return {};
 }
 
-Result<std::string> render_call(const FnCall& call, const FormatSettings& settings) {
-    std::string arguments;
-    std::optional<RunError> failure;
-    // Every argument is rendered; the first failure is the result.
-    for (const Expr& arg : call.args) {
-        Result<std::string> rendered = render_expression(arg, settings);
-        if (!rendered) {
-            if (!failure) failure = std::move(rendered.error());
-        } else if (!failure) {
-            arguments += *rendered;
-            arguments += ',';
-        }
-    }
-    if (failure) return fail(std::move(*failure));
-    if (!arguments.empty()) arguments.pop_back();
-    return "\\mathrm{" + call.name + "}(" + arguments + ")";
+Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings) {
+    std::string text;
+    Result<void> rendered = append_expression(expr, settings, text);
+    if (!rendered) return fail(std::move(rendered.error()));
+    return text;
 }
 
 }  // namespace mensurator

@@ -1,5 +1,7 @@
 #include "run/evaluator.hpp"
 
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "latex/render_expression.hpp"
@@ -47,17 +49,54 @@ FormatSettings StatementRunner::statement_settings(const std::optional<UnitHint>
     return settings;
 }
 
-void StatementRunner::append_math_line(std::initializer_list<std::string_view> pieces) {
-    std::string& out = state_.output;
-    out += '$';
-    bool first = true;
-    for (std::string_view piece : pieces) {
-        if (!first) out += " = ";
-        out += piece;
-        first = false;
-    }
-    out += "$\\\\\n";
+namespace {
+
+// Removes the white space at the end of what was appended from `start` on.
+void trim_appended_end(std::string& out, std::size_t start) {
+    out.resize(start + trim_end(std::string_view(out).substr(start)).size());
+}
+
+// Removes the white space at both ends of what was appended from `start` on.
+void trim_appended(std::string& out, std::size_t start) {
+    trim_appended_end(out, start);
+    const std::size_t kept = trim_start(std::string_view(out).substr(start)).size();
+    out.erase(start, out.size() - start - kept);
+}
+
+}  // namespace
+
+// A math line is "$", its parts joined by " = ", then "$\\" and a line feed. The parts are
+// written straight into the output; a statement that fails ends the run, whose output is then
+// dropped, so a partly written line does no harm.
+void StatementRunner::begin_math_line() {
+    state_.output += '$';
+}
+
+void StatementRunner::end_math_line() {
+    state_.output += "$\\\\\n";
     vertical_mode_ = false;
+}
+
+Result<void> StatementRunner::append_expression_part(const Expr& expr, bool trim_start_too) {
+    std::string& out = state_.output;
+    const std::size_t start = out.size();
+    Result<void> rendered = append_expression(expr, state_.settings, out);
+    if (!rendered) return rendered;
+    if (trim_start_too) {
+        trim_appended(out, start);
+    } else {
+        trim_appended_end(out, start);
+    }
+    return {};
+}
+
+Result<void> StatementRunner::append_value_part(const Value& value,
+                                                const std::optional<UnitHint>& hint) {
+    Result<std::string> shown = render_value(value, statement_settings(hint));
+    if (!shown) return fail(std::move(shown.error()));
+    state_.output += " = ";
+    state_.output += trim_end(*shown);
+    return {};
 }
 
 // Aliases apply to a definition's expression as to a printed one, so that short names (pi, or
@@ -65,9 +104,11 @@ void StatementRunner::append_math_line(std::initializer_list<std::string_view> p
 Result<void> StatementRunner::execute(VarDec& statement) {
     const ResolvedName name = resolve(statement.name);
     apply_aliases(statement.expr, state_.aliases);
-    Result<std::string> latex = render_expression(statement.expr, state_.settings);
-    if (!latex) return fail(latex.error());
-    append_math_line({name.display, trim_end(*latex)});
+    begin_math_line();
+    state_.output += name.display;
+    state_.output += " = ";
+    if (Result<void> latex = append_expression_part(statement.expr, false); !latex) return latex;
+    end_math_line();
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
     state_.variables.insert_or_assign(name.key, *value);
@@ -75,15 +116,13 @@ Result<void> StatementRunner::execute(VarDec& statement) {
 }
 
 Result<void> StatementRunner::execute(PrintExpr& statement) {
-    const FormatSettings settings = statement_settings(statement.unit_hint);
     apply_aliases(statement.expr, state_.aliases);
-    Result<std::string> latex = render_expression(statement.expr, state_.settings);
-    if (!latex) return fail(latex.error());
+    begin_math_line();
+    if (Result<void> latex = append_expression_part(statement.expr, true); !latex) return latex;
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
-    Result<std::string> shown = render_value(*value, settings);
-    if (!shown) return fail(shown.error());
-    append_math_line({trim(*latex), trim_end(*shown)});
+    if (Result<void> shown = append_value_part(*value, statement.unit_hint); !shown) return shown;
+    end_math_line();
     return {};
 }
 
@@ -92,12 +131,12 @@ Result<void> StatementRunner::execute(DecPrintExpr& statement) {
     apply_aliases(statement.expr, state_.aliases);
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
-    const FormatSettings settings = statement_settings(statement.unit_hint);
-    Result<std::string> latex = render_expression(statement.expr, state_.settings);
-    if (!latex) return fail(latex.error());
-    Result<std::string> shown = render_value(*value, settings);
-    if (!shown) return fail(shown.error());
-    append_math_line({name.display, trim_end(*latex), trim_end(*shown)});
+    begin_math_line();
+    state_.output += name.display;
+    state_.output += " = ";
+    if (Result<void> latex = append_expression_part(statement.expr, false); !latex) return latex;
+    if (Result<void> shown = append_value_part(*value, statement.unit_hint); !shown) return shown;
+    end_math_line();
     state_.variables.insert_or_assign(name.key, normalize(*value));
     return {};
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +36,12 @@ class StatementRunner {
 
     ResolvedName resolve(std::string_view name) const;
     FormatSettings statement_settings(const std::optional<UnitHint>& hint) const;
-    void append_math_line(std::initializer_list<std::string_view> pieces);
+    void begin_math_line();
+    void end_math_line();
+    // The expression's LaTeX, trimmed at its end (and at its start with `trim_start_too`).
+    Result<void> append_expression_part(const Expr& expr, bool trim_start_too);
+    // " = " and the value's LaTeX in the statement's settings.
+    Result<void> append_value_part(const Value& value, const std::optional<UnitHint>& hint);
 
     Result<void> execute(VarDec& statement);
     Result<void> execute(PrintExpr& statement);
