@@ -9,6 +9,7 @@ document differs, 2 when the earlier engine cannot be built or a worker cannot s
 
     python tests/tools/differential.py                       # 100 000 documents
     python tests/tools/differential.py --count 5000 --seed 7 --commit HEAD~2
+    python tests/tools/differential.py --current-commit HEAD     # committed state, not installed
 """
 
 from __future__ import annotations
@@ -162,6 +163,10 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         "--commit", default=build_engine.DEFAULT_COMMIT, help="commit of the previous engine"
     )
     parser.add_argument(
+        "--current-commit",
+        help="build this commit as the current engine instead of using the installed module",
+    )
+    parser.add_argument(
         "--previous-path",
         type=Path,
         help="use the mensurator_py already installed in this directory instead of --commit",
@@ -180,7 +185,10 @@ def main(argv: list[str] | None = None) -> int:
     args = parse_args(argv)
     try:
         path = args.previous_path or build_engine.build(args.commit, args.jobs)
-        different = run(worker_command(path), worker_command(), args.count, args.seed, args.show)
+        current = args.current_commit and build_engine.build(args.current_commit, args.jobs)
+        different = run(
+            worker_command(path), worker_command(current or None), args.count, args.seed, args.show
+        )
     except (build_engine.BuildError, WorkerError) as error:
         print(f"differential: {error}", file=sys.stderr)
         return 2
