@@ -309,7 +309,8 @@ def print_report(report: dict) -> None:
     if report["pint"] and any(p["extrapolated"] for p in report["pint"].values()):
         print("  * pint timed on a prefix of the steps and extrapolated per step")
     if report["pint"] is None:
-        print(f"  pint peer not measured: {pint_peer.INSTALL_HINT}")
+        reason = "skipped (--no-pint)" if pint_peer.available() else pint_peer.INSTALL_HINT
+        print(f"  pint peer not measured: {reason}")
     figures = report["figures"]
     if figures.get("linearity") is not None:
         print(f"time(100 000) / time(10 000): {figures['linearity']:.2f}")
