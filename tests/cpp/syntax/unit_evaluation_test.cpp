@@ -1,3 +1,6 @@
+// Evaluation of unit-expression trees into one unit: trees built here by hand, including the
+// long and malformed ones that the builders never make.
+
 #include "syntax/unit_expr.hpp"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
-// The two unit-expression builders on the same written unit: the evaluated tree, the tree kept
-// as written and its LaTeX must agree in shape, and both refuse the same faulty forms.
+// Building unit expressions from parse nodes, with both builders on the same written unit: the
+// evaluated tree, the tree kept as written and its LaTeX must agree in shape, and both refuse the
+// same faulty forms.
 
 #include <gtest/gtest.h>
 
