@@ -9,7 +9,7 @@
 namespace mensurator {
 namespace {
 
-using namespace mensurator::testing;
+using namespace mensurator::test_support;
 
 Value value_of(const Expr& expr, const VariableTable& variables = {}) {
     Result<Value> result = evaluate(expr, variables);

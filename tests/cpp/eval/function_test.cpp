@@ -13,7 +13,7 @@
 namespace mensurator {
 namespace {
 
-using namespace mensurator::testing;
+using namespace mensurator::test_support;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();

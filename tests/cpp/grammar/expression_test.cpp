@@ -9,9 +9,9 @@
 namespace mensurator {
 namespace {
 
-using testing::escape;
-using testing::outcome;
-using testing::well_formed;
+using test_support::escape;
+using test_support::outcome;
+using test_support::well_formed;
 
 // An input matched from one start rule: the nodes produced and how much of the input the match
 // took (rules other than `program` need not reach the end).

@@ -9,7 +9,7 @@
 namespace mensurator {
 namespace {
 
-using testing::escape;
+using test_support::escape;
 
 // A document that does not parse, and where the failure is reported.
 struct FailureCase {
@@ -28,7 +28,7 @@ class DocumentFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(DocumentFailure, ReportsTheLastFailedRule) {
     const FailureCase& c = GetParam();
     const auto result = parse(GrammarRule::program, c.text);
-    ASSERT_FALSE(result) << testing::shape(c.text, *result);
+    ASSERT_FALSE(result) << test_support::shape(c.text, *result);
     EXPECT_EQ(result.error().position, c.position);
     EXPECT_EQ(result.error().line, c.line);
     EXPECT_EQ(result.error().column, c.column);

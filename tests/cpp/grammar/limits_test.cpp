@@ -12,11 +12,11 @@
 namespace mensurator {
 namespace {
 
-using testing::covers_document;
-using testing::escape;
-using testing::nesting_of;
-using testing::outcome;
-using testing::well_formed;
+using test_support::covers_document;
+using test_support::escape;
+using test_support::nesting_of;
+using test_support::outcome;
+using test_support::well_formed;
 
 std::string repeated(std::string_view piece, std::size_t count) {
     std::string out;

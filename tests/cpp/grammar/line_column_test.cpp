@@ -9,7 +9,7 @@
 namespace mensurator {
 namespace {
 
-using testing::escape;
+using test_support::escape;
 
 struct PositionCase {
     std::string_view text;

@@ -9,8 +9,8 @@
 namespace mensurator {
 namespace {
 
-using testing::escape;
-using testing::spans;
+using test_support::escape;
+using test_support::spans;
 
 // Node texts, including the blanks that a node's own body skipped before it ended.
 struct SpanCase {

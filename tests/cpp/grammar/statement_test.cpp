@@ -9,10 +9,10 @@
 namespace mensurator {
 namespace {
 
-using testing::covers_document;
-using testing::escape;
-using testing::outcome;
-using testing::well_formed;
+using test_support::covers_document;
+using test_support::escape;
+using test_support::outcome;
+using test_support::well_formed;
 
 // A whole document and the statements it parses into (compact tree form).
 struct DocumentCase {

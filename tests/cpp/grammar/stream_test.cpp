@@ -9,8 +9,8 @@
 namespace mensurator {
 namespace {
 
-using testing::escape;
-using testing::spans;
+using test_support::escape;
+using test_support::spans;
 
 // The statements a stream hands out one by one, rendered with every node's text, or the failure
 // it ends with; in the same form as for a whole-document parse, so that the two can be compared.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace mensurator::testing {
+namespace mensurator::test_support {
 
 namespace {
 
@@ -169,4 +169,4 @@ std::size_t nesting_of(GrammarRule rule, const std::vector<ParseNode>& nodes) {
     return deepest;
 }
 
-}  // namespace mensurator::testing
+}  // namespace mensurator::test_support

@@ -10,7 +10,7 @@
 #include "grammar/parse.hpp"
 #include "grammar/parse_node.hpp"
 
-namespace mensurator::testing {
+namespace mensurator::test_support {
 
 // Text with line ends, tabs, backslashes and quotes escaped and bytes from 0x80 up written as
 // \xHH, so that rendered trees fit on one line and show every byte.
@@ -39,4 +39,4 @@ std::string outcome(GrammarRule start, std::string_view text);
 // Depth of the deepest chain of nodes of `rule` nested in one another.
 std::size_t nesting_of(GrammarRule rule, const std::vector<ParseNode>& nodes);
 
-}  // namespace mensurator::testing
+}  // namespace mensurator::test_support

@@ -12,7 +12,7 @@
 namespace mensurator {
 namespace {
 
-using namespace mensurator::testing;
+using namespace mensurator::test_support;
 
 constexpr int terms = 100'000;
 

@@ -10,7 +10,7 @@
 namespace mensurator {
 namespace {
 
-using namespace mensurator::testing;
+using namespace mensurator::test_support;
 
 struct ExprCase {
     const char* label;

@@ -9,7 +9,7 @@
 
 #include "quantity/unit.hpp"
 
-namespace mensurator::testing {
+namespace mensurator::test_support {
 
 inline constexpr std::int64_t max64 = std::numeric_limits<std::int64_t>::max();
 inline constexpr std::int64_t min64 = std::numeric_limits<std::int64_t>::min();
@@ -48,4 +48,4 @@ inline void expect_unit(const Unit& actual, const Unit& expected, const std::str
     EXPECT_EQ(actual.factor, expected.factor);
 }
 
-}  // namespace mensurator::testing
+}  // namespace mensurator::test_support

@@ -12,9 +12,9 @@
 namespace mensurator {
 namespace {
 
-using testing::expect_unit;
-using testing::Exponents;
-using testing::make_unit;
+using test_support::expect_unit;
+using test_support::Exponents;
+using test_support::make_unit;
 
 struct RowCase {
     std::vector<std::string_view> names;

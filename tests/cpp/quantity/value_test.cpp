@@ -11,18 +11,18 @@
 namespace mensurator {
 namespace {
 
-using testing::degree;
-using testing::expect_unit;
-using testing::hour;
-using testing::kilometre;
-using testing::make_unit;
-using testing::metre;
-using testing::minute;
-using testing::second;
+using test_support::degree;
+using test_support::expect_unit;
+using test_support::hour;
+using test_support::kilometre;
+using test_support::make_unit;
+using test_support::metre;
+using test_support::minute;
+using test_support::second;
 
-using testing::inf;
-using testing::max64;
-using testing::min64;
+using test_support::inf;
+using test_support::max64;
+using test_support::min64;
 
 void expect_value(const Value& actual, double number, const Unit& unit) {
     EXPECT_EQ(actual.number, number);

@@ -12,7 +12,7 @@
 namespace mensurator {
 namespace {
 
-using testing::build_expression;
+using test_support::build_expression;
 
 struct Case {
     std::string expression;
@@ -124,7 +124,7 @@ TEST(Annotation, KeepsTheUnitAsWrittenInLatex) {
         const std::string text = "x = " + std::string(c.expression) + "\n";
         const auto nodes = parse(GrammarRule::program, text);
         ASSERT_TRUE(nodes.has_value()) << c.expression;
-        const ParseNode* expression = testing::find_node(*nodes, GrammarRule::expression);
+        const ParseNode* expression = test_support::find_node(*nodes, GrammarRule::expression);
         ASSERT_NE(expression, nullptr);
         const Result<Expr> expr = parse_expression(*expression, text);
         ASSERT_TRUE(expr.has_value()) << expr.error().display();

@@ -107,7 +107,7 @@ TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
     const std::string text = "x =? " + unit_chain(terms) + "\n";
     const auto nodes = parse(GrammarRule::program, text);
     ASSERT_TRUE(nodes.has_value());
-    const ParseNode* print = testing::find_node(*nodes, GrammarRule::print_expr);
+    const ParseNode* print = test_support::find_node(*nodes, GrammarRule::print_expr);
     ASSERT_NE(print, nullptr);
     ASSERT_EQ(print->children.size(), 2u);
     const ParseNode& hint = print->children[1];
@@ -140,7 +140,7 @@ TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
     ASSERT_TRUE(statements.has_value()) << statements.error().display();
     const auto& unit_hint = std::get<PrintExpr>(statements->front().kind).unit_hint;
     ASSERT_TRUE(unit_hint.has_value());
-    EXPECT_EQ(testing::unit_text(unit_hint->unit), "m s^-1");
+    EXPECT_EQ(test_support::unit_text(unit_hint->unit), "m s^-1");
 }
 
 }  // namespace

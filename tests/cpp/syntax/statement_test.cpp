@@ -10,7 +10,7 @@
 namespace mensurator {
 namespace {
 
-using testing::build_document;
+using test_support::build_document;
 
 struct Case {
     std::string name;

@@ -11,7 +11,7 @@
 #include "quantity/value.hpp"
 #include "syntax/tree.hpp"
 
-namespace mensurator::testing {
+namespace mensurator::test_support {
 
 struct Dims {
     int m = 0, g = 0, s = 0, A = 0, K = 0, mol = 0, cd = 0;
@@ -76,4 +76,4 @@ inline Expr raw_operation(OperatorKind kind, std::vector<Expr> operands) {
     return Expr(Operation{Operator{kind, {}, {}}, std::move(operands)});
 }
 
-}  // namespace mensurator::testing
+}  // namespace mensurator::test_support

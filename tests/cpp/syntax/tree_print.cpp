@@ -6,7 +6,7 @@
 #include "grammar/parse.hpp"
 #include "syntax/statement_builder.hpp"
 
-namespace mensurator::testing {
+namespace mensurator::test_support {
 
 namespace {
 
@@ -198,4 +198,4 @@ const ParseNode* find_node(const std::vector<ParseNode>& nodes, GrammarRule rule
     return nullptr;
 }
 
-}  // namespace mensurator::testing
+}  // namespace mensurator::test_support

@@ -15,7 +15,7 @@
 #include "grammar/parse_node.hpp"
 #include "syntax/tree.hpp"
 
-namespace mensurator::testing {
+namespace mensurator::test_support {
 
 // Dimensions in base order ("m s^-1"), then " e{exp10}" and " f{factor}" when not 0 and 1;
 // "1" for the identity unit.
@@ -37,4 +37,4 @@ std::string build_expression(std::string_view expression);
 // The first node of `rule` in a depth-first walk of the parse of `text`, or nullptr.
 const ParseNode* find_node(const std::vector<ParseNode>& nodes, GrammarRule rule);
 
-}  // namespace mensurator::testing
+}  // namespace mensurator::test_support

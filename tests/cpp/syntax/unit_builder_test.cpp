@@ -14,8 +14,8 @@
 namespace mensurator {
 namespace {
 
-using testing::naive_text;
-using testing::unit_expr_text;
+using test_support::naive_text;
+using test_support::unit_expr_text;
 
 // The unit hint of "x =? {unit}" as a parse tree, kept together with the text it points into.
 struct Hint {
@@ -28,7 +28,7 @@ struct Hint {
     }
 
     const ParseNode* node() const {
-        const ParseNode* print = testing::find_node(nodes, GrammarRule::print_expr);
+        const ParseNode* print = test_support::find_node(nodes, GrammarRule::print_expr);
         if (print == nullptr || print->children.size() != 2) return nullptr;
         return &print->children[1];
     }

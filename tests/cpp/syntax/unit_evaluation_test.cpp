@@ -14,8 +14,8 @@
 namespace mensurator {
 namespace {
 
-using testing::expect_unit;
-using testing::make_unit;
+using test_support::expect_unit;
+using test_support::make_unit;
 
 UnitExpr leaf(std::string_view name) {
     return UnitExpr(*lookup_unit(name));
