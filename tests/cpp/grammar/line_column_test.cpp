@@ -106,48 +106,5 @@ TEST(LineColumn, StepsAcrossLinesLikeTheDefinition) {
     }
 }
 
-// Rule names and the rule order used wherever rule lists are sorted.
-TEST(GrammarRules, HaveTheirGrammarNamesInOrder) {
-    constexpr std::string_view names[] = {"integer",
-                                          "number",
-                                          "ident",
-                                          "unit_expr",
-                                          "unit_operation",
-                                          "unit_postfix_operation",
-                                          "unit",
-                                          "unit_term",
-                                          "paren_unit_expr",
-                                          "expression",
-                                          "term",
-                                          "paren_expr",
-                                          "fn_call",
-                                          "operation",
-                                          "add",
-                                          "subtract",
-                                          "multiply",
-                                          "divide",
-                                          "power",
-                                          "statement",
-                                          "error",
-                                          "line_gap_stmt",
-                                          "latex_block",
-                                          "var_dec",
-                                          "print_expr",
-                                          "dec_print_expr",
-                                          "alias_stmt",
-                                          "format_directive",
-                                          "digit_set",
-                                          "set_scientific",
-                                          "program",
-                                          "sub_program",
-                                          "WHITESPACE"};
-    static_assert(std::size(names) == grammar_rule_count);
-    for (std::size_t value = 0; value < grammar_rule_count; ++value) {
-        EXPECT_EQ(rule_name(static_cast<GrammarRule>(value)), names[value]) << value;
-    }
-    EXPECT_EQ(static_cast<int>(GrammarRule::statement), 19);
-    EXPECT_EQ(static_cast<int>(GrammarRule::WHITESPACE), 32);
-}
-
 }  // namespace
 }  // namespace mensurator
