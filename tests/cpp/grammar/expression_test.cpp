@@ -1,30 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <string_view>
-
 #include "grammar/parse.hpp"
 #include "grammar/tree_text.hpp"
 
 namespace mensurator {
 namespace {
 
-using test_support::escape;
 using test_support::outcome;
+using test_support::RejectCase;
+using test_support::RuleCase;
 using test_support::well_formed;
-
-// An input matched from one start rule: the nodes produced and how much of the input the match
-// took (rules other than `program` need not reach the end).
-struct RuleCase {
-    GrammarRule start;
-    std::string_view text;
-    std::string_view tree;
-    std::string_view matched;
-};
-
-void PrintTo(const RuleCase& c, std::ostream* os) {
-    *os << rule_name(c.start) << " on \"" << escape(c.text) << '"';
-}
 
 class RuleShape : public ::testing::TestWithParam<RuleCase> {};
 
@@ -163,16 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{GrammarRule::operation, "+", R"t(operation"+")t", "+"}));
 
 // Inputs that are not expressions at all.
-struct RejectCase {
-    GrammarRule start;
-    std::string_view text;
-    std::string_view failure = "failure 1:1";
-};
-
-void PrintTo(const RejectCase& c, std::ostream* os) {
-    *os << rule_name(c.start) << " on \"" << escape(c.text) << '"';
-}
-
 class RuleRejects : public ::testing::TestWithParam<RejectCase> {};
 
 TEST_P(RuleRejects, AtTheLastFailedRule) {

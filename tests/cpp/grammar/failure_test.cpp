@@ -1,27 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <string_view>
-
 #include "grammar/parse.hpp"
 #include "grammar/tree_text.hpp"
 
 namespace mensurator {
 namespace {
 
-using test_support::escape;
-
 // A document that does not parse, and where the failure is reported.
-struct FailureCase {
-    std::string_view text;
-    std::size_t position;
-    std::size_t line;
-    std::size_t column;
-};
-
-void PrintTo(const FailureCase& c, std::ostream* os) {
-    *os << '"' << escape(c.text) << '"';
-}
+using FailureCase = test_support::PositionCase;
 
 class DocumentFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -29,7 +15,7 @@ TEST_P(DocumentFailure, ReportsTheLastFailedRule) {
     const FailureCase& c = GetParam();
     const auto result = parse(GrammarRule::program, c.text);
     ASSERT_FALSE(result) << test_support::shape(c.text, *result);
-    EXPECT_EQ(result.error().position, c.position);
+    EXPECT_EQ(result.error().position, c.offset);
     EXPECT_EQ(result.error().line, c.line);
     EXPECT_EQ(result.error().column, c.column);
     EXPECT_FALSE(result.error().nesting_too_deep);

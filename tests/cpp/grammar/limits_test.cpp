@@ -152,14 +152,7 @@ class ExactBuffer {
     std::size_t size_;
 };
 
-struct BadBytesCase {
-    std::string_view text;
-    std::string_view tree;
-};
-
-void PrintTo(const BadBytesCase& c, std::ostream* os) {
-    *os << '"' << escape(c.text) << '"';
-}
+using BadBytesCase = test_support::TextCase;
 
 class MalformedUtf8 : public ::testing::TestWithParam<BadBytesCase> {};
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string_view>
 
 #include "grammar/parse.hpp"
@@ -9,18 +8,7 @@
 namespace mensurator {
 namespace {
 
-using test_support::escape;
-
-struct PositionCase {
-    std::string_view text;
-    std::size_t offset;
-    std::size_t line;
-    std::size_t column;
-};
-
-void PrintTo(const PositionCase& c, std::ostream* os) {
-    *os << '"' << escape(c.text) << "\" at " << c.offset;
-}
+using test_support::PositionCase;
 
 class LineColumnOf : public ::testing::TestWithParam<PositionCase> {};
 

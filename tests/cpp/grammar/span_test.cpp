@@ -1,26 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <string_view>
-
 #include "grammar/parse.hpp"
 #include "grammar/tree_text.hpp"
 
 namespace mensurator {
 namespace {
 
-using test_support::escape;
 using test_support::spans;
 
 // Node texts, including the blanks that a node's own body skipped before it ended.
-struct SpanCase {
-    std::string_view text;
-    std::string_view tree;
-};
-
-void PrintTo(const SpanCase& c, std::ostream* os) {
-    *os << '"' << escape(c.text) << '"';
-}
+using SpanCase = test_support::TextCase;
 
 class NodeSpans : public ::testing::TestWithParam<SpanCase> {};
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string_view>
+#include <vector>
 
 #include "grammar/parse.hpp"
 #include "grammar/tree_text.hpp"
@@ -10,19 +10,12 @@ namespace mensurator {
 namespace {
 
 using test_support::covers_document;
-using test_support::escape;
 using test_support::outcome;
+using test_support::PrintTo;
 using test_support::well_formed;
 
 // A whole document and the statements it parses into (compact tree form).
-struct DocumentCase {
-    std::string_view text;
-    std::string_view tree;
-};
-
-void PrintTo(const DocumentCase& c, std::ostream* os) {
-    *os << '"' << escape(c.text) << '"';
-}
+using DocumentCase = test_support::TextCase;
 
 class DocumentShape : public ::testing::TestWithParam<DocumentCase> {};
 
@@ -156,10 +149,6 @@ struct LineNumberCase {
     std::string_view text;
     std::vector<std::size_t> lines;
 };
-
-void PrintTo(const LineNumberCase& c, std::ostream* os) {
-    *os << '"' << escape(c.text) << '"';
-}
 
 class StatementLines : public ::testing::TestWithParam<LineNumberCase> {};
 

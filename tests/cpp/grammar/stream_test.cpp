@@ -12,6 +12,11 @@ namespace {
 using test_support::escape;
 using test_support::spans;
 
+std::string failure_text(const ParseFailure& f) {
+    return "failure " + std::to_string(f.position) + " " + std::to_string(f.line) + ":" +
+           std::to_string(f.column) + (f.nesting_too_deep ? " too deep" : "");
+}
+
 // The statements a stream hands out one by one, rendered with every node's text, or the failure
 // it ends with; in the same form as for a whole-document parse, so that the two can be compared.
 std::string streamed(std::string_view text) {
@@ -19,11 +24,7 @@ std::string streamed(std::string_view text) {
     std::vector<ParseNode> statements;
     for (;;) {
         auto next = stream.next();
-        if (!next) {
-            const ParseFailure& f = next.error();
-            return "failure " + std::to_string(f.position) + " " + std::to_string(f.line) + ":" +
-                   std::to_string(f.column) + (f.nesting_too_deep ? " too deep" : "");
-        }
+        if (!next) return failure_text(next.error());
         if (!*next) break;
         statements.push_back(std::move(**next));
     }
@@ -34,12 +35,7 @@ std::string streamed(std::string_view text) {
 
 std::string parsed(std::string_view text) {
     const auto result = parse(GrammarRule::program, text);
-    if (!result) {
-        const ParseFailure& f = result.error();
-        return "failure " + std::to_string(f.position) + " " + std::to_string(f.line) + ":" +
-               std::to_string(f.column) + (f.nesting_too_deep ? " too deep" : "");
-    }
-    return spans(text, *result);
+    return result ? spans(text, *result) : failure_text(result.error());
 }
 
 class StreamMatchesParse : public ::testing::TestWithParam<std::string> {};
