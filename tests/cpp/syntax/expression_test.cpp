@@ -13,15 +13,7 @@ namespace mensurator {
 namespace {
 
 using test_support::build_expression;
-
-struct Case {
-    std::string expression;
-    std::string tree;
-};
-
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.expression;
-}
+using Case = test_support::ExpressionCase;
 
 class Grouping : public ::testing::TestWithParam<Case> {};
 
@@ -121,12 +113,11 @@ TEST(Annotation, KeepsTheUnitAsWrittenInLatex) {
         {"5 mmol", "\\mathrm{mmol}"},
     };
     for (const auto& c : cases) {
-        const std::string text = "x = " + std::string(c.expression) + "\n";
-        const auto nodes = parse(GrammarRule::program, text);
-        ASSERT_TRUE(nodes.has_value()) << c.expression;
-        const ParseNode* expression = test_support::find_node(*nodes, GrammarRule::expression);
+        const test_support::ParsedDocument document("x = " + std::string(c.expression) + "\n");
+        ASSERT_TRUE(document.nodes.has_value()) << c.expression;
+        const ParseNode* expression = document.find(GrammarRule::expression);
         ASSERT_NE(expression, nullptr);
-        const Result<Expr> expr = parse_expression(*expression, text);
+        const Result<Expr> expr = parse_expression(*expression, document.text);
         ASSERT_TRUE(expr.has_value()) << expr.error().display();
         const auto* operation = std::get_if<Operation>(&expr->node);
         ASSERT_NE(operation, nullptr) << c.expression;

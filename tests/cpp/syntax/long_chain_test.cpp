@@ -104,13 +104,12 @@ int unit_chain_length(const Tree& root) {
 }
 
 TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
-    const std::string text = "x =? " + unit_chain(terms) + "\n";
-    const auto nodes = parse(GrammarRule::program, text);
-    ASSERT_TRUE(nodes.has_value());
-    const ParseNode* print = test_support::find_node(*nodes, GrammarRule::print_expr);
-    ASSERT_NE(print, nullptr);
-    ASSERT_EQ(print->children.size(), 2u);
-    const ParseNode& hint = print->children[1];
+    const test_support::ParsedDocument document =
+        test_support::unit_hint_document(unit_chain(terms));
+    ASSERT_TRUE(document.nodes.has_value());
+    ASSERT_NE(document.hint(), nullptr);
+    const std::string& text = document.text;
+    const ParseNode& hint = *document.hint();
 
     const Result<UnitExpr> evaluated = parse_unit_expr(hint, text);
     ASSERT_TRUE(evaluated.has_value()) << evaluated.error().display();
@@ -136,7 +135,7 @@ TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
     EXPECT_TRUE(latex->ends_with(" \\ \\mathrm{s}}}{\\mathrm{s}}}"));
 
     // The whole statement builds, evaluating the chain into one unit.
-    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text);
+    const Result<std::vector<Statement>> statements = parse_statements(*document.nodes, text);
     ASSERT_TRUE(statements.has_value()) << statements.error().display();
     const auto& unit_hint = std::get<PrintExpr>(statements->front().kind).unit_hint;
     ASSERT_TRUE(unit_hint.has_value());

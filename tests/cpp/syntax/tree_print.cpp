@@ -1,6 +1,7 @@
 #include "tree_print.hpp"
 
 #include <charconv>
+#include <utility>
 #include <variant>
 
 #include "grammar/parse.hpp"
@@ -196,6 +197,23 @@ const ParseNode* find_node(const std::vector<ParseNode>& nodes, GrammarRule rule
         if (const ParseNode* inner = find_node(node.children, rule)) return inner;
     }
     return nullptr;
+}
+
+ParsedDocument::ParsedDocument(std::string document)
+    : text(std::move(document)), nodes(parse(GrammarRule::program, text)) {}
+
+const ParseNode* ParsedDocument::find(GrammarRule rule) const {
+    return nodes ? find_node(*nodes, rule) : nullptr;
+}
+
+const ParseNode* ParsedDocument::hint() const {
+    const ParseNode* print = find(GrammarRule::print_expr);
+    if (print == nullptr || print->children.size() != 2) return nullptr;
+    return &print->children[1];
+}
+
+ParsedDocument unit_hint_document(std::string_view unit) {
+    return ParsedDocument("x =? " + std::string(unit) + "\n");
 }
 
 }  // namespace mensurator::test_support

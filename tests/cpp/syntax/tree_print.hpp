@@ -7,12 +7,15 @@
 //   UMul("kg", "m")             a unit expression as written; leaves show their text
 //   L2 VarDec["x"](5)           a statement with its line
 
+#include <expected>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "quantity/unit.hpp"
+#include "grammar/parse.hpp"
 #include "grammar/parse_node.hpp"
+#include "quantity/unit.hpp"
 #include "syntax/tree.hpp"
 
 namespace mensurator::test_support {
@@ -36,5 +39,32 @@ std::string build_expression(std::string_view expression);
 
 // The first node of `rule` in a depth-first walk of the parse of `text`, or nullptr.
 const ParseNode* find_node(const std::vector<ParseNode>& nodes, GrammarRule rule);
+
+// A parsed document kept together with its text, which the nodes point into.
+struct ParsedDocument {
+    std::string text;
+    std::expected<std::vector<ParseNode>, ParseFailure> nodes;
+
+    explicit ParsedDocument(std::string document);
+
+    // The first node of `rule`, or nullptr (also when the document did not parse).
+    const ParseNode* find(GrammarRule rule) const;
+
+    // The unit node of the first print statement's hint, or nullptr.
+    const ParseNode* hint() const;
+};
+
+// The document "x =? {unit}" plus a line feed, parsed.
+ParsedDocument unit_hint_document(std::string_view unit);
+
+// A written expression and the tree build_expression gives for it.
+struct ExpressionCase {
+    std::string expression;
+    std::string tree;
+};
+
+inline void PrintTo(const ExpressionCase& c, std::ostream* os) {
+    *os << c.expression;
+}
 
 }  // namespace mensurator::test_support

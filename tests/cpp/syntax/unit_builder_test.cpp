@@ -15,24 +15,9 @@ namespace mensurator {
 namespace {
 
 using test_support::naive_text;
+using test_support::ParsedDocument;
 using test_support::unit_expr_text;
-
-// The unit hint of "x =? {unit}" as a parse tree, kept together with the text it points into.
-struct Hint {
-    std::string text;
-    std::vector<ParseNode> nodes;
-
-    explicit Hint(std::string_view unit) : text("x =? " + std::string(unit) + "\n") {
-        auto parsed = parse(GrammarRule::program, text);
-        if (parsed) nodes = std::move(*parsed);
-    }
-
-    const ParseNode* node() const {
-        const ParseNode* print = test_support::find_node(nodes, GrammarRule::print_expr);
-        if (print == nullptr || print->children.size() != 2) return nullptr;
-        return &print->children[1];
-    }
-};
+using test_support::unit_hint_document;
 
 struct Case {
     const char* unit;
@@ -48,14 +33,14 @@ void PrintTo(const Case& c, std::ostream* os) {
 class UnitShapes : public ::testing::TestWithParam<Case> {};
 
 TEST_P(UnitShapes, BothBuildersAgree) {
-    const Hint hint(GetParam().unit);
-    ASSERT_NE(hint.node(), nullptr) << hint.text;
+    const ParsedDocument doc = unit_hint_document(GetParam().unit);
+    ASSERT_NE(doc.hint(), nullptr) << doc.text;
 
-    const Result<UnitExpr> evaluated = parse_unit_expr(*hint.node(), hint.text);
+    const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
     ASSERT_TRUE(evaluated.has_value()) << evaluated.error().display();
     EXPECT_EQ(unit_expr_text(*evaluated), GetParam().evaluated);
 
-    const Result<NaiveUnit> written = parse_naive_unit(*hint.node(), hint.text);
+    const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);
     ASSERT_TRUE(written.has_value()) << written.error().display();
     EXPECT_EQ(naive_text(*written), GetParam().written);
 
@@ -117,9 +102,9 @@ TEST(WrittenUnit, KeepsBlanksOfTheName) {
     for (const auto& [unit, latex] :
          {std::pair{"kg m", "\\mathrm{kg m}"}, std::pair{"m  ", "\\mathrm{m  }"},
           std::pair{"k g/s", "\\mathrm{\\frac{\\mathrm{k g}}{\\mathrm{s}}}"}}) {
-        const Hint hint(unit);
-        ASSERT_NE(hint.node(), nullptr) << unit;
-        const Result<NaiveUnit> written = parse_naive_unit(*hint.node(), hint.text);
+        const ParsedDocument doc = unit_hint_document(unit);
+        ASSERT_NE(doc.hint(), nullptr) << unit;
+        const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);
         ASSERT_TRUE(written.has_value()) << unit;
         EXPECT_EQ(naive_to_latex(*written).value_or("failed"), latex) << unit;
     }
@@ -127,15 +112,15 @@ TEST(WrittenUnit, KeepsBlanksOfTheName) {
 
 // The name with its blanks reaches the unit lookup as one name.
 TEST(EvaluatedUnit, LooksUpTheWholeName) {
-    const Hint joined("kg m");
-    ASSERT_NE(joined.node(), nullptr);
-    const Result<UnitExpr> evaluated = parse_unit_expr(*joined.node(), joined.text);
+    const ParsedDocument joined = unit_hint_document("kg m");
+    ASSERT_NE(joined.hint(), nullptr);
+    const Result<UnitExpr> evaluated = parse_unit_expr(*joined.hint(), joined.text);
     ASSERT_FALSE(evaluated.has_value());
     EXPECT_EQ(evaluated.error().display(), "kg m is not a variable or a valid unit");
 
-    const Hint spaced("k g/s");
-    ASSERT_NE(spaced.node(), nullptr);
-    const Result<UnitExpr> kilo = parse_unit_expr(*spaced.node(), spaced.text);
+    const ParsedDocument spaced = unit_hint_document("k g/s");
+    ASSERT_NE(spaced.hint(), nullptr);
+    const Result<UnitExpr> kilo = parse_unit_expr(*spaced.hint(), spaced.text);
     ASSERT_FALSE(kilo.has_value());
     EXPECT_EQ(kilo.error().display(), "k g is not a variable or a valid unit");
 }
@@ -143,13 +128,13 @@ TEST(EvaluatedUnit, LooksUpTheWholeName) {
 // Both builders refuse the same forms with ordinary errors.
 TEST(BothBuilders, RefuseAUnitExpressionStartingWithAnOperator) {
     for (const char* unit : {"1/", "1*", "(1/*s)", "m*(1/*s)"}) {
-        const Hint hint(unit);
-        ASSERT_NE(hint.node(), nullptr) << unit;
-        const Result<UnitExpr> evaluated = parse_unit_expr(*hint.node(), hint.text);
+        const ParsedDocument doc = unit_hint_document(unit);
+        ASSERT_NE(doc.hint(), nullptr) << unit;
+        const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
         ASSERT_FALSE(evaluated.has_value()) << unit;
         EXPECT_TRUE(evaluated.error().display().starts_with("Invalid unit expression "))
             << evaluated.error().display();
-        const Result<NaiveUnit> written = parse_naive_unit(*hint.node(), hint.text);
+        const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);
         ASSERT_FALSE(written.has_value()) << unit;
         EXPECT_EQ(written.error().display(), evaluated.error().display());
     }
@@ -158,25 +143,25 @@ TEST(BothBuilders, RefuseAUnitExpressionStartingWithAnOperator) {
 TEST(BothBuilders, RefuseAnExponentBeyondSixtyFourBits) {
     for (const char* digits :
          {"9223372036854775808", "-9223372036854775809", "99999999999999999999999"}) {
-        const Hint hint("m^" + std::string(digits));
-        ASSERT_NE(hint.node(), nullptr) << digits;
+        const ParsedDocument doc = unit_hint_document("m^" + std::string(digits));
+        ASSERT_NE(doc.hint(), nullptr) << digits;
         const std::string expected = "Unit exponent " + std::string(digits) + " is too large";
-        const Result<UnitExpr> evaluated = parse_unit_expr(*hint.node(), hint.text);
+        const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
         ASSERT_FALSE(evaluated.has_value()) << digits;
         EXPECT_EQ(evaluated.error().display(), expected);
-        const Result<NaiveUnit> written = parse_naive_unit(*hint.node(), hint.text);
+        const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);
         ASSERT_FALSE(written.has_value()) << digits;
         EXPECT_EQ(written.error().display(), expected);
     }
 }
 
 TEST(BothBuilders, ReportAnUnknownUnitOnlyWhenEvaluating) {
-    const Hint hint("furlong/fortnight");
-    ASSERT_NE(hint.node(), nullptr);
-    const Result<UnitExpr> evaluated = parse_unit_expr(*hint.node(), hint.text);
+    const ParsedDocument doc = unit_hint_document("furlong/fortnight");
+    ASSERT_NE(doc.hint(), nullptr);
+    const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
     ASSERT_FALSE(evaluated.has_value());
     EXPECT_EQ(evaluated.error().display(), "furlong is not a variable or a valid unit");
-    const Result<NaiveUnit> written = parse_naive_unit(*hint.node(), hint.text);
+    const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ(naive_text(*written), "UDiv(\"furlong\", \"fortnight\")");
 }
