@@ -5,6 +5,7 @@
 #include <string>
 
 #include "run/run_document.hpp"
+#include "support/named_case.hpp"
 
 namespace mensurator {
 namespace {
@@ -21,24 +22,16 @@ std::string document(std::string_view body) {
     return "\\documentclass{article}\n\\begin{document}\n" + std::string(body) + "\\end{document}";
 }
 
-struct Case {
-    std::string name;
-    std::string input;
-    std::string body;  // of the document between preamble and closing command
-};
+using test_support::case_name;
 
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
-
-std::string case_name(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
+// The input, and what is expected of its run: the document's body between preamble and closing
+// command, or the error's display text.
+using Case = test_support::NamedCase;
 
 class Documents : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Documents, RenderExactly) {
-    EXPECT_EQ(run(GetParam().input), document(GetParam().body));
+    EXPECT_EQ(run(GetParam().input), document(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -227,7 +220,7 @@ class Failures : public ::testing::TestWithParam<Case> {};
 
 // Only the error comes back, never any of the text produced before it.
 TEST_P(Failures, ReturnOnlyTheError) {
-    EXPECT_EQ(run(GetParam().input), "ERROR " + GetParam().body);
+    EXPECT_EQ(run(GetParam().input), "ERROR " + GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
