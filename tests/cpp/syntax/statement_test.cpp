@@ -5,31 +5,22 @@
 
 #include <string>
 
+#include "support/named_case.hpp"
 #include "tree_print.hpp"
 
 namespace mensurator {
 namespace {
 
 using test_support::build_document;
+using test_support::case_name;
 
-struct Case {
-    std::string name;
-    std::string document;
-    std::string statements;
-};
-
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
-
-std::string case_name(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
+// A document, and its statements as statement_text gives them, one per line.
+using Case = test_support::NamedCase;
 
 class Statements : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Statements, BuildFromDocument) {
-    EXPECT_EQ(build_document(GetParam().document), GetParam().statements);
+    EXPECT_EQ(build_document(GetParam().input), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
