@@ -27,6 +27,12 @@ RunError exponent_out_of_range() {
 
 Result<Rational8> exponent_sum(Rational8 a, Rational8 b, bool subtract) {
     const std::int64_t b_numerator = subtract ? -std::int64_t{b.numerator} : b.numerator;
+    // Whole exponents, by far the most common, need no common denominator or reduction.
+    if (a.denominator == 1 && b.denominator == 1) {
+        const std::int64_t whole = a.numerator + b_numerator;
+        if (whole < -128 || whole > 127) return fail(exponent_out_of_range());
+        return Rational8{static_cast<std::int8_t>(whole), 1};
+    }
     const auto sum =
         Rational8::make(std::int64_t{a.numerator} * b.denominator + b_numerator * a.denominator,
                         std::int64_t{a.denominator} * b.denominator);
