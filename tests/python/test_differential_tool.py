@@ -98,6 +98,25 @@ def test_an_altered_worker_is_caught_on_exactly_the_documents_it_alters(name, co
     assert len(shrunk.document) <= len(kept[0].document)
 
 
+def test_a_worker_that_hangs_is_replaced_and_only_that_document_recorded(corpus, tmp_path):
+    body = "    if 'acosh(' in text:\n        signal.pause()\n    return run(text)"
+    script = tmp_path / "hanging_worker.py"
+    script.write_text(ALTERED_WORKER.format(tools=str(TOOLS), body=body), encoding="utf-8")
+    hanging = [text for _, text in corpus if "acosh(" in text]
+    assert hanging, "the documents no longer exercise this"
+
+    previous = Worker(differential.worker_command())
+    current = Worker([sys.executable, str(script)], timeout=0.5)
+    try:
+        total, different, kept = differential.compare(previous, current, corpus, keep=COUNT)
+    finally:
+        previous.stop()
+        current.stop()
+    assert (total, different) == (COUNT, len(hanging))
+    assert [difference.document for difference in kept] == hanging
+    assert all(difference.current[1] == b"no answer within 0.5 s" for difference in kept)
+
+
 def test_a_previous_engine_that_cannot_be_loaded_from_its_directory_is_refused(tmp_path, capsys):
     with pytest.raises(WorkerError, match="came from"):
         Worker(differential.worker_command(tmp_path))

@@ -139,7 +139,7 @@ class _Writer:
     def small_dim(self) -> Dim:
         d = [0] * 7
         if self.rng.random() < 0.7:
-            d[self.rng.randrange(4)] = self.rng.choice((1, 1, -1, 2))
+            d[self.rng.choice((0, 0, 1, 1, 2, 2, 3, 4, 5, 6))] = self.rng.choice((1, 1, -1, 2))
         return tuple(d)
 
     # -- expressions ---------------------------------------------------------------------------

@@ -56,7 +56,9 @@ class Worker:
 
     def receive(self, documents: list[str]) -> list[Outcome]:
         """The outcomes of the batch sent last."""
-        answers = self._read_answers(len(documents), self.timeout * max(1, len(documents)))
+        # A whole batch gets the time of one document: far more than a batch needs, and a hang
+        # is found without waiting for every document's share.
+        answers = self._read_answers(len(documents), self.timeout)
         if len(answers) == len(documents):
             return answers
         self.restart()
@@ -104,7 +106,15 @@ class Worker:
         return answers
 
     def restart(self) -> None:
-        self.stop()
+        """A fresh worker in place of one that died or hangs (which is killed)."""
+        assert self.process is not None and self.process.stdin and self.process.stdout
+        self.process.kill()
+        self.process.wait()
+        for stream in (self.process.stdin, self.process.stdout, self.stderr):
+            try:
+                stream.close()
+            except OSError:
+                pass  # a pipe the dead worker left with unread or unwritten data
         self.start()
 
     def stop(self) -> None:
