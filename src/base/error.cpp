@@ -48,8 +48,8 @@ std::string RunError::display() const {
     if (const auto* span = std::get_if<ParseSpan>(&payload_)) {
         return concat({"Parsing Error near span from line ", std::to_string(span->start_line),
                        ", column ", std::to_string(span->start_column), " to line ",
-                       std::to_string(span->end_line), " column ",
-                       std::to_string(span->end_column), "\n"});
+                       std::to_string(span->end_line), " column ", std::to_string(span->end_column),
+                       "\n"});
     }
     if (const auto* text = std::get_if<std::string>(&payload_)) return *text;
     return "Bad Math";

@@ -7,9 +7,9 @@
 #include <variant>
 #include <vector>
 
+#include "eval/function.hpp"
 #include "quantity/unit.hpp"
 #include "quantity/unit_table.hpp"
-#include "eval/function.hpp"
 
 namespace mensurator {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/error.hpp"
 #include "quantity/value.hpp"
 #include "syntax/tree.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

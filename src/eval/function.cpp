@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "quantity/unit.hpp"
 #include "eval/evaluate.hpp"
-#include "quantity/value.hpp"
 #include "eval/function_table.hpp"
+#include "quantity/unit.hpp"
+#include "quantity/value.hpp"
 
 namespace mensurator {
 

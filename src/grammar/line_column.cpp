@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "grammar/parse.hpp"
 #include "base/utf8.hpp"
+#include "grammar/parse.hpp"
 
 namespace mensurator {
 

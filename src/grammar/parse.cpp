@@ -251,7 +251,8 @@ class Matcher {
             std::vector<ParseNode> children;
             if (out_.size() > start.nodes) {
                 const auto first = out_.begin() + static_cast<std::ptrdiff_t>(start.nodes);
-                children.assign(std::make_move_iterator(first), std::make_move_iterator(out_.end()));
+                children.assign(std::make_move_iterator(first),
+                                std::make_move_iterator(out_.end()));
                 out_.erase(first, out_.end());
             }
             out_.push_back(ParseNode{which, start.pos, pos_, std::move(children)});

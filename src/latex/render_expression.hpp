@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/error.hpp"
 #include "latex/format_settings.hpp"
 #include "syntax/tree.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

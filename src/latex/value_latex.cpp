@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "quantity/unit_table.hpp"
-#include "latex/number_format.hpp"
-#include "syntax/naive_string.hpp"
 #include "base/trim.hpp"
+#include "latex/number_format.hpp"
+#include "quantity/unit_table.hpp"
+#include "syntax/naive_string.hpp"
 
 namespace mensurator {
 
@@ -47,7 +47,9 @@ bool fits_32_bits(std::int64_t e) {
 }
 
 // The formula's result is garbage when it is not finite although `scaled` is.
-bool garbage(double result, double scaled) { return !std::isfinite(result) && std::isfinite(scaled); }
+bool garbage(double result, double scaled) {
+    return !std::isfinite(result) && std::isfinite(scaled);
+}
 
 // m x 10^e as the arithmetic computes it: m * pow10(e).
 double times_pow10(double m, std::int64_t e) {

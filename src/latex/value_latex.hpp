@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/error.hpp"
+#include "latex/format_settings.hpp"
 #include "quantity/unit.hpp"
 #include "quantity/value.hpp"
-#include "latex/format_settings.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

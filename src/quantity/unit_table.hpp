@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "quantity/unit.hpp"
 #include "base/error.hpp"
+#include "quantity/unit.hpp"
 
 namespace mensurator {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "quantity/unit.hpp"
 #include "base/error.hpp"
+#include "quantity/unit.hpp"
 
 namespace mensurator {
 

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <utility>
 
+#include "base/trim.hpp"
 #include "latex/render_expression.hpp"
 #include "latex/value_latex.hpp"
-#include "base/trim.hpp"
 
 namespace mensurator {
 

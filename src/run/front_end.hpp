@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "grammar/parse.hpp"
 #include "base/error.hpp"
+#include "grammar/parse.hpp"
 #include "run/program_state.hpp"
 
 namespace mensurator {

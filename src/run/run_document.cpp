@@ -4,9 +4,9 @@
 #include <optional>
 #include <variant>
 
-#include "syntax/statement_builder.hpp"
 #include "run/evaluator.hpp"
 #include "run/front_end.hpp"
+#include "syntax/statement_builder.hpp"
 
 namespace mensurator {
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "base/trim.hpp"
 #include "syntax/fn_call_builder.hpp"
 #include "syntax/naive_string.hpp"
 #include "syntax/unit_builder.hpp"
-#include "base/trim.hpp"
 
 namespace mensurator {
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/error.hpp"
 #include "grammar/parse_node.hpp"
 #include "syntax/tree.hpp"
 #include "syntax/unit_chain.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
+#include "base/error.hpp"
 #include "grammar/parse_node.hpp"
 #include "syntax/tree.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -4,10 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.hpp"
 #include "grammar/parse.hpp"
 #include "grammar/parse_node.hpp"
 #include "syntax/tree.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -1,8 +1,8 @@
 #include "syntax/unit_builder.hpp"
 
-#include "syntax/unit_expr.hpp"
 #include "quantity/unit_table.hpp"
 #include "syntax/unit_chain.hpp"
+#include "syntax/unit_expr.hpp"
 
 namespace mensurator {
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "grammar/parse_node.hpp"
-#include "syntax/tree.hpp"
 #include "base/error.hpp"
 #include "base/trim.hpp"
+#include "grammar/parse_node.hpp"
+#include "syntax/tree.hpp"
 
 namespace mensurator {
 

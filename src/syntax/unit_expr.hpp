@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/error.hpp"
 #include "quantity/unit.hpp"
 #include "syntax/tree.hpp"
-#include "base/error.hpp"
 
 namespace mensurator {
 

@@ -1,9 +1,10 @@
+#include "eval/evaluate.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "eval/evaluate.hpp"
 #include "syntax/tree_builders.hpp"
 
 namespace mensurator {

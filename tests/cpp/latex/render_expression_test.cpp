@@ -68,17 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
         ExprCase{"annotated_fraction",
                  [] { return div(with_unit(lit(3), metre, "\\mathrm{m}"), lit(2)); },
                  "\\frac{3\\ \\mathrm{\\mathrm{m}}}{2}"},
-        ExprCase{"call",
-                 [] {
-                     return call("max", {var("x"), var("y")});
-                 },
-                 "\\mathrm{max}(x,y)"},
+        ExprCase{"call", [] { return call("max", {var("x"), var("y")}); }, "\\mathrm{max}(x,y)"},
         ExprCase{"call_without_arguments", [] { return call("f"); }, "\\mathrm{f}()"},
         ExprCase{"call_name_verbatim", [] { return call(" sin", {lit(1)}); }, "\\mathrm{ sin}(1)"},
         ExprCase{"call_arguments_are_expressions",
-                 [] {
-                     return add(call("min", {div(lit(1), lit(2)), paren(lit(0.5))}), lit(1));
-                 },
+                 [] { return add(call("min", {div(lit(1), lit(2)), paren(lit(0.5))}), lit(1)); },
                  "\\mathrm{min}(\\frac{1}{2},(0.500)) + 1"}),
     [](const ::testing::TestParamInfo<ExprCase>& info) { return info.param.label; });
 

@@ -74,15 +74,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"f(g(1 m))", "Call[\"f\"](Call[\"g\"](WithUnit[m](1)))"},
                       Case{"\\pi * r_1", "Mul(\\pi, r_1)"}, Case{"v_{max} ", "v_{max}"}));
 
-INSTANTIATE_TEST_SUITE_P(Literals, Grouping,
-                         ::testing::Values(Case{"1.5", "1.5"}, Case{"-2.25", "-2.25"},
-                                           Case{"007", "7"}, Case{"0.1", "0.1"},
-                                           Case{"123456789012345678901234567890",
-                                                "1.2345678901234568e+29"},
-                                           Case{"1" + std::string(400, '0'), "inf"},
-                                           Case{"-1" + std::string(400, '0') + ".5", "-inf"},
-                                           Case{"0." + std::string(320, '0') + "1", "1e-321"},
-                                           Case{"0." + std::string(400, '0') + "1", "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Literals, Grouping,
+    ::testing::Values(Case{"1.5", "1.5"}, Case{"-2.25", "-2.25"}, Case{"007", "7"},
+                      Case{"0.1", "0.1"},
+                      Case{"123456789012345678901234567890", "1.2345678901234568e+29"},
+                      Case{std::string(1, '1').append(400, '0'), "inf"},
+                      Case{std::string("-1").append(400, '0').append(".5"), "-inf"},
+                      Case{std::string("0.").append(320, '0').append("1"), "1e-321"},
+                      Case{std::string("0.").append(400, '0').append("1"), "0"}));
 
 // Errors inside annotations surface as the statement's error, with the unit name as written.
 INSTANTIATE_TEST_SUITE_P(

@@ -148,7 +148,8 @@ std::string expr_text(const Expr& expr) {
 }
 
 std::string unit_expr_text(const UnitExpr& tree) {
-    if (tree.is_leaf()) return "[" + unit_text(std::get<Unit>(tree.node)) + "]";
+    if (tree.is_leaf())
+        return std::string("[").append(unit_text(std::get<Unit>(tree.node))).append("]");
     return unit_op_name(std::get<UnitOp>(tree.node)) + operands_text(tree.operands, unit_expr_text);
 }
 
@@ -158,8 +159,10 @@ std::string naive_text(const NaiveUnit& tree) {
 }
 
 std::string statement_text(const Statement& statement) {
-    return "L" + std::to_string(statement.line) + " " +
-           std::visit(StatementPrinter{}, statement.kind);
+    return std::string("L")
+        .append(std::to_string(statement.line))
+        .append(" ")
+        .append(std::visit(StatementPrinter{}, statement.kind));
 }
 
 std::string build_document(std::string_view text) {

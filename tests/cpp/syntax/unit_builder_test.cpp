@@ -2,13 +2,14 @@
 // evaluated tree, the tree kept as written and its LaTeX must agree in shape, and both refuse the
 // same faulty forms.
 
+#include "syntax/unit_builder.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "grammar/parse.hpp"
 #include "syntax/naive_string.hpp"
-#include "syntax/unit_builder.hpp"
 #include "tree_print.hpp"
 
 namespace mensurator {

@@ -1,15 +1,14 @@
 // Evaluation of unit-expression trees into one unit: trees built here by hand, including the
 // long and malformed ones that the builders never make.
 
-#include "syntax/unit_expr.hpp"
-
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-#include "quantity/unit_table.hpp"
 #include "quantity/unit_helpers.hpp"
+#include "quantity/unit_table.hpp"
+#include "syntax/unit_expr.hpp"
 
 namespace mensurator {
 namespace {
