@@ -62,6 +62,8 @@ def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog=PROG,
         description="Render calculation documents to LaTeX (on standard output by default).",
+        epilog=f"{PROG} serve [FILE] opens the live editor in the browser; "
+        f"see {PROG} serve --help.",
     )
     parser.add_argument(
         "files",
