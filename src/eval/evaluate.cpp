@@ -1,12 +1,11 @@
 #include "eval/evaluate.hpp"
 
 #include <array>
-#include <cstddef>
-#include <memory_resource>
 #include <span>
 #include <variant>
 #include <vector>
 
+#include "base/stack_vector.hpp"
 #include "eval/function.hpp"
 #include "quantity/unit.hpp"
 #include "quantity/unit_table.hpp"
@@ -74,11 +73,9 @@ Result<Value> evaluate(const Expr& expr, const VariableTable& variables) {
     if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
         return evaluate_leaf(expr, variables);
     }
-    // Most expressions are a few operations deep: their spine fits a buffer on the stack.
-    std::array<std::byte, 16 * sizeof(const Operation*)> buffer;
-    std::pmr::monotonic_buffer_resource arena(buffer.data(), buffer.size());
-    std::pmr::vector<const Operation*> spine(&arena);
-    spine.reserve(16);
+    // Most expressions are a few operations deep.
+    StackVector<const Operation*, 16> spine_buffer;
+    std::pmr::vector<const Operation*>& spine = spine_buffer.items;
     const Expr* leaf = &expr;
     for (;;) {
         const std::vector<Expr>* children = leaf->children();

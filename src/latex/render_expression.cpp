@@ -1,13 +1,11 @@
 #include "latex/render_expression.hpp"
 
-#include <array>
-#include <cstddef>
-#include <memory_resource>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "base/stack_vector.hpp"
 #include "latex/value_latex.hpp"
 
 namespace mensurator {
@@ -145,11 +143,9 @@ Result<void> append_expression(const Expr& expr, const FormatSettings& settings,
     if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
         return append_leaf(expr, settings, out);
     }
-    // Most expressions are a few operations deep: their spine fits a buffer on the stack.
-    std::array<std::byte, 16 * sizeof(const Expr*)> buffer;
-    std::pmr::monotonic_buffer_resource arena(buffer.data(), buffer.size());
-    std::pmr::vector<const Expr*> spine(&arena);
-    spine.reserve(16);
+    // Most expressions are a few operations deep.
+    StackVector<const Expr*, 16> spine_buffer;
+    std::pmr::vector<const Expr*>& spine = spine_buffer.items;
     const Expr* current = &expr;
     for (;;) {
         if (const auto* paren = std::get_if<Paren>(&current->node)) {
