@@ -4,28 +4,10 @@
 #include <iterator>
 
 #include "base/utf8.hpp"
+#include "grammar/char_classes.hpp"
+#include "grammar/fast_statement.hpp"
 
 namespace mensurator {
-
-namespace {
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool is_letter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool is_ident_start(char c) {
-    return is_letter(c) || c == '\\';
-}
-bool is_ident_rest(char c) {
-    return is_letter(c) || is_digit(c) || c == '_' || c == '{' || c == '}';
-}
-
-}  // namespace
 
 // A packrat-free PEG matcher with one member function per grammar rule.
 //
@@ -67,6 +49,10 @@ class Matcher {
         skip();
         return std::optional<ParseNode>(std::move(node));
     }
+
+    // Where the next statement is looked for, and a move past statements matched elsewhere.
+    std::size_t position() const { return pos_; }
+    void move_to(std::size_t position) { pos_ = position; }
 
   private:
     struct Mark {
@@ -624,7 +610,7 @@ class Matcher {
 };
 
 StatementStream::StatementStream(std::string_view text)
-    : matcher_(std::make_unique<Matcher>(text)) {}
+    : text_(text), matcher_(std::make_unique<Matcher>(text)) {}
 
 StatementStream::~StatementStream() = default;
 
@@ -634,6 +620,12 @@ std::expected<std::optional<ParseNode>, ParseFailure> StatementStream::next() {
     if (first) {
         matcher_->begin_program();
         started_ = true;
+    }
+    // Most statements take the fast recognizer, which gives the engine's nodes; the engine
+    // matches the rest, and is what reports failures.
+    if (auto fast = match_fast_statement(text_, matcher_->position())) {
+        matcher_->move_to(fast->next);
+        return std::optional<ParseNode>(std::move(fast->node));
     }
     auto result = matcher_->next_statement(first);
     if (!result || !*result) finished_ = true;

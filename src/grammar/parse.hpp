@@ -62,6 +62,7 @@ class StatementStream {
     std::expected<std::optional<ParseNode>, ParseFailure> next();
 
   private:
+    std::string_view text_;
     std::unique_ptr<Matcher> matcher_;
     bool started_ = false;
     bool finished_ = false;

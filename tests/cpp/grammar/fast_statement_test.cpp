@@ -1,0 +1,195 @@
+// The fast statement recognizer against the grammar engine, its reference: over generated and
+// mutated documents, every statement it takes must come out with the engine's nodes and spans,
+// and it must hand on at the place where the engine looks for the next statement.
+
+#include "grammar/fast_statement.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grammar/parse.hpp"
+#include "grammar/tree_text.hpp"
+
+namespace mensurator {
+namespace {
+
+using test_support::escape;
+using test_support::spans;
+
+::testing::AssertionResult same_nodes(const ParseNode& a, const ParseNode& b) {
+    if (a.rule != b.rule || a.start != b.start || a.end != b.end ||
+        a.children.size() != b.children.size()) {
+        return ::testing::AssertionFailure()
+               << rule_name(a.rule) << " " << a.start << ".." << a.end << " against "
+               << rule_name(b.rule) << " " << b.start << ".." << b.end;
+    }
+    for (std::size_t i = 0; i < a.children.size(); ++i) {
+        if (auto same = same_nodes(a.children[i], b.children[i]); !same) return same;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Documents from the pieces the recognizer handles, the near misses it must leave to the engine,
+// and random bytes dropped in.
+class DocumentMaker {
+  public:
+    explicit DocumentMaker(unsigned seed) : random_(seed) {}
+
+    std::string document() {
+        std::string text;
+        const std::size_t lines = 1 + below(5);
+        for (std::size_t i = 0; i < lines; ++i) {
+            std::string line = statement();
+            if (below(4) == 0) mutate(line);
+            text += line;
+            text += pick(line_ends);
+        }
+        return text;
+    }
+
+  private:
+    static constexpr std::array<std::string_view, 12> names = {
+        "x", "y_1", "v_{max}", "\\alpha", "k2", "e", "pi", "alias", "digits", "m", "km", "Ab"};
+    static constexpr std::array<std::string_view, 11> numbers = {
+        "5", "-2.5", "0.1", "12", "3.", "007", "1", "-0", "1e5", "10", "-7"};
+    static constexpr std::array<std::string_view, 18> units = {
+        "m",    "km", "m/s",      "kg*m^2", "s^-1", "m s",  "m^ 2", "1/s", "m*1/s",
+        "hour", "mA", "kg / m^3", "m^2^3",  "m^",   "m/ s", "M",    "Hz",  "g m"};
+    static constexpr std::array<std::string_view, 7> operators = {" + ", "-", " * ", "/",
+                                                                  " ^ ", "^", "- -"};
+    static constexpr std::array<std::string_view, 4> blanks = {"", " ", "  ", "\t"};
+    static constexpr std::array<std::string_view, 3> line_ends = {"\n", "\r\n", "\r"};
+    static constexpr std::string_view stray = "?=()',!;.\\{}_ \t1aZ*/^-";
+
+    std::mt19937 random_;
+
+    std::size_t below(std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_);
+    }
+
+    template <std::size_t N>
+    std::string_view pick(const std::array<std::string_view, N>& items) {
+        return items[below(N)];
+    }
+
+    std::string term() {
+        std::string text(below(3) == 0 ? pick(names) : pick(numbers));
+        for (std::size_t i = below(3); i > 0; --i) {
+            text += pick(blanks);
+            text += " ";
+            text += pick(units);
+        }
+        return text;
+    }
+
+    std::string expression() {
+        std::string text = term();
+        for (std::size_t i = below(4); i > 0; --i) {
+            text += pick(operators);
+            text += term();
+        }
+        return text;
+    }
+
+    std::string hint() {
+        std::string text = "=";
+        text += pick(blanks);
+        text += "?";
+        text += pick(blanks);
+        if (below(2) == 0) text += pick(units);
+        return text;
+    }
+
+    std::string statement() {
+        std::string text(pick(blanks));
+        switch (below(3)) {
+            case 0:
+                text += pick(names);
+                text += pick(blanks);
+                text += "=";
+                text += pick(blanks);
+                text += expression();
+                break;
+            case 1:
+                text += expression();
+                text += pick(blanks);
+                text += hint();
+                break;
+            default:
+                text += pick(names);
+                text += pick(blanks);
+                text += "=";
+                text += pick(blanks);
+                text += expression();
+                text += pick(blanks);
+                text += hint();
+                break;
+        }
+        text += pick(blanks);
+        return text;
+    }
+
+    void mutate(std::string& line) {
+        const std::size_t at = below(line.size() + 1);
+        if (below(2) == 0 && at < line.size()) {
+            line.erase(at, 1);
+        } else {
+            line.insert(at, 1, stray[below(stray.size())]);
+        }
+    }
+};
+
+TEST(FastStatement, GivesTheEngineNodesForEveryStatementItTakes) {
+    DocumentMaker maker(20261208);
+    std::size_t taken = 0;
+    std::size_t statements = 0;
+    for (int document = 0; document < 20000; ++document) {
+        const std::string text = maker.document();
+        const auto parsed = parse(GrammarRule::program, text);
+        if (!parsed) continue;
+        const std::vector<ParseNode>& nodes = *parsed;
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            ++statements;
+            const auto fast = match_fast_statement(text, nodes[i].start);
+            if (!fast) continue;
+            ++taken;
+            ASSERT_TRUE(same_nodes(fast->node, nodes[i]))
+                << escape(text) << "\n  fast:   " << spans(text, {fast->node})
+                << "\n  engine: " << spans(text, {nodes[i]});
+            const std::size_t next = i + 1 < nodes.size() ? nodes[i + 1].start : text.size();
+            ASSERT_EQ(fast->next, next) << escape(text);
+        }
+    }
+    // The comparison means something only if the recognizer takes a good share of statements.
+    EXPECT_GT(taken * 3, statements) << taken << " of " << statements;
+}
+
+// The shapes most documents are made of take the fast path.
+TEST(FastStatement, TakesDefinitionsAndPrintedResults) {
+    for (const std::string_view text :
+         {"x = 5\n", "v_{2} = 50.5 m/s + 7.6 m/s\n", "x =? km/hour\n", "a = 2 * v =?\r\n",
+          "E = m * c^2 =? J\r", "k = -3 kg*m^2/s^2 - y_1 \n", "\\alpha = 1 m s\n"}) {
+        const auto fast = match_fast_statement(text, 0);
+        ASSERT_TRUE(fast) << escape(text);
+        EXPECT_EQ(fast->next, text.size()) << escape(text);
+    }
+}
+
+// Statements the engine fails on are never taken: the engine must report them.
+TEST(FastStatement, LeavesFailingAndOtherStatementsToTheEngine) {
+    for (const std::string_view text :
+         {"x = 5 6\n", "x = \n", "x = 5 ?\n", "= 5\n", "x = (1)\n", "f(1) =?\n", "'''a''' x = 1\n",
+          "!digits 2\n", "alias a b\n", "   \n", "x = 5 m*1/s\n", "x = 5", "x = 5 '''a'''\n",
+          "x =? m =? m\n"}) {
+        EXPECT_FALSE(match_fast_statement(text, 0)) << escape(text);
+    }
+}
+
+}  // namespace
+}  // namespace mensurator
