@@ -298,26 +298,26 @@ class FastMatcher {
         });
     }
 
-    bool var_dec() {
+    // ident ~ "=" ~ expression: how both definitions begin.
+    bool name_equals_expression() {
         const Mark start = mark();
         if (!ident()) return false;
         skip();
-        if (!equals_then([&] { return expression(); })) {
-            reset(start);
-            return false;
-        }
+        if (equals_then([&] { return expression(); })) return true;
+        reset(start);
+        return false;
+    }
+
+    bool var_dec() {
+        const Mark start = mark();
+        if (!name_equals_expression()) return false;
         close(GrammarRule::var_dec, start);
         return true;
     }
 
     bool dec_print_expr() {
         const Mark start = mark();
-        if (!ident()) return false;
-        skip();
-        if (!equals_then([&] { return expression(); })) {
-            reset(start);
-            return false;
-        }
+        if (!name_equals_expression()) return false;
         skip();
         if (!print_tail()) {
             reset(start);
