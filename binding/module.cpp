@@ -102,7 +102,11 @@ PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
     if (utf8 == nullptr) return nullptr;
 
     try {
-        std::string text(utf8, static_cast<std::size_t>(size));
+        // Sized for the appended line feed up front: appending it to an exact-size copy would
+        // reallocate, copying the whole text again and keeping twice its size for the run.
+        std::string text;
+        text.reserve(static_cast<std::size_t>(size) + 1);
+        text.append(utf8, static_cast<std::size_t>(size));
         text += '\n';
         const mensurator::Result<std::string> document = run(text);
         if (!document) {
