@@ -83,7 +83,15 @@ class SignalInterruption final : public mensurator::RunInterruption {
     ReleasedInterpreterLock& lock_;
 };
 
-mensurator::Result<std::string> run(const std::string& text) {
+// Runs the caller's text with the line feed the engine expects appended. The copy lives only
+// for the run, so it is gone before the result becomes a Python string.
+mensurator::Result<std::string> run(const char* utf8, std::size_t size) {
+    // Sized for the line feed up front: appending it to an exact-size copy would reallocate,
+    // copying the whole text again and keeping twice its size for the run.
+    std::string text;
+    text.reserve(size + 1);
+    text.append(utf8, size);
+    text += '\n';
     if (text.size() < lock_release_threshold) return mensurator::run_document(text);
     ReleasedInterpreterLock released;
     SignalInterruption interruption(released);
@@ -102,13 +110,7 @@ PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
     if (utf8 == nullptr) return nullptr;
 
     try {
-        // Sized for the appended line feed up front: appending it to an exact-size copy would
-        // reallocate, copying the whole text again and keeping twice its size for the run.
-        std::string text;
-        text.reserve(static_cast<std::size_t>(size) + 1);
-        text.append(utf8, static_cast<std::size_t>(size));
-        text += '\n';
-        const mensurator::Result<std::string> document = run(text);
+        const mensurator::Result<std::string> document = run(utf8, static_cast<std::size_t>(size));
         if (!document) {
             return raise(mensurator_exception, "m.MensuratorException", PyExc_Exception,
                          document.error().display());
