@@ -24,5 +24,7 @@ using VariableTable = std::unordered_map<std::string, Value, NameHash, std::equa
 
 // The value of an expression against the variables; names that are not variables are units.
 Result<Value> evaluate(const Expr& expr, const VariableTable& variables);
+// The value of one node of a store and its descendants.
+Result<Value> evaluate_node(const ExprStore& store, NodeIndex node, const VariableTable& variables);
 
 }  // namespace mensurator

@@ -22,19 +22,22 @@ RunError wrong_argument_count(const BuiltinFunction& function, std::size_t count
 
 }  // namespace
 
-Result<Value> call_function(const FnCall& call, const VariableTable& variables) {
-    const BuiltinFunction* function = find_function(call.name);
-    if (function == nullptr) return fail(RunError::other("Unknown function " + call.name));
+Result<Value> call_function(const ExprStore& store, NodeIndex call,
+                            const VariableTable& variables) {
+    const std::string_view name = store.names[store[call].link.index];
+    const BuiltinFunction* function = find_function(name);
+    if (function == nullptr) return fail(RunError::other("Unknown function " + std::string(name)));
 
-    const std::uint64_t count = call.args.size();
+    std::uint64_t count = 0;
+    for (NodeIndex arg = store[call].link.first; arg != no_node; arg = store[arg].next) ++count;
     if (count < function->least_arguments || count > function->greatest_arguments) {
-        return fail(wrong_argument_count(*function, call.args.size()));
+        return fail(wrong_argument_count(*function, count));
     }
 
     std::vector<Value> arguments;
-    arguments.reserve(call.args.size());
-    for (const Expr& arg : call.args) {
-        Result<Value> value = evaluate(arg, variables);
+    arguments.reserve(count);
+    for (NodeIndex arg = store[call].link.first; arg != no_node; arg = store[arg].next) {
+        Result<Value> value = evaluate_node(store, arg, variables);
         if (!value) return fail(std::move(value.error()));
         arguments.push_back(*value);
     }
@@ -44,7 +47,8 @@ Result<Value> call_function(const FnCall& call, const VariableTable& variables) 
     plain.reserve(arguments.size());
     for (const Value& argument : arguments) {
         if (dimensionless_only && !is_dimensionless(argument.unit)) {
-            return fail(RunError::unit_error("Can't take " + call.name + " of unit-ed value"));
+            return fail(
+                RunError::unit_error("Can't take " + std::string(name) + " of unit-ed value"));
         }
         plain.push_back(to_plain_number(argument));
     }

@@ -6,7 +6,8 @@
 
 namespace mensurator {
 
-// Evaluates a call of one of the built-in functions.
-Result<Value> call_function(const FnCall& call, const VariableTable& variables);
+// Calls one of the built-in functions.
+// Evaluates the call node `call` of the store.
+Result<Value> call_function(const ExprStore& store, NodeIndex call, const VariableTable& variables);
 
 }  // namespace mensurator

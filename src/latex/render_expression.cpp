@@ -2,8 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <variant>
-#include <vector>
 
 #include "base/stack_vector.hpp"
 #include "latex/value_latex.hpp"
@@ -12,120 +10,40 @@ namespace mensurator {
 
 namespace {
 
-const Expr& paren_inner(const Paren& paren) {
-    if (paren.inner.empty()) throw InternalError("not yet implemented");
-    return paren.inner.front();
-}
+Result<void> append_node(const ExprStore& store, NodeIndex index, const FormatSettings& settings,
+                         std::string& out);
 
 // An operand of a fraction or an exponent: one written pair of parentheses is dropped, since
 // the braces already group it.
-const Expr& without_outer_paren(const Expr& operand) {
-    if (const auto* paren = std::get_if<Paren>(&operand.node)) return paren_inner(*paren);
-    return operand;
+NodeIndex without_outer_paren(const ExprStore& store, NodeIndex operand) {
+    return store[operand].kind == ExprKind::Paren ? store[operand].link.first : operand;
 }
 
-// A power base is parenthesised when it is itself a power or a negative literal, where the
-// bare text would read as a different power.
-bool base_needs_parens(const Expr& base) {
-    if (const auto* operation = std::get_if<Operation>(&base.node)) {
-        return operation->op.kind == OperatorKind::Pow;
-    }
-    if (const auto* literal = std::get_if<Value>(&base.node)) return literal->number < 0;
-    return false;
+// The base of the i-th power of a chain (i from 1) is parenthesised when it is itself a power,
+// as every base after the first is, or a negative literal: the bare text would read as a
+// different power.
+bool base_needs_parens(const ExprStore& store, const ExprNode& chain, std::size_t i) {
+    if (i > 1) return true;
+    const ExprNode& base = store[chain.link.first];
+    if (base.kind == ExprKind::Chain)
+        return store[store[base.link.first].next].op == OperatorKind::Pow;
+    return base.kind == ExprKind::Number && base.number < 0;
 }
 
-std::string_view infix_text(OperatorKind kind) {
-    switch (kind) {
-        case OperatorKind::Add:
-            return " + ";
-        case OperatorKind::Sub:
-            return " - ";
-        case OperatorKind::Mul:
-            return " \\times ";
-        case OperatorKind::Div:
-        case OperatorKind::Pow:
-        case OperatorKind::WithUnit:
-            break;
-    }
-    throw InternalError("operator without infix text");
-}
-
-// The first operand, checking that the operation has all the operands its template uses.
-const Expr& first_operand(const Operation& operation) {
-    const std::size_t needed = operation.op.kind == OperatorKind::WithUnit ? 1 : 2;
-    if (operation.operands.size() < needed) throw InternalError("not yet implemented");
-    return operation.operands.front();
-}
-
-Result<void> append_call(const FnCall& call, const FormatSettings& settings, std::string& out);
-
-Result<void> append_leaf(const Expr& leaf, const FormatSettings& settings, std::string& out) {
-    switch (leaf.kind()) {
-        case Expr::Kind::Value: {
-            Result<std::string> value = render_value(std::get<Value>(leaf.node), settings);
-            if (!value) return fail(std::move(value.error()));
-            out += *value;
-            return {};
-        }
-        case Expr::Kind::Variable:
-            out += std::get<Variable>(leaf.node).name;
-            return {};
-        case Expr::Kind::Call:
-            return append_call(std::get<FnCall>(leaf.node), settings, out);
-        case Expr::Kind::Paren:
-        case Expr::Kind::Operation:
-            break;
-    }
-    throw InternalError("not a leaf expression");
-}
-
-// The text after the first operand of a spine node: the closing parenthesis, or the operator and
-// the rendered later operand.
-Result<void> append_closing(const Expr& node, const FormatSettings& settings, std::string& out) {
-    if (std::holds_alternative<Paren>(node.node)) {
-        out += ')';
-        return {};
-    }
-    const Operation& operation = std::get<Operation>(node.node);
-    const OperatorKind kind = operation.op.kind;
-    if (kind == OperatorKind::WithUnit) {
-        out += "\\ \\mathrm{";
-        out += operation.op.latex;
-        out += '}';
-        return {};
-    }
-    const Expr& right = operation.operands[1];
-    switch (kind) {
-        case OperatorKind::Div: {
-            out += "}{";
-            Result<void> rendered = append_expression(without_outer_paren(right), settings, out);
-            if (!rendered) return rendered;
-            out += '}';
-            return {};
-        }
-        case OperatorKind::Pow: {
-            if (base_needs_parens(operation.operands[0])) out += ')';
-            out += "^{";
-            Result<void> rendered = append_expression(without_outer_paren(right), settings, out);
-            if (!rendered) return rendered;
-            out += '}';
-            return {};
-        }
-        default:
-            out += infix_text(kind);
-            return append_expression(right, settings, out);
-    }
+bool has_operand_child(ExprKind kind) {
+    return kind == ExprKind::Paren || kind == ExprKind::Chain || kind == ExprKind::WithUnit;
 }
 
 // Every argument is rendered, also after a failing one; the first failure is the result.
-Result<void> append_call(const FnCall& call, const FormatSettings& settings, std::string& out) {
+Result<void> append_call(const ExprStore& store, const ExprNode& call,
+                         const FormatSettings& settings, std::string& out) {
     out += "\\mathrm{";
-    out += call.name;
+    out += store.names[call.link.index];
     out += "}(";
     std::optional<RunError> failure;
-    for (std::size_t i = 0; i < call.args.size(); ++i) {
-        if (i > 0) out += ',';
-        Result<void> rendered = append_expression(call.args[i], settings, out);
+    for (NodeIndex arg = call.link.first; arg != no_node; arg = store[arg].next) {
+        if (arg != call.link.first) out += ',';
+        Result<void> rendered = append_node(store, arg, settings, out);
         if (!rendered && !failure) failure = std::move(rendered.error());
     }
     if (failure) return fail(std::move(*failure));
@@ -133,49 +51,122 @@ Result<void> append_call(const FnCall& call, const FormatSettings& settings, std
     return {};
 }
 
-}  // namespace
-
-// Operator chains are left-deep and may be very long. The walk follows first operands and
-// parenthesised inner expressions in a loop (the spine), writes every opening text top-down,
-// then the innermost leaf, then every closing text bottom-up; it recurses only into later
-// operands and arguments.
-Result<void> append_expression(const Expr& expr, const FormatSettings& settings, std::string& out) {
-    if (expr.kind() != Expr::Kind::Paren && expr.kind() != Expr::Kind::Operation) {
-        return append_leaf(expr, settings, out);
-    }
-    // Most expressions are a few operations deep.
-    StackVector<const Expr*, 16> spine_buffer;
-    std::pmr::vector<const Expr*>& spine = spine_buffer.items;
-    const Expr* current = &expr;
-    for (;;) {
-        if (const auto* paren = std::get_if<Paren>(&current->node)) {
-            spine.push_back(current);
-            out += '(';
-            current = &paren_inner(*paren);
-        } else if (const auto* operation = std::get_if<Operation>(&current->node)) {
-            spine.push_back(current);
-            const Expr& first = first_operand(*operation);
-            if (operation->op.kind == OperatorKind::Div) {
-                out += "\\frac{";
-                current = &without_outer_paren(first);
-            } else {
-                if (operation->op.kind == OperatorKind::Pow && base_needs_parens(first)) {
-                    out += '(';
-                }
-                current = &first;
-            }
-        } else {
+Result<void> append_leaf(const ExprStore& store, const ExprNode& leaf,
+                         const FormatSettings& settings, std::string& out) {
+    switch (leaf.kind) {
+        case ExprKind::Number: {
+            Result<std::string> value = render_value(Value{leaf.number, Unit{}}, settings);
+            if (!value) return fail(std::move(value.error()));
+            out += *value;
+            return {};
+        }
+        case ExprKind::Variable:
+            out += store.names[leaf.link.index];
+            return {};
+        case ExprKind::Call:
+            return append_call(store, leaf, settings, out);
+        case ExprKind::Paren:
+        case ExprKind::Chain:
+        case ExprKind::WithUnit:
             break;
+    }
+    throw InternalError("not a leaf expression");
+}
+
+// What a chain writes before its first operand: a fraction opens for every division, and a
+// parenthesis for every power base that needs one; the outermost operator comes first. Returns
+// the first operand as rendered.
+NodeIndex append_chain_opening(const ExprStore& store, const ExprNode& chain, std::string& out) {
+    const NodeIndex first = chain.link.first;
+    std::size_t i = 0;
+    for (NodeIndex operand = store[first].next; operand != no_node; operand = store[operand].next) {
+        ++i;
+        const OperatorKind op = store[operand].op;
+        if (op == OperatorKind::Div) out += "\\frac{";
+        if (op == OperatorKind::Pow && base_needs_parens(store, chain, i)) out += '(';
+    }
+    return store[store[first].next].op == OperatorKind::Div ? without_outer_paren(store, first)
+                                                            : first;
+}
+
+// What a chain writes after its first operand: each later operand with its operator.
+Result<void> append_chain_rest(const ExprStore& store, const ExprNode& chain,
+                               const FormatSettings& settings, std::string& out) {
+    std::size_t i = 0;
+    for (NodeIndex operand = store[chain.link.first].next; operand != no_node;
+         operand = store[operand].next) {
+        ++i;
+        Result<void> rendered;
+        switch (store[operand].op) {
+            case OperatorKind::Add:
+                out += " + ";
+                rendered = append_node(store, operand, settings, out);
+                break;
+            case OperatorKind::Sub:
+                out += " - ";
+                rendered = append_node(store, operand, settings, out);
+                break;
+            case OperatorKind::Mul:
+                out += " \\times ";
+                rendered = append_node(store, operand, settings, out);
+                break;
+            case OperatorKind::Div:
+                out += "}{";
+                rendered = append_node(store, without_outer_paren(store, operand), settings, out);
+                if (rendered) out += '}';
+                break;
+            case OperatorKind::Pow:
+                if (base_needs_parens(store, chain, i)) out += ')';
+                out += "^{";
+                rendered = append_node(store, without_outer_paren(store, operand), settings, out);
+                if (rendered) out += '}';
+                break;
+        }
+        if (!rendered) return rendered;
+    }
+    return {};
+}
+
+// The tree is deep only along first children. The walk follows them in a loop (the spine),
+// writes every opening text top-down, then the innermost node, then every closing text
+// bottom-up; it recurses only into later operands and arguments.
+Result<void> append_node(const ExprStore& store, NodeIndex index, const FormatSettings& settings,
+                         std::string& out) {
+    // Most expressions are a few nodes deep.
+    StackVector<NodeIndex, 16> spine_buffer;
+    std::pmr::vector<NodeIndex>& spine = spine_buffer.items;
+    while (has_operand_child(store[index].kind)) {
+        const ExprNode& node = store[index];
+        spine.push_back(index);
+        if (node.kind == ExprKind::Chain) {
+            index = append_chain_opening(store, node, out);
+        } else {
+            if (node.kind == ExprKind::Paren) out += '(';
+            index = node.link.first;
         }
     }
 
-    Result<void> leaf = append_leaf(*current, settings, out);
+    Result<void> leaf = append_leaf(store, store[index], settings, out);
     if (!leaf) return leaf;
     for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
-        Result<void> closing = append_closing(**it, settings, out);
-        if (!closing) return closing;
+        const ExprNode& node = store[*it];
+        if (node.kind == ExprKind::Paren) {
+            out += ')';
+        } else if (node.kind == ExprKind::WithUnit) {
+            out += "\\ \\mathrm{";
+            out += store.annotation_latex(store.annotations[node.link.index]);
+            out += '}';
+        } else if (Result<void> rest = append_chain_rest(store, node, settings, out); !rest) {
+            return rest;
+        }
     }
     return {};
+}
+
+}  // namespace
+
+Result<void> append_expression(const Expr& expr, const FormatSettings& settings, std::string& out) {
+    return append_node(*expr.store, expr.root, settings, out);
 }
 
 Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings) {

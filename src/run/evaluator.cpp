@@ -10,20 +10,13 @@
 
 namespace mensurator {
 
-// Walks first operands in a loop, since operator chains are left-deep and may be very long, and
-// recurses only into later operands and arguments, whose depth the bracket nesting bounds.
+// The expression's nodes are contiguous in its store, so one pass over them finds every variable.
 void apply_aliases(Expr& expr, const AliasTable& aliases) {
-    for (Expr* node = &expr;;) {
-        if (auto* variable = std::get_if<Variable>(&node->node)) {
-            if (auto found = aliases.find(variable->name); found != aliases.end()) {
-                variable->name = found->second;
-            }
-            return;
-        }
-        std::vector<Expr>* children = node->children();
-        if (children == nullptr || children->empty()) return;
-        for (std::size_t i = 1; i < children->size(); ++i) apply_aliases((*children)[i], aliases);
-        node = &children->front();
+    ExprStore& store = *expr.store;
+    for (NodeIndex i = expr.nodes_begin; i < expr.nodes_end; ++i) {
+        if (store[i].kind != ExprKind::Variable) continue;
+        std::string_view& name = store.names[store[i].link.index];
+        if (auto found = aliases.find(name); found != aliases.end()) name = found->second;
     }
 }
 

@@ -10,7 +10,8 @@
 namespace mensurator {
 
 // Renames, in place, every variable of the expression that has an alias. Function names and
-// unit annotations are left alone; a replaced name is not looked up again.
+// unit annotations are left alone; a replaced name is not looked up again. The new names are
+// views of the alias table's displays.
 void apply_aliases(Expr& expr, const AliasTable& aliases);
 
 // Executes statements one after the other against one state.

@@ -28,7 +28,8 @@ Result<ProgramState> front_end(std::string_view text) {
     ProgramState state = seeded_state();
     auto nodes = parse(GrammarRule::program, text);
     if (!nodes) return fail(parse_failure_error(nodes.error()));
-    Result<std::vector<Statement>> statements = parse_statements(*nodes, text);
+    state.expressions = std::make_unique<ExprStore>();
+    Result<std::vector<Statement>> statements = parse_statements(*nodes, text, *state.expressions);
     if (!statements) return fail(statements.error());
     state.statements = std::move(*statements);
     return state;

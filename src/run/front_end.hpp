@@ -17,7 +17,7 @@ ProgramState seeded_state();
 // The error a failed parse is reported as.
 RunError parse_failure_error(const ParseFailure& failure);
 
-// Parses and builds the whole document into a ready-to-run state.
+// Parses and builds the whole document into a ready-to-run state, which refers to the text.
 Result<ProgramState> front_end(std::string_view text);
 
 }  // namespace mensurator

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,6 +19,7 @@ using AliasTable = std::unordered_map<std::string, std::string, NameHash, std::e
 struct ProgramState {
     VariableTable variables;
     std::vector<Statement> statements;
+    std::unique_ptr<ExprStore> expressions;  // the statements' expressions
     std::string output;
     FormatSettings settings;
     AliasTable aliases;

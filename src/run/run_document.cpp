@@ -33,6 +33,8 @@ Result<std::string> run_document(std::string_view text, RunInterruption* interru
     // it several times over.
     state.output.reserve(preamble.size() + 2 * text.size());
     StatementRunner runner(state);
+    ExprStore expressions;  // one statement's at a time
+    ExprAssembler assembler(expressions);
     StatementStream stream(text);
     LineCursor lines(text);
     std::optional<Problem> build_problem;
@@ -49,7 +51,8 @@ Result<std::string> run_document(std::string_view text, RunInterruption* interru
         }
         if (build_problem) continue;
         try {
-            Result<Statement> statement = parse_statement(**node, text, lines);
+            expressions.clear();
+            Result<Statement> statement = parse_statement(**node, text, lines, assembler);
             if (!statement) {
                 build_problem = statement.error();
                 continue;

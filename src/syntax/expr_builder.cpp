@@ -1,47 +1,17 @@
 #include "syntax/expr_builder.hpp"
 
-#include <array>
 #include <charconv>
 #include <limits>
-#include <optional>
 #include <string>
 
 #include "base/trim.hpp"
-#include "syntax/fn_call_builder.hpp"
 #include "syntax/naive_string.hpp"
 #include "syntax/unit_builder.hpp"
+#include "syntax/unit_chain.hpp"
 
 namespace mensurator {
 
 namespace {
-
-struct InfixOperator {
-    char symbol;
-    OperatorKind kind;
-    std::uint8_t left_bp;
-    std::uint8_t right_bp;
-};
-
-constexpr std::array<InfixOperator, 5> infix_operators = {{
-    {'+', OperatorKind::Add, 1, 2},
-    {'-', OperatorKind::Sub, 1, 2},
-    {'*', OperatorKind::Mul, 3, 4},
-    {'/', OperatorKind::Div, 3, 4},
-    {'^', OperatorKind::Pow, 7, 8},
-}};
-
-// A unit annotation binds tighter than * and / but looser than ^.
-constexpr std::uint8_t annotation_bp = 6;
-
-const InfixOperator& infix_operator(std::string_view text) {
-    const std::string_view symbol = trim(text);
-    if (symbol.size() == 1) {
-        for (const InfixOperator& op : infix_operators) {
-            if (op.symbol == symbol.front()) return op;
-        }
-    }
-    throw InternalError("Bad operator " + std::string(symbol));
-}
 
 // from_chars leaves the number unset for a literal beyond the double range. The nearest double
 // is then an infinity when the literal has a non-zero integer part, and zero when it is too small.
@@ -53,7 +23,109 @@ double out_of_range_number(std::string_view text) {
     return negative ? -magnitude : magnitude;
 }
 
-Value parse_number(std::string_view text) {
+// Builds the children of expression and fn_call nodes; recursion follows the bracket nesting,
+// which the grammar bounds.
+class NodeBuilder {
+  public:
+    NodeBuilder(std::string_view source, ExprAssembler& assembler, ExprStore& store)
+        : source_(source), assembler_(assembler), store_(store) {}
+
+    Result<NodeIndex> expression(const ParseNode& node) {
+        if (node.rule != GrammarRule::expression) throw InternalError("not an expression");
+        const ExprAssembler::Outer outer = assembler_.begin();
+        for (const ParseNode& child : node.children) {
+            if (Result<void> added = piece(child); !added) return fail(std::move(added.error()));
+        }
+        return assembler_.finish(outer);
+    }
+
+  private:
+    std::string_view source_;
+    ExprAssembler& assembler_;
+    ExprStore& store_;
+
+    Result<void> piece(const ParseNode& child) {
+        switch (child.rule) {
+            case GrammarRule::number:
+                assembler_.operand(store_.add_number(parse_number(child.text(source_))));
+                return {};
+            case GrammarRule::ident:
+                assembler_.operand(store_.add_named(ExprKind::Variable, trim(child.text(source_))));
+                return {};
+            case GrammarRule::expression: {
+                Result<NodeIndex> inner = expression(child);
+                if (!inner) return fail(std::move(inner.error()));
+                ExprNode paren;
+                paren.kind = ExprKind::Paren;
+                paren.link = {0, *inner};
+                assembler_.operand(store_.add(paren));
+                return {};
+            }
+            case GrammarRule::fn_call: {
+                Result<NodeIndex> call = fn_call(child);
+                if (!call) return fail(std::move(call.error()));
+                assembler_.operand(*call);
+                return {};
+            }
+            case GrammarRule::unit_expr: {
+                Result<std::uint32_t> annotation = add_annotation(child, source_, store_);
+                if (!annotation) return fail(std::move(annotation.error()));
+                assembler_.annotation(*annotation);
+                return {};
+            }
+            case GrammarRule::operation: {
+                const std::string_view symbol = trim(child.text(source_));
+                const std::optional<OperatorKind> op =
+                    symbol.size() == 1 ? infix_operator(symbol.front()) : std::nullopt;
+                if (!op) throw InternalError("Bad operator " + std::string(symbol));
+                assembler_.infix(*op);
+                return {};
+            }
+            default:
+                dump_node(child, source_);
+                throw InternalError("unexpected node in expression");
+        }
+    }
+
+    Result<NodeIndex> fn_call(const ParseNode& node) {
+        if (node.children.empty()) return fail(RunError::other("Invalid function"));
+        const NodeIndex call =
+            store_.add_named(ExprKind::Call, node.children.front().text(source_));
+        NodeIndex last = no_node;
+        for (std::size_t i = 1; i < node.children.size(); ++i) {
+            Result<NodeIndex> arg = expression(node.children[i]);
+            if (!arg) return arg;
+            if (last == no_node) {
+                store_[call].link.first = *arg;
+            } else {
+                store_[last].next = *arg;
+            }
+            last = *arg;
+        }
+        return call;
+    }
+};
+
+}  // namespace
+
+std::optional<OperatorKind> infix_operator(char symbol) {
+    switch (symbol) {
+        case '+':
+            return OperatorKind::Add;
+        case '-':
+            return OperatorKind::Sub;
+        case '*':
+            return OperatorKind::Mul;
+        case '/':
+            return OperatorKind::Div;
+        case '^':
+            return OperatorKind::Pow;
+        default:
+            return std::nullopt;
+    }
+}
+
+double parse_number(std::string_view text) {
     text = trim(text);
     double number = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -61,82 +133,30 @@ Value parse_number(std::string_view text) {
         end != text.data() + text.size()) {
         throw InternalError("invalid number " + std::string(text));
     }
-    if (error == std::errc::result_out_of_range) number = out_of_range_number(text);
-    return Value{number, Unit{}};
+    return error == std::errc::result_out_of_range ? out_of_range_number(text) : number;
 }
 
-Result<Expr> parse_operand(const ParseNode& child, std::string_view source) {
-    switch (child.rule) {
-        case GrammarRule::number:
-            return Expr(parse_number(child.text(source)));
-        case GrammarRule::ident:
-            return Expr(Variable{std::string(trim(child.text(source)))});
-        case GrammarRule::expression: {
-            Result<Expr> inner = parse_expression(child, source);
-            if (!inner) return inner;
-            return make_paren(std::move(*inner));
-        }
-        case GrammarRule::fn_call: {
-            Result<FnCall> call = parse_fn_call(child, source);
-            if (!call) return fail(call.error());
-            return Expr(std::move(*call));
-        }
-        default:
-            dump_node(child, source);
-            throw InternalError("unexpected operand in expression");
-    }
-}
-
-struct Annotation {
-    Unit unit;
-    std::string latex;
-};
-
-Result<Annotation> build_annotation(const ParseNode& child, std::string_view source) {
-    Result<NaiveUnit> naive = parse_naive_unit(child, source);
-    if (!naive) return fail(naive.error());
+Result<std::uint32_t> add_annotation(const ParseNode& unit_expr, std::string_view source,
+                                     ExprStore& store) {
+    Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
+    if (!naive) return fail(std::move(naive.error()));
     Result<std::string> latex = naive_to_latex(*naive);
-    if (!latex) return fail(latex.error());
-    Result<Unit> unit = parse_and_evaluate_unit(child, source);
-    if (!unit) return fail(unit.error());
-    return Annotation{*unit, std::move(*latex)};
+    if (!latex) return fail(std::move(latex.error()));
+    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
+    if (!unit) return fail(std::move(unit.error()));
+    return store.add_annotation(*unit, *latex);
 }
 
-}  // namespace
-
-Result<Expr> parse_expression(const ParseNode& node, std::string_view source) {
-    if (node.rule != GrammarRule::expression)
-        throw InternalError("parse_expression: not an expression");
-    ChildCursor children(node.children);
-    return parse_expression_bp(children, 0, source);
-}
-
-Result<Expr> parse_expression_bp(ChildCursor& children, std::uint8_t min_bp,
-                                 std::string_view source) {
-    const ParseNode* first = children.take();
-    if (first == nullptr) throw InternalError("empty expression");
-    Result<Expr> lhs = parse_operand(*first, source);
-    if (!lhs) return lhs;
-
-    while (const ParseNode* next = children.peek()) {
-        if (next->rule == GrammarRule::unit_expr) {
-            // An annotation inside an exponent belongs to the enclosing power as a whole.
-            if (min_bp > annotation_bp) break;
-            Result<Annotation> annotation = build_annotation(*next, source);
-            if (!annotation) return fail(annotation.error());
-            children.take();
-            lhs = make_with_unit(std::move(*lhs), annotation->unit, std::move(annotation->latex));
-            continue;
-        }
-        if (next->rule != GrammarRule::operation) throw InternalError("not yet implemented");
-        const InfixOperator& op = infix_operator(next->text(source));
-        if (op.left_bp < min_bp) break;
-        children.take();
-        Result<Expr> rhs = parse_expression_bp(children, op.right_bp, source);
-        if (!rhs) return rhs;
-        lhs = make_operation(op.kind, std::move(*lhs), std::move(*rhs));
+Result<Expr> build_expression(const ParseNode& node, std::string_view source,
+                              ExprAssembler& assembler) {
+    ExprStore& store = assembler.store();
+    const NodeIndex begin = static_cast<NodeIndex>(store.nodes.size());
+    Result<NodeIndex> root = NodeBuilder(source, assembler, store).expression(node);
+    if (!root) {
+        assembler.reset();
+        return fail(std::move(root.error()));
     }
-    return lhs;
+    return Expr{&store, *root, begin, static_cast<NodeIndex>(store.nodes.size())};
 }
 
 }  // namespace mensurator

@@ -1,21 +1,28 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "base/error.hpp"
 #include "grammar/parse_node.hpp"
+#include "syntax/expr_assembler.hpp"
 #include "syntax/tree.hpp"
-#include "syntax/unit_chain.hpp"
 
 namespace mensurator {
 
-// Builds the expression tree of an expression node, applying the binding powers
-// (+ - loosest, then * /, then unit annotations, then ^; all left-associative).
-Result<Expr> parse_expression(const ParseNode& node, std::string_view source);
+// The operator a one-character operation stands for.
+std::optional<OperatorKind> infix_operator(char symbol);
 
-// The binding-power loop over the remaining children of one expression node.
-Result<Expr> parse_expression_bp(ChildCursor& children, std::uint8_t min_bp,
-                                 std::string_view source);
+// The value of a number literal as matched (blanks around it allowed).
+double parse_number(std::string_view text);
+
+// Evaluates a unit_expr node and adds it, with its LaTeX as written, to the store.
+Result<std::uint32_t> add_annotation(const ParseNode& unit_expr, std::string_view source,
+                                     ExprStore& store);
+
+// Builds the expression of an expression node into the assembler's store.
+Result<Expr> build_expression(const ParseNode& node, std::string_view source,
+                              ExprAssembler& assembler);
 
 }  // namespace mensurator

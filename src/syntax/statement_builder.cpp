@@ -37,33 +37,36 @@ Result<std::optional<UnitHint>> build_hint(const ParseNode& node, std::size_t in
     return std::optional<UnitHint>(UnitHint{*unit, std::move(*naive)});
 }
 
-Result<Statement::Kind> build_var_dec(const ParseNode& node, std::string_view source) {
+Result<Statement::Kind> build_var_dec(const ParseNode& node, std::string_view source,
+                                      ExprAssembler& assembler) {
     expect_rule(node, GrammarRule::var_dec);
-    std::string name(child(node, 0).text(source));
-    Result<Expr> expr = parse_expression(child(node, 1), source);
+    const std::string_view name = child(node, 0).text(source);
+    Result<Expr> expr = build_expression(child(node, 1), source, assembler);
     if (!expr) return fail(expr.error());
-    return VarDec{std::move(name), std::move(*expr)};
+    return VarDec{name, *expr};
 }
 
-Result<Statement::Kind> build_print_expr(const ParseNode& node, std::string_view source) {
+Result<Statement::Kind> build_print_expr(const ParseNode& node, std::string_view source,
+                                         ExprAssembler& assembler) {
     expect_rule(node, GrammarRule::print_expr);
     const ParseNode& expression = child(node, 0);
     Result<std::optional<UnitHint>> hint = build_hint(node, 1, source);
     if (!hint) return fail(hint.error());
-    Result<Expr> expr = parse_expression(expression, source);
+    Result<Expr> expr = build_expression(expression, source, assembler);
     if (!expr) return fail(expr.error());
-    return PrintExpr{std::move(*expr), std::move(*hint)};
+    return PrintExpr{*expr, std::move(*hint)};
 }
 
-Result<Statement::Kind> build_dec_print_expr(const ParseNode& node, std::string_view source) {
+Result<Statement::Kind> build_dec_print_expr(const ParseNode& node, std::string_view source,
+                                             ExprAssembler& assembler) {
     expect_rule(node, GrammarRule::dec_print_expr);
-    std::string name(child(node, 0).text(source));
+    const std::string_view name = child(node, 0).text(source);
     const ParseNode& expression = child(node, 1);
     Result<std::optional<UnitHint>> hint = build_hint(node, 2, source);
     if (!hint) return fail(hint.error());
-    Result<Expr> expr = parse_expression(expression, source);
+    Result<Expr> expr = build_expression(expression, source, assembler);
     if (!expr) return fail(expr.error());
-    return DecPrintExpr{std::move(name), std::move(*expr), std::move(*hint)};
+    return DecPrintExpr{name, *expr, std::move(*hint)};
 }
 
 Result<Statement::Kind> build_alias(const ParseNode& node, std::string_view source) {
@@ -98,14 +101,15 @@ Result<Statement::Kind> build_latex_block(const ParseNode& node, std::string_vie
     return LatexBlock{std::string(text)};
 }
 
-Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view source) {
+Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view source,
+                                   ExprAssembler& assembler) {
     switch (content.rule) {
         case GrammarRule::var_dec:
-            return build_var_dec(content, source);
+            return build_var_dec(content, source, assembler);
         case GrammarRule::print_expr:
-            return build_print_expr(content, source);
+            return build_print_expr(content, source, assembler);
         case GrammarRule::dec_print_expr:
-            return build_dec_print_expr(content, source);
+            return build_dec_print_expr(content, source, assembler);
         case GrammarRule::alias_stmt:
             return build_alias(content, source);
         case GrammarRule::digit_set:
@@ -126,23 +130,24 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
 
 }  // namespace
 
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source,
-                                  LineCursor& lines) {
+Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
+                                  ExprAssembler& assembler) {
     if (node.children.empty()) throw InternalError("statement without content");
     const ParseNode& content = node.children.front();
     const std::uint64_t line = lines.line_at(content.start);
-    Result<Statement::Kind> kind = build_kind(content, source);
+    Result<Statement::Kind> kind = build_kind(content, source, assembler);
     if (!kind) return fail(statement_error(line, kind.error()));
     return Statement{line, std::move(*kind)};
 }
 
 Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
-                                                std::string_view source) {
+                                                std::string_view source, ExprStore& store) {
     LineCursor lines(source);
+    ExprAssembler assembler(store);
     std::vector<Statement> statements;
     statements.reserve(nodes.size());
     for (const ParseNode& node : nodes) {
-        Result<Statement> statement = parse_statement(node, source, lines);
+        Result<Statement> statement = parse_statement(node, source, lines, assembler);
         if (!statement) return fail(statement.error());
         statements.push_back(std::move(*statement));
     }

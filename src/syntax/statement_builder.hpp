@@ -7,6 +7,7 @@
 #include "base/error.hpp"
 #include "grammar/parse.hpp"
 #include "grammar/parse_node.hpp"
+#include "syntax/expr_assembler.hpp"
 #include "syntax/tree.hpp"
 
 namespace mensurator {
@@ -14,13 +15,14 @@ namespace mensurator {
 // Digit counts a document may set with !digits.
 inline constexpr std::uint64_t max_digits = 1000;
 
-// Builds the statements of a parsed document in order; the first failing statement ends the
-// building with "Line {line}: {message}".
+// Builds the statements of a parsed document in order, their expressions into `store`; the
+// first failing statement ends the building with "Line {line}: {message}". The statements
+// refer to the source and the store, which must outlive them.
 Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
-                                                std::string_view source);
+                                                std::string_view source, ExprStore& store);
 
 // Builds one statement node; `lines` gives its line number.
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source,
-                                  LineCursor& lines);
+Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
+                                  ExprAssembler& assembler);
 
 }  // namespace mensurator

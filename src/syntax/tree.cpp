@@ -1,5 +1,6 @@
 #include "syntax/tree.hpp"
 
+#include <new>
 #include <utility>
 
 namespace mensurator {
@@ -7,7 +8,7 @@ namespace mensurator {
 namespace {
 
 // Destroys a node's descendants without allocating, so that it is safe while unwinding from an
-// allocation failure. Operator chains are deep only along their first children (later operands
+// allocation failure. Unit expressions are deep only along their first children (later operands
 // nest only through brackets, whose depth the grammar bounds), so the first child is unlinked
 // before its node is freed, as in a linked list, and only later children recurse.
 template <class Node>
@@ -101,84 +102,42 @@ NaiveUnit::~NaiveUnit() {
     release_children(operands);
 }
 
-// ---- Expr ----
+// ---- ExprStore ----
 
-std::vector<Expr>* Expr::children() {
-    return const_cast<std::vector<Expr>*>(std::as_const(*this).children());
+NodeIndex ExprStore::add(const ExprNode& node) {
+    if (nodes.size() >= no_node) throw std::bad_alloc();
+    nodes.push_back(node);
+    return static_cast<NodeIndex>(nodes.size() - 1);
 }
 
-const std::vector<Expr>* Expr::children() const {
-    switch (kind()) {
-        case Kind::Paren:
-            return &std::get<Paren>(node).inner;
-        case Kind::Call:
-            return &std::get<FnCall>(node).args;
-        case Kind::Operation:
-            return &std::get<Operation>(node).operands;
-        case Kind::Value:
-        case Kind::Variable:
-            break;
-    }
-    return nullptr;
+NodeIndex ExprStore::add_number(double number) {
+    ExprNode node;
+    node.number = number;
+    return add(node);
 }
 
-Expr Expr::shallow_copy(const Expr& other) {
-    Expr copy;
-    switch (other.kind()) {
-        case Kind::Value:
-            copy.node = std::get<Value>(other.node);
-            break;
-        case Kind::Paren:
-            copy.node = Paren{};
-            break;
-        case Kind::Variable:
-            copy.node = std::get<Variable>(other.node);
-            break;
-        case Kind::Call:
-            copy.node = FnCall{std::get<FnCall>(other.node).name, {}};
-            break;
-        case Kind::Operation:
-            copy.node = Operation{std::get<Operation>(other.node).op, {}};
-            break;
-    }
-    return copy;
+NodeIndex ExprStore::add_named(ExprKind kind, std::string_view name) {
+    if (names.size() >= no_node) throw std::bad_alloc();
+    ExprNode node;
+    node.kind = kind;
+    node.link = {static_cast<std::uint32_t>(names.size()), no_node};
+    const NodeIndex index = add(node);
+    names.push_back(name);
+    return index;
 }
 
-Expr::Expr(const Expr& other) : Expr(copy_tree(other)) {}
-
-Expr& Expr::operator=(const Expr& other) {
-    if (this != &other) *this = copy_tree(other);
-    return *this;
+std::uint32_t ExprStore::add_annotation(const Unit& unit, std::string_view latex_text) {
+    if (annotations.size() >= no_node) throw std::bad_alloc();
+    annotations.push_back(Annotation{unit, latex.size(), latex_text.size()});
+    latex += latex_text;
+    return static_cast<std::uint32_t>(annotations.size() - 1);
 }
 
-Expr& Expr::operator=(Expr&& other) noexcept {
-    Expr previous(std::move(*this));  // keeps `other` alive when it is one of our descendants
-    node = std::move(other.node);
-    return *this;
-}
-
-Expr::~Expr() {
-    if (std::vector<Expr>* mine = children()) release_children(*mine);
-}
-
-Expr make_paren(Expr inner) {
-    Paren paren;
-    paren.inner.push_back(std::move(inner));
-    return Expr(std::move(paren));
-}
-
-Expr make_operation(OperatorKind kind, Expr left, Expr right) {
-    Operation operation{Operator{kind, Unit{}, {}}, {}};
-    operation.operands.reserve(2);
-    operation.operands.push_back(std::move(left));
-    operation.operands.push_back(std::move(right));
-    return Expr(std::move(operation));
-}
-
-Expr make_with_unit(Expr operand, Unit unit, std::string latex) {
-    Operation operation{Operator{OperatorKind::WithUnit, unit, std::move(latex)}, {}};
-    operation.operands.push_back(std::move(operand));
-    return Expr(std::move(operation));
+void ExprStore::truncate(Mark m) {
+    nodes.resize(m.nodes);
+    names.resize(m.names);
+    annotations.resize(m.annotations);
+    latex.resize(m.latex);
 }
 
 }  // namespace mensurator

@@ -1,13 +1,16 @@
 #pragma once
 
-// The syntax tree: what the builders make of the parse tree and what evaluation and rendering
-// read. Every node owns its children. Operator chains are left-deep and may be very long (a sum
-// of 100 000 terms is one chain), so copying and destruction walk chains iteratively; consumers
-// that recurse must iterate along the first child as well.
+// The syntax tree: what the builders make of the text and what evaluation and rendering read.
+// Unit expressions own their children and are left-deep, so copying and destruction walk them
+// iteratively. Expressions live in an ExprStore as small linked nodes.
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -76,66 +79,89 @@ struct UnitHint {
 
 // ---- expressions ----
 
-enum class OperatorKind : std::uint8_t { Add, Sub, Mul, Div, Pow, WithUnit };
+enum class OperatorKind : std::uint8_t { Add, Sub, Mul, Div, Pow };
 
-struct Operator {
-    OperatorKind kind = OperatorKind::Add;
-    Unit unit{};        // WithUnit: the evaluated unit expression
-    std::string latex;  // WithUnit: the unit expression as written, in LaTeX
+enum class ExprKind : std::uint8_t {
+    Number,    // a literal
+    Variable,  // a name: a variable, else a unit
+    Call,      // a function call over its arguments
+    Paren,     // a written pair of parentheses around one expression
+    Chain,     // operands joined by operators of one precedence level, applied left to right
+    WithUnit,  // an expression followed by a unit annotation
 };
 
-struct Expr;
+using NodeIndex = std::uint32_t;
+inline constexpr NodeIndex no_node = std::numeric_limits<NodeIndex>::max();
 
-struct Paren {
-    std::vector<Expr> inner;  // exactly one expression
+// One node of an expression. A node with children holds the first; each child holds the next.
+// Chains are flat, so the tree is deep only along first children (`a m ^ b m ^ b` nests annotations
+// and powers alternately) and through brackets, whose depth the grammar bounds.
+struct ExprNode {
+    struct Link {
+        std::uint32_t
+            index;  // Variable, Call: the name; WithUnit: the annotation; Chain: the last operand
+        NodeIndex first;  // the first child, or no_node
+    };
+
+    ExprKind kind = ExprKind::Number;
+    OperatorKind op = OperatorKind::Add;  // in a chain, what joins this operand to those before it
+    NodeIndex next = no_node;             // the next sibling
+    union {
+        double number = 0.0;  // Number
+        Link link;            // every other kind
+    };
+};
+static_assert(sizeof(ExprNode) == 16, "a long sum keeps one small node per term");
+static_assert(std::is_trivially_copyable_v<ExprNode>);
+
+// A unit annotation: the evaluated unit, and its LaTeX as written (in ExprStore::latex).
+struct Annotation {
+    Unit unit;
+    std::size_t latex_start = 0;
+    std::size_t latex_size = 0;
 };
 
-struct Variable {
-    std::string name;
+// The nodes, names and annotations of expressions. A run reuses one store for every statement,
+// so that building allocates only while the store still grows.
+struct ExprStore {
+    std::vector<ExprNode> nodes;
+    std::vector<std::string_view> names;  // views of the source, or of alias displays once applied
+    std::vector<Annotation> annotations;
+    std::string latex;
+
+    const ExprNode& operator[](NodeIndex index) const { return nodes[index]; }
+    ExprNode& operator[](NodeIndex index) { return nodes[index]; }
+    std::string_view annotation_latex(const Annotation& annotation) const {
+        return std::string_view(latex).substr(annotation.latex_start, annotation.latex_size);
+    }
+
+    // Appends a node; an expression past the index range is reported as out of memory.
+    NodeIndex add(const ExprNode& node);
+    NodeIndex add_number(double number);
+    NodeIndex add_named(ExprKind kind, std::string_view name);
+    std::uint32_t add_annotation(const Unit& unit, std::string_view latex_text);
+
+    struct Mark {
+        std::size_t nodes, names, annotations, latex;
+    };
+    Mark mark() const { return {nodes.size(), names.size(), annotations.size(), latex.size()}; }
+    // Drops everything added since `m`, keeping the capacity.
+    void truncate(Mark m);
+    void clear() { truncate(Mark{}); }
 };
 
-struct FnCall {
-    std::string name;
-    std::vector<Expr> args;
-};
-
-struct Operation {
-    Operator op;
-    std::vector<Expr> operands;  // two for the infix operators (left first), one for WithUnit
-};
-
+// An expression: its root, and the nodes it was built from, in a store that outlives it.
 struct Expr {
-    enum class Kind : std::uint8_t { Value, Paren, Variable, Call, Operation };
-
-    std::variant<Value, Paren, Variable, FnCall, Operation> node;
-
-    Expr() = default;
-    Expr(Value literal) : node(literal) {}
-    Expr(Paren paren) : node(std::move(paren)) {}
-    Expr(Variable variable) : node(std::move(variable)) {}
-    Expr(FnCall call) : node(std::move(call)) {}
-    Expr(Operation operation) : node(std::move(operation)) {}
-    Expr(const Expr& other);
-    Expr(Expr&&) noexcept = default;
-    Expr& operator=(const Expr& other);
-    Expr& operator=(Expr&&) noexcept;
-    ~Expr();
-
-    Kind kind() const { return static_cast<Kind>(node.index()); }
-    // The owned sub-expressions: the inner expression, the arguments or the operands.
-    std::vector<Expr>* children();
-    const std::vector<Expr>* children() const;
-    static Expr shallow_copy(const Expr& other);  // the node without its children
+    ExprStore* store = nullptr;
+    NodeIndex root = no_node;
+    NodeIndex nodes_begin = 0;
+    NodeIndex nodes_end = 0;
 };
-
-Expr make_paren(Expr inner);
-Expr make_operation(OperatorKind kind, Expr left, Expr right);
-Expr make_with_unit(Expr operand, Unit unit, std::string latex);
 
 // ---- statements ----
 
 struct VarDec {
-    std::string name;  // as matched, not trimmed
+    std::string_view name;  // as matched, not trimmed
     Expr expr;
 };
 
@@ -145,7 +171,7 @@ struct PrintExpr {
 };
 
 struct DecPrintExpr {
-    std::string name;  // as matched, not trimmed
+    std::string_view name;  // as matched, not trimmed
     Expr expr;
     std::optional<UnitHint> unit_hint;
 };

@@ -108,23 +108,5 @@ TEST(Evaluate, FirstFailingOperandWins) {
               "first is not a variable or a valid unit");
 }
 
-TEST(Evaluate, WrongOperandCountIsBadMath) {
-    for (const Expr& expr : {raw_operation(OperatorKind::Add, {lit(1)}),
-                             raw_operation(OperatorKind::Mul, {lit(1), lit(2), lit(3)}),
-                             raw_operation(OperatorKind::WithUnit, {lit(1), lit(2)}),
-                             raw_operation(OperatorKind::Sub, {})}) {
-        const RunError error = error_of(expr);
-        EXPECT_EQ(error.kind(), RunError::Kind::MathError);
-        EXPECT_EQ(error.display(), "Bad Math");
-    }
-    // Every operand is evaluated before the count is checked.
-    EXPECT_EQ(error_of(raw_operation(OperatorKind::Add, {lit(1), lit(2), var("late")})).display(),
-              "late is not a variable or a valid unit");
-}
-
-TEST(Evaluate, EmptyParenthesesAreAnInternalError) {
-    EXPECT_THROW((void)evaluate(Expr(Paren{}), {}), InternalError);
-}
-
 }  // namespace
 }  // namespace mensurator

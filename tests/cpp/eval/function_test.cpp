@@ -20,7 +20,8 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 
 Result<Value> call_with(const std::string& name, std::vector<Expr> args,
                         const VariableTable& variables = {}) {
-    return call_function(FnCall{name, std::move(args)}, variables);
+    const Expr c = call(name, std::move(args));
+    return call_function(*c.store, c.root, variables);
 }
 
 struct ComputeCase {

@@ -93,14 +93,5 @@ TEST(RenderExpression, ValueFailureEndsTheRendering) {
     }
 }
 
-TEST(RenderExpression, MalformedOperationsAreInternalErrors) {
-    EXPECT_THROW((void)render_expression(raw_operation(OperatorKind::Add, {var("x")}), {}),
-                 InternalError);
-    EXPECT_THROW((void)render_expression(raw_operation(OperatorKind::WithUnit, {}), {}),
-                 InternalError);
-    EXPECT_THROW((void)render_expression(Expr(Paren{}), {}), InternalError);
-    EXPECT_THROW((void)render_expression(div(var("x"), Expr(Paren{})), {}), InternalError);
-}
-
 }  // namespace
 }  // namespace mensurator

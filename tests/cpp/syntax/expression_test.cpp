@@ -117,12 +117,14 @@ TEST(Annotation, KeepsTheUnitAsWrittenInLatex) {
         ASSERT_TRUE(document.nodes.has_value()) << c.expression;
         const ParseNode* expression = document.find(GrammarRule::expression);
         ASSERT_NE(expression, nullptr);
-        const Result<Expr> expr = parse_expression(*expression, document.text);
+        ExprStore store;
+        ExprAssembler assembler(store);
+        const Result<Expr> expr = build_expression(*expression, document.text, assembler);
         ASSERT_TRUE(expr.has_value()) << expr.error().display();
-        const auto* operation = std::get_if<Operation>(&expr->node);
-        ASSERT_NE(operation, nullptr) << c.expression;
-        ASSERT_EQ(operation->op.kind, OperatorKind::WithUnit);
-        EXPECT_EQ(operation->op.latex, c.latex) << c.expression;
+        const ExprNode& root = store[expr->root];
+        ASSERT_EQ(root.kind, ExprKind::WithUnit) << c.expression;
+        EXPECT_EQ(store.annotation_latex(store.annotations[root.link.index]), c.latex)
+            << c.expression;
     }
 }
 

@@ -3,6 +3,7 @@
 // Small builders for expression trees and units in the evaluation and rendering tests.
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,43 +38,124 @@ inline const Unit hour = unit_of({.s = 1}, 3, 3.6);
 inline const Unit minute = unit_of({.s = 1}, 1, 6.0);
 inline const Unit degree = unit_of({}, -2, 1.745329);
 
+// Every tree of a test lives in one store that lasts as long as the test program. An operand
+// that already has a parent is copied, so that one built expression may be used in several
+// places; a fresh one is linked as it is, so that long chains build in linear time.
+inline ExprStore& test_store() {
+    static ExprStore store;
+    return store;
+}
+
+inline bool take_for_parent(NodeIndex index) {
+    static std::vector<bool> taken;
+    if (taken.size() <= index) taken.resize(index + 1);
+    if (taken[index]) return false;
+    taken[index] = true;
+    return true;
+}
+
+// Names are views: the store's names must outlive the tests that build them.
+inline std::string_view kept_name(std::string name) {
+    static std::deque<std::string> names;
+    return names.emplace_back(std::move(name));
+}
+
+inline NodeIndex copy_node(NodeIndex index) {
+    ExprStore& store = test_store();
+    ExprNode node = store[index];
+    node.next = no_node;
+    if (node.kind != ExprKind::Number && node.link.first != no_node) {
+        NodeIndex last = no_node;
+        for (NodeIndex child = store[index].link.first; child != no_node;
+             child = store[child].next) {
+            const NodeIndex copy = copy_node(child);
+            take_for_parent(copy);
+            if (last == no_node) {
+                node.link.first = copy;
+            } else {
+                store[last].next = copy;
+            }
+            last = copy;
+        }
+        if (node.kind == ExprKind::Chain) node.link.index = last;
+    }
+    return store.add(node);
+}
+
+inline Expr whole_store_expr(NodeIndex root) {
+    return Expr{&test_store(), root, 0, static_cast<NodeIndex>(test_store().nodes.size())};
+}
+
 inline Expr lit(double x) {
-    return Expr(Value{x, Unit{}});
+    return whole_store_expr(test_store().add_number(x));
 }
 inline Expr var(std::string name) {
-    return Expr(Variable{std::move(name)});
+    return whole_store_expr(test_store().add_named(ExprKind::Variable, kept_name(std::move(name))));
 }
+
+// A node of `kind` over copies of the children, linked in order.
+inline Expr parent_of(ExprNode node, const std::vector<Expr>& children) {
+    ExprStore& store = test_store();
+    NodeIndex last = no_node;
+    for (const Expr& child : children) {
+        const NodeIndex copy = take_for_parent(child.root) ? child.root : copy_node(child.root);
+        if (last == no_node) {
+            node.link.first = copy;
+        } else {
+            store[last].next = copy;
+        }
+        last = copy;
+    }
+    if (node.kind == ExprKind::Chain) node.link.index = last;
+    return whole_store_expr(store.add(node));
+}
+
 inline Expr paren(Expr inner) {
-    return make_paren(std::move(inner));
+    ExprNode node;
+    node.kind = ExprKind::Paren;
+    node.link = {0, no_node};
+    return parent_of(node, {inner});
 }
 
 inline Expr call(std::string name, std::vector<Expr> args = {}) {
-    return Expr(FnCall{std::move(name), std::move(args)});
+    const Expr named =
+        whole_store_expr(test_store().add_named(ExprKind::Call, kept_name(std::move(name))));
+    ExprNode node = test_store()[named.root];
+    return parent_of(node, args);
 }
 
 inline Expr with_unit(Expr operand, Unit unit, std::string latex = "\\mathrm{u}") {
-    return make_with_unit(std::move(operand), unit, std::move(latex));
+    ExprNode node;
+    node.kind = ExprKind::WithUnit;
+    node.link = {test_store().add_annotation(unit, latex), no_node};
+    return parent_of(node, {operand});
+}
+
+// The two-operand chain `a op b`.
+inline Expr binary(OperatorKind op, Expr a, Expr b) {
+    ExprNode node;
+    node.kind = ExprKind::Chain;
+    node.link = {0, no_node};
+    const Expr chain = parent_of(node, {a, b});
+    ExprStore& store = test_store();
+    store[store[store[chain.root].link.first].next].op = op;
+    return chain;
 }
 
 inline Expr add(Expr a, Expr b) {
-    return make_operation(OperatorKind::Add, std::move(a), std::move(b));
+    return binary(OperatorKind::Add, a, b);
 }
 inline Expr sub(Expr a, Expr b) {
-    return make_operation(OperatorKind::Sub, std::move(a), std::move(b));
+    return binary(OperatorKind::Sub, a, b);
 }
 inline Expr mul(Expr a, Expr b) {
-    return make_operation(OperatorKind::Mul, std::move(a), std::move(b));
+    return binary(OperatorKind::Mul, a, b);
 }
 inline Expr div(Expr a, Expr b) {
-    return make_operation(OperatorKind::Div, std::move(a), std::move(b));
+    return binary(OperatorKind::Div, a, b);
 }
 inline Expr pow(Expr a, Expr b) {
-    return make_operation(OperatorKind::Pow, std::move(a), std::move(b));
-}
-
-// An operation with any operand list, for trees the builders never make.
-inline Expr raw_operation(OperatorKind kind, std::vector<Expr> operands) {
-    return Expr(Operation{Operator{kind, {}, {}}, std::move(operands)});
+    return binary(OperatorKind::Pow, a, b);
 }
 
 }  // namespace mensurator::test_support

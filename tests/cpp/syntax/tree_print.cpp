@@ -50,8 +50,6 @@ std::string operator_name(OperatorKind kind) {
             return "Div";
         case OperatorKind::Pow:
             return "Pow";
-        case OperatorKind::WithUnit:
-            return "WithUnit";
     }
     return "?";
 }
@@ -124,27 +122,50 @@ std::string unit_text(const Unit& unit) {
     return out.empty() ? "1" : out;
 }
 
+namespace {
+
+std::string node_text(const ExprStore& store, NodeIndex index) {
+    const ExprNode& node = store[index];
+    switch (node.kind) {
+        case ExprKind::Number:
+            return number_text(node.number);
+        case ExprKind::Variable:
+            return std::string(store.names[node.link.index]);
+        case ExprKind::Paren:
+            return "Paren(" + node_text(store, node.link.first) + ")";
+        case ExprKind::Call: {
+            std::string out = "Call[" + quoted(store.names[node.link.index]) + "](";
+            for (NodeIndex arg = node.link.first; arg != no_node; arg = store[arg].next) {
+                if (arg != node.link.first) out += ", ";
+                out += node_text(store, arg);
+            }
+            return out + ")";
+        }
+        case ExprKind::WithUnit:
+            return "WithUnit[" + unit_text(store.annotations[node.link.index].unit) + "](" +
+                   node_text(store, node.link.first) + ")";
+        case ExprKind::Chain: {
+            // Written as the left-deep binary operations it stands for: a - b + c is
+            // Add(Sub(a, b), c).
+            std::vector<std::string> heads;
+            std::string tail = node_text(store, node.link.first);
+            for (NodeIndex operand = store[node.link.first].next; operand != no_node;
+                 operand = store[operand].next) {
+                heads.push_back(operator_name(store[operand].op) + "(");
+                tail += ", " + node_text(store, operand) + ")";
+            }
+            std::string out;
+            for (auto head = heads.rbegin(); head != heads.rend(); ++head) out += *head;
+            return out + tail;
+        }
+    }
+    return "?";
+}
+
+}  // namespace
+
 std::string expr_text(const Expr& expr) {
-    struct Printer {
-        std::string operator()(const Value& v) const {
-            std::string out = number_text(v.number);
-            const std::string unit = unit_text(v.unit);
-            return unit == "1" ? out : out + "[" + unit + "]";
-        }
-        std::string operator()(const Paren& p) const {
-            return "Paren" + operands_text(p.inner, expr_text);
-        }
-        std::string operator()(const Variable& v) const { return v.name; }
-        std::string operator()(const FnCall& c) const {
-            return "Call[" + quoted(c.name) + "]" + operands_text(c.args, expr_text);
-        }
-        std::string operator()(const Operation& o) const {
-            std::string head = operator_name(o.op.kind);
-            if (o.op.kind == OperatorKind::WithUnit) head += "[" + unit_text(o.op.unit) + "]";
-            return head + operands_text(o.operands, expr_text);
-        }
-    };
-    return std::visit(Printer{}, expr.node);
+    return node_text(*expr.store, expr.root);
 }
 
 std::string unit_expr_text(const UnitExpr& tree) {
@@ -172,7 +193,8 @@ std::string build_document(std::string_view text) {
         return std::string(failure.nesting_too_deep ? "too deep " : "parse failure ") +
                std::to_string(failure.line) + ":" + std::to_string(failure.column);
     }
-    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text);
+    ExprStore store;
+    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text, store);
     if (!statements) return "error: " + statements.error().display();
     std::string out;
     for (const Statement& statement : *statements) {
@@ -186,7 +208,8 @@ std::string build_expression(std::string_view expression) {
     const std::string text = "x = " + std::string(expression) + "\n";
     const auto nodes = parse(GrammarRule::program, text);
     if (!nodes) return "parse failure " + std::to_string(nodes.error().column);
-    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text);
+    ExprStore store;
+    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text, store);
     if (!statements) return "error: " + statements.error().display();
     if (statements->size() != 1) return "statements: " + std::to_string(statements->size());
     const auto* dec = std::get_if<VarDec>(&statements->front().kind);

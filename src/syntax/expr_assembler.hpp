@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "syntax/tree.hpp"
+
+namespace mensurator {
+
+// Assembles an expression from its pieces in written order (operands, infix operators and unit
+// annotations) by binding power: + - loosest, then * /, then annotations, then ^; all
+// left-associative. Operators of one level applied in a row form one flat chain. The pieces come
+// from the grammar engine's nodes or straight from the text; both give the same tree.
+class ExprAssembler {
+  public:
+    explicit ExprAssembler(ExprStore& store) : store_(store) {}
+
+    ExprStore& store() { return store_; }
+
+    // What an expression nested in another (a group, an argument) saves of the outer one.
+    struct Outer {
+        std::size_t base;
+        NodeIndex current;
+    };
+
+    // Starts an expression, possibly inside one being assembled.
+    Outer begin();
+    void operand(NodeIndex node);
+    void annotation(std::uint32_t annotation);
+    void infix(OperatorKind op);
+    // Applies every pending operator and returns the root; the outer expression goes on.
+    NodeIndex finish(Outer outer);
+    // Forgets everything pending, after a failed build.
+    void reset();
+
+  private:
+    struct Pending {
+        NodeIndex lhs;
+        OperatorKind op;
+    };
+
+    ExprStore& store_;
+    std::vector<Pending> pending_;  // shared by nested expressions, each above its `base_`
+    std::size_t base_ = 0;
+    NodeIndex current_ = no_node;  // the operand assembled so far, or no_node after an operator
+
+    void reduce_top();
+    NodeIndex join(NodeIndex lhs, OperatorKind op, NodeIndex rhs);
+};
+
+}  // namespace mensurator
