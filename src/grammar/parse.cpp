@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "base/utf8.hpp"
 #include "grammar/char_classes.hpp"
-#include "grammar/fast_statement.hpp"
 
 namespace mensurator {
 
@@ -614,19 +614,28 @@ StatementStream::StatementStream(std::string_view text)
 
 StatementStream::~StatementStream() = default;
 
+void StatementStream::start() {
+    if (started_) return;
+    matcher_->begin_program();
+    started_ = true;
+    first_ = true;
+}
+
+std::size_t StatementStream::position() {
+    start();
+    return matcher_->position();
+}
+
+void StatementStream::skip_to(std::size_t next) {
+    start();
+    matcher_->move_to(next);
+    first_ = false;
+}
+
 std::expected<std::optional<ParseNode>, ParseFailure> StatementStream::next() {
     if (finished_) return std::optional<ParseNode>{};
-    const bool first = !started_;
-    if (first) {
-        matcher_->begin_program();
-        started_ = true;
-    }
-    // Most statements take the fast recognizer, which gives the engine's nodes; the engine
-    // matches the rest, and is what reports failures.
-    if (auto fast = match_fast_statement(text_, matcher_->position())) {
-        matcher_->move_to(fast->next);
-        return std::optional<ParseNode>(std::move(fast->node));
-    }
+    start();
+    const bool first = std::exchange(first_, false);
     auto result = matcher_->next_statement(first);
     if (!result || !*result) finished_ = true;
     return result;

@@ -61,11 +61,20 @@ class StatementStream {
     // too deep.
     std::expected<std::optional<ParseNode>, ParseFailure> next();
 
+    bool finished() const { return finished_; }
+    // Where the next statement starts.
+    std::size_t position();
+    // Goes on after a statement that was matched without the stream and ended at `next`.
+    void skip_to(std::size_t next);
+
   private:
     std::string_view text_;
     std::unique_ptr<Matcher> matcher_;
     bool started_ = false;
+    bool first_ = false;  // no statement has been matched yet
     bool finished_ = false;
+
+    void start();
 };
 
 // Matches `start` at offset 0 of `text`. On success returns the top-level nodes; a match of

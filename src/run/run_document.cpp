@@ -6,6 +6,7 @@
 
 #include "run/evaluator.hpp"
 #include "run/front_end.hpp"
+#include "syntax/fast_statement.hpp"
 #include "syntax/statement_builder.hpp"
 
 namespace mensurator {
@@ -42,31 +43,46 @@ Result<std::string> run_document(std::string_view text, RunInterruption* interru
     std::size_t polled_at = 0;
 
     for (;;) {
-        auto node = stream.next();
-        if (!node) return fail(parse_failure_error(node.error()));
-        if (!*node) break;
-        if (interruption != nullptr && (**node).end - polled_at >= RunInterruption::poll_interval) {
-            polled_at = (**node).end;
-            if (interruption->interrupted()) throw RunInterrupted{};
-        }
-        if (build_problem) continue;
+        expressions.clear();
+        std::size_t end = 0;
+        std::optional<Result<Statement>> statement;
         try {
-            expressions.clear();
-            Result<Statement> statement = parse_statement(**node, text, lines, assembler);
-            if (!statement) {
-                build_problem = statement.error();
-                continue;
+            // Most statements take the fast path; the grammar engine matches the rest, and is
+            // what reports failures.
+            std::optional<FastStatement> fast;
+            if (!stream.finished()) {
+                fast = build_fast_statement(text, stream.position(), lines, assembler);
             }
-            if (run_problem) continue;
-            try {
-                if (Result<void> done = runner.run(*statement); !done) {
-                    run_problem = statement_error(statement->line, done.error());
-                }
-            } catch (const InternalError&) {
-                run_problem = std::current_exception();
+            if (fast) {
+                stream.skip_to(fast->next);
+                end = fast->next;
+                statement = std::move(fast->statement);
+            } else {
+                auto node = stream.next();
+                if (!node) return fail(parse_failure_error(node.error()));
+                if (!*node) break;
+                end = (**node).end;
+                if (!build_problem) statement = parse_statement(**node, text, lines, assembler);
             }
         } catch (const InternalError&) {
-            build_problem = std::current_exception();
+            if (!build_problem) build_problem = std::current_exception();
+        }
+        if (interruption != nullptr && end - polled_at >= RunInterruption::poll_interval) {
+            polled_at = end;
+            if (interruption->interrupted()) throw RunInterrupted{};
+        }
+        if (build_problem || !statement) continue;
+        if (!*statement) {
+            build_problem = statement->error();
+            continue;
+        }
+        if (run_problem) continue;
+        try {
+            if (Result<void> done = runner.run(**statement); !done) {
+                run_problem = statement_error((*statement)->line, done.error());
+            }
+        } catch (const InternalError&) {
+            run_problem = std::current_exception();
         }
     }
 

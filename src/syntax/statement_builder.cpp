@@ -25,16 +25,13 @@ void expect_rule(const ParseNode& node, GrammarRule rule) {
     }
 }
 
-// The optional unit hint of a printing statement: evaluated, and kept as written.
+// The optional unit hint of a printing statement.
 Result<std::optional<UnitHint>> build_hint(const ParseNode& node, std::size_t index,
                                            std::string_view source) {
     if (index >= node.children.size()) return std::optional<UnitHint>{};
-    const ParseNode& hint = node.children[index];
-    Result<Unit> unit = parse_and_evaluate_unit(hint, source);
-    if (!unit) return fail(unit.error());
-    Result<NaiveUnit> naive = parse_naive_unit(hint, source);
-    if (!naive) return fail(naive.error());
-    return std::optional<UnitHint>(UnitHint{*unit, std::move(*naive)});
+    Result<UnitHint> hint = build_unit_hint(node.children[index], source);
+    if (!hint) return fail(std::move(hint.error()));
+    return std::optional<UnitHint>(std::move(*hint));
 }
 
 Result<Statement::Kind> build_var_dec(const ParseNode& node, std::string_view source,
@@ -129,6 +126,14 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
 }
 
 }  // namespace
+
+Result<UnitHint> build_unit_hint(const ParseNode& unit_expr, std::string_view source) {
+    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
+    if (!unit) return fail(unit.error());
+    Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
+    if (!naive) return fail(naive.error());
+    return UnitHint{*unit, std::move(*naive)};
+}
 
 Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler) {

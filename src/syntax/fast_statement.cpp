@@ -1,10 +1,12 @@
-#include "grammar/fast_statement.hpp"
+#include "syntax/fast_statement.hpp"
 
 #include <iterator>
 #include <utility>
 #include <vector>
 
 #include "grammar/char_classes.hpp"
+#include "syntax/expr_builder.hpp"
+#include "syntax/statement_builder.hpp"
 
 namespace mensurator {
 
@@ -34,27 +36,43 @@ bool plain_line(std::string_view text, std::size_t start, bool& has_question_mar
     return false;
 }
 
-// One function per grammar rule it handles, each doing what the engine's rule of the same name
-// does: the same white-space skipping, the same nodes, the same spans. A function that returns
+// One function per grammar rule it handles, each matching what the engine's rule of the same
+// name matches, with the same white-space skipping. Unit expressions are matched into the
+// engine's nodes, which their builders take; everything else of an expression goes straight to
+// the assembler, in written order, once it can no longer be given back. A function that returns
 // false has left the position and the nodes as it found them. `bail_` marks a form the
 // recognizer does not handle; the statement then goes to the engine.
 class FastMatcher {
   public:
-    FastMatcher(std::string_view text, std::size_t start) : text_(text), pos_(start) {
-        out_.reserve(16);  // a statement's nodes before they are gathered under their parents
+    FastMatcher(std::string_view text, std::size_t start, ExprAssembler& assembler)
+        : text_(text), pos_(start), assembler_(assembler), store_(assembler.store()) {
+        out_.reserve(16);  // a unit expression's nodes before they are gathered under their parents
     }
 
-    std::optional<FastStatement> statement() {
+    std::optional<FastStatement> statement(LineCursor& lines) {
         bool printing = false;
         if (!plain_line(text_, pos_, printing)) return std::nullopt;
-        const Mark start = mark();
-        const bool content = printing ? dec_print_expr() || print_expr() : var_dec();
-        if (bail_ || !content) return std::nullopt;
-        skip();
-        if (!line_end()) return std::nullopt;
-        close(GrammarRule::statement, start);
-        skip();
-        return FastStatement{std::move(out_.back()), pos_};
+        const std::size_t start = pos_;
+        const ExprStore::Mark before = store_.mark();
+        bool content = false;
+        if (printing) {
+            content = dec_print_expr();
+            if (!content) {
+                forget_built(before);
+                content = print_expr();
+            }
+        } else {
+            content = var_dec();
+        }
+        if (content && !bail_) {
+            skip();
+            if (line_end()) {
+                skip();
+                return FastStatement{built_statement(lines.line_at(start)), pos_};
+            }
+        }
+        forget_built(before);
+        return std::nullopt;
     }
 
   private:
@@ -65,8 +83,75 @@ class FastMatcher {
 
     std::string_view text_;
     std::size_t pos_;
+    ExprAssembler& assembler_;
+    ExprStore& store_;
     bool bail_ = false;
-    std::vector<ParseNode> out_;  // produced nodes not yet taken by their parent
+    std::vector<ParseNode> out_;  // unit-expression nodes not yet taken by their parent
+
+    // What the statement is made of, once matched.
+    GrammarRule kind_ = GrammarRule::var_dec;
+    std::string_view name_;
+    Expr expr_;
+    std::optional<ParseNode> hint_;
+    std::optional<RunError> expr_error_;  // the first error building the expression met
+
+    void forget_built(ExprStore::Mark before) {
+        assembler_.reset();
+        store_.truncate(before);
+        expr_error_.reset();
+        hint_.reset();
+        out_.clear();
+    }
+
+    Result<Statement> built_statement(std::uint64_t line) {
+        // A hint is built before the expression, so its error comes first.
+        std::optional<UnitHint> hint;
+        if (hint_) {
+            Result<UnitHint> built = build_unit_hint(*hint_, text_);
+            if (!built) return fail(statement_error(line, built.error()));
+            hint = std::move(*built);
+        }
+        if (expr_error_) return fail(statement_error(line, *expr_error_));
+        switch (kind_) {
+            case GrammarRule::var_dec:
+                return Statement{line, VarDec{name_, expr_}};
+            case GrammarRule::dec_print_expr:
+                return Statement{line, DecPrintExpr{name_, expr_, std::move(hint)}};
+            default:
+                return Statement{line, PrintExpr{expr_, std::move(hint)}};
+        }
+    }
+
+    // ---- what goes to the assembler; nothing more once building has failed ----
+
+    void emit_variable(std::size_t start) {
+        if (expr_error_) return;
+        assembler_.operand(store_.add_named(ExprKind::Variable, text_.substr(start, pos_ - start)));
+    }
+
+    void emit_number(std::size_t start) {
+        if (expr_error_) return;
+        assembler_.operand(store_.add_number(parse_number(text_.substr(start, pos_ - start))));
+    }
+
+    void emit_infix(char symbol) {
+        if (!expr_error_) assembler_.infix(*infix_operator(symbol));
+    }
+
+    // The unit_expr node just matched annotates the operand before it.
+    void emit_annotation() {
+        ParseNode node = std::move(out_.back());
+        out_.pop_back();
+        if (expr_error_) return;
+        Result<std::uint32_t> annotation = add_annotation(node, text_, store_);
+        if (!annotation) {
+            expr_error_ = std::move(annotation.error());
+            return;
+        }
+        assembler_.annotation(*annotation);
+    }
+
+    // ---- matching ----
 
     Mark mark() const { return {pos_, out_.size()}; }
 
@@ -135,11 +220,9 @@ class FastMatcher {
     }
 
     bool ident() {
-        const std::size_t start = pos_;
         if (!char_if(is_ident_start)) return false;
         while (char_if(is_ident_rest)) {
         }
-        leaf(GrammarRule::ident, start);
         return true;
     }
 
@@ -155,8 +238,15 @@ class FastMatcher {
             ++pos_;
             if (!digits()) pos_ = fraction;
         }
-        leaf(GrammarRule::number, start);
         return true;
+    }
+
+    // Whether a term starts here: a name, or a number with its optional minus sign.
+    bool term_ahead() const {
+        if (pos_ >= text_.size()) return false;
+        const char c = text_[pos_];
+        if (is_ident_start(c) || is_digit(c)) return true;
+        return c == '-' && pos_ + 1 < text_.size() && is_digit(text_[pos_ + 1]);
     }
 
     bool integer() {
@@ -170,7 +260,7 @@ class FastMatcher {
         return true;
     }
 
-    bool operation() {
+    bool operation(char& symbol) {
         if (pos_ >= text_.size()) return false;
         switch (text_[pos_]) {
             case '+':
@@ -178,8 +268,7 @@ class FastMatcher {
             case '*':
             case '/':
             case '^':
-                ++pos_;
-                leaf(GrammarRule::operation, pos_ - 1);
+                symbol = text_[pos_++];
                 return true;
             default:
                 return false;
@@ -253,25 +342,48 @@ class FastMatcher {
 
     // A name or a number with its unit annotations; the line holds no calls or groups.
     bool term() {
-        if (!ident() && !number()) return false;
+        const std::size_t start = pos_;
+        if (ident()) {
+            emit_variable(start);
+        } else if (number()) {
+            emit_number(start);
+        } else {
+            return false;
+        }
         skip();
-        repeat([&] { return unit_expr(); });
+        repeat([&] {
+            if (!unit_expr()) return false;
+            emit_annotation();
+            return true;
+        });
         return true;
     }
 
+    // Matches an expression into the assembler; an operator goes to it only once the term
+    // after it has started, when it can no longer be given back.
     bool expression() {
-        const Mark start = mark();
+        const NodeIndex begin = static_cast<NodeIndex>(store_.nodes.size());
+        const ExprAssembler::Outer outer = assembler_.begin();
         if (!term()) return false;
         skip();
         repeat([&] {
             const Mark before = mark();
-            if (!operation()) return false;
+            char symbol = 0;
+            if (!operation(symbol)) return false;
             skip();
-            if (term()) return true;
-            reset(before);
-            return false;
+            if (!term_ahead()) {
+                reset(before);
+                return false;
+            }
+            emit_infix(symbol);
+            return term();
         });
-        close(GrammarRule::expression, start);
+        if (expr_error_) {
+            assembler_.reset();
+        } else {
+            const NodeIndex root = assembler_.finish(outer);
+            expr_ = Expr{&store_, root, begin, static_cast<NodeIndex>(store_.nodes.size())};
+        }
         return true;
     }
 
@@ -287,13 +399,16 @@ class FastMatcher {
         return false;
     }
 
-    // "=" ~ "?" ~ unit_expr?
+    // "=" ~ "?" ~ unit_expr?; a unit expression matched is the hint.
     bool print_tail() {
         return equals_then([&] {
             if (!at('?')) return false;
             ++pos_;
             skip();
-            unit_expr();
+            if (unit_expr()) {
+                hint_ = std::move(out_.back());
+                out_.pop_back();
+            }
             return true;
         });
     }
@@ -302,6 +417,7 @@ class FastMatcher {
     bool name_equals_expression() {
         const Mark start = mark();
         if (!ident()) return false;
+        name_ = text_.substr(start.pos, pos_ - start.pos);
         skip();
         if (equals_then([&] { return expression(); })) return true;
         reset(start);
@@ -309,13 +425,12 @@ class FastMatcher {
     }
 
     bool var_dec() {
-        const Mark start = mark();
-        if (!name_equals_expression()) return false;
-        close(GrammarRule::var_dec, start);
-        return true;
+        kind_ = GrammarRule::var_dec;
+        return name_equals_expression();
     }
 
     bool dec_print_expr() {
+        kind_ = GrammarRule::dec_print_expr;
         const Mark start = mark();
         if (!name_equals_expression()) return false;
         skip();
@@ -323,11 +438,11 @@ class FastMatcher {
             reset(start);
             return false;
         }
-        close(GrammarRule::dec_print_expr, start);
         return true;
     }
 
     bool print_expr() {
+        kind_ = GrammarRule::print_expr;
         const Mark start = mark();
         if (!expression()) return false;
         skip();
@@ -335,15 +450,15 @@ class FastMatcher {
             reset(start);
             return false;
         }
-        close(GrammarRule::print_expr, start);
         return true;
     }
 };
 
 }  // namespace
 
-std::optional<FastStatement> match_fast_statement(std::string_view text, std::size_t start) {
-    return FastMatcher(text, start).statement();
+std::optional<FastStatement> build_fast_statement(std::string_view text, std::size_t start,
+                                                  LineCursor& lines, ExprAssembler& assembler) {
+    return FastMatcher(text, start, assembler).statement(lines);
 }
 
 }  // namespace mensurator

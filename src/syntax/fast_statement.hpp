@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "base/error.hpp"
+#include "grammar/parse.hpp"
+#include "syntax/expr_assembler.hpp"
+#include "syntax/tree.hpp"
+
+namespace mensurator {
+
+// A statement built straight from the text, or the error building it met; and where the next
+// statement starts.
+struct FastStatement {
+    Result<Statement> statement;
+    std::size_t next = 0;
+};
+
+// Recognizes and builds the most common statements without the grammar engine: definitions and
+// printed expressions made of names, numbers, operators and unit annotations, ending their line.
+// The result is what building the engine's node for the statement at `start` gives, errors
+// included, and `next` is where the engine would look for the statement after it. Everything
+// else, every statement that would fail to match included, is left to the engine: the result is
+// then empty and the store as it was. `lines` is asked for the statement's line only on success.
+std::optional<FastStatement> build_fast_statement(std::string_view text, std::size_t start,
+                                                  LineCursor& lines, ExprAssembler& assembler);
+
+}  // namespace mensurator
