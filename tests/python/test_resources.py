@@ -13,11 +13,11 @@ from mensurator_py import run_mensurator
 
 # Documents that need much memory for their size, built inside the child from these expressions.
 MEMORY_SHAPES = {
-    "long_sum": '"x = " + "1+" * 1_000_000 + "1\\n"',
+    "long_sum": '"x = " + "1+" * 10_000_000 + "1\\n"',
     "unit_chain": '"x = 1 m" + "*m/m" * 250_000 + " =?\\n"',
     "hint_chain": '"x = 1 =? " + "rad*" * 500_000 + "rad\\n"',
     "statements": '"x = 1 m\\nx =? km\\n" * 300_000',
-    "arguments": '"max(" + "1, " * 300_000 + "1) =?\\n"',
+    "arguments": '"max(" + "1, " * 1_000_000 + "1) =?\\n"',
     "digits": '"!digits 1000\\n" + "x = 1/3 =?\\n" * 20_000',
 }
 
