@@ -11,7 +11,6 @@
 #include "base/trim.hpp"
 #include "latex/number_format.hpp"
 #include "quantity/unit_table.hpp"
-#include "syntax/naive_string.hpp"
 
 namespace mensurator {
 
@@ -179,8 +178,7 @@ Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
                                          " does not match value with unit " +
                                          dimension_text(value.unit)));
     }
-    Result<std::string> latex = naive_to_latex(hint.naive);
-    if (!latex) return latex;
+    const std::string& latex = hint.latex;
 
     const double n = value.number;
     const Unit& unit = value.unit;
@@ -189,10 +187,10 @@ Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
     if (settings.scientific && d != 0 && std::isfinite(n)) {
         const double x = n * unit.factor / hint.unit.factor;
         return trimmed(number_text(x, settings.digits) + " \\times 10^{" + std::to_string(d) +
-                       "} \\ " + *latex);
+                       "} \\ " + latex);
     }
     const double x = converted_to_hint(n, unit, hint.unit);
-    return trimmed(number_text(x, settings.digits) + " \\ " + *latex);
+    return trimmed(number_text(x, settings.digits) + " \\ " + latex);
 }
 
 std::string render_in_own_units(const Value& value, const FormatSettings& settings) {

@@ -36,9 +36,9 @@ StatementRunner::ResolvedName StatementRunner::resolve(std::string_view name) co
 }
 
 // The settings for printing one statement's value: the run's, with the statement's hint.
-FormatSettings StatementRunner::statement_settings(const std::optional<UnitHint>& hint) const {
+FormatSettings StatementRunner::statement_settings(const UnitHint* hint) const {
     FormatSettings settings = state_.settings;
-    settings.unit_hint = hint ? &*hint : nullptr;
+    settings.unit_hint = hint;
     return settings;
 }
 
@@ -83,8 +83,7 @@ Result<void> StatementRunner::append_expression_part(const Expr& expr, bool trim
     return {};
 }
 
-Result<void> StatementRunner::append_value_part(const Value& value,
-                                                const std::optional<UnitHint>& hint) {
+Result<void> StatementRunner::append_value_part(const Value& value, const UnitHint* hint) {
     Result<std::string> shown = render_value(value, statement_settings(hint));
     if (!shown) return fail(std::move(shown.error()));
     state_.output += " = ";
@@ -114,7 +113,8 @@ Result<void> StatementRunner::execute(PrintExpr& statement) {
     if (Result<void> latex = append_expression_part(statement.expr, true); !latex) return latex;
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
-    if (Result<void> shown = append_value_part(*value, statement.unit_hint); !shown) return shown;
+    if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
+        return shown;
     end_math_line();
     return {};
 }
@@ -128,7 +128,8 @@ Result<void> StatementRunner::execute(DecPrintExpr& statement) {
     state_.output += name.display;
     state_.output += " = ";
     if (Result<void> latex = append_expression_part(statement.expr, false); !latex) return latex;
-    if (Result<void> shown = append_value_part(*value, statement.unit_hint); !shown) return shown;
+    if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
+        return shown;
     end_math_line();
     state_.variables.insert_or_assign(name.key, normalize(*value));
     return {};

@@ -36,13 +36,13 @@ class StatementRunner {
     bool vertical_mode_ = true;
 
     ResolvedName resolve(std::string_view name) const;
-    FormatSettings statement_settings(const std::optional<UnitHint>& hint) const;
+    FormatSettings statement_settings(const UnitHint* hint) const;
     void begin_math_line();
     void end_math_line();
     // The expression's LaTeX, trimmed at its end (and at its start with `trim_start_too`).
     Result<void> append_expression_part(const Expr& expr, bool trim_start_too);
     // " = " and the value's LaTeX in the statement's settings.
-    Result<void> append_value_part(const Value& value, const std::optional<UnitHint>& hint);
+    Result<void> append_value_part(const Value& value, const UnitHint* hint);
 
     Result<void> execute(VarDec& statement);
     Result<void> execute(PrintExpr& statement);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "syntax/tree.hpp"
+#include "syntax/unit_cache.hpp"
 
 namespace mensurator {
 
@@ -16,6 +17,8 @@ class ExprAssembler {
     explicit ExprAssembler(ExprStore& store) : store_(store) {}
 
     ExprStore& store() { return store_; }
+    // Units built so far, which later statements of the run reuse.
+    UnitCache& units() { return units_; }
 
     // What an expression nested in another (a group, an argument) saves of the outer one.
     struct Outer {
@@ -40,6 +43,7 @@ class ExprAssembler {
     };
 
     ExprStore& store_;
+    UnitCache units_;
     std::vector<Pending> pending_;  // shared by nested expressions, each above its `base_`
     std::size_t base_ = 0;
     NodeIndex current_ = no_node;  // the operand assembled so far, or no_node after an operator

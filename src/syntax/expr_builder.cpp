@@ -5,8 +5,6 @@
 #include <string>
 
 #include "base/trim.hpp"
-#include "syntax/naive_string.hpp"
-#include "syntax/unit_builder.hpp"
 #include "syntax/unit_chain.hpp"
 
 namespace mensurator {
@@ -68,7 +66,8 @@ class NodeBuilder {
                 return {};
             }
             case GrammarRule::unit_expr: {
-                Result<std::uint32_t> annotation = add_annotation(child, source_, store_);
+                Result<std::uint32_t> annotation =
+                    assembler_.units().annotation(child, source_, store_);
                 if (!annotation) return fail(std::move(annotation.error()));
                 assembler_.annotation(*annotation);
                 return {};
@@ -134,17 +133,6 @@ double parse_number(std::string_view text) {
         throw InternalError("invalid number " + std::string(text));
     }
     return error == std::errc::result_out_of_range ? out_of_range_number(text) : number;
-}
-
-Result<std::uint32_t> add_annotation(const ParseNode& unit_expr, std::string_view source,
-                                     ExprStore& store) {
-    Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
-    if (!naive) return fail(std::move(naive.error()));
-    Result<std::string> latex = naive_to_latex(*naive);
-    if (!latex) return fail(std::move(latex.error()));
-    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
-    if (!unit) return fail(std::move(unit.error()));
-    return store.add_annotation(*unit, *latex);
 }
 
 Result<Expr> build_expression(const ParseNode& node, std::string_view source,

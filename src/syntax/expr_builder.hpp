@@ -17,10 +17,6 @@ std::optional<OperatorKind> infix_operator(char symbol);
 // The value of a number literal as matched (blanks around it allowed).
 double parse_number(std::string_view text);
 
-// Evaluates a unit_expr node and adds it, with its LaTeX as written, to the store.
-Result<std::uint32_t> add_annotation(const ParseNode& unit_expr, std::string_view source,
-                                     ExprStore& store);
-
 // Builds the expression of an expression node into the assembler's store.
 Result<Expr> build_expression(const ParseNode& node, std::string_view source,
                               ExprAssembler& assembler);

@@ -105,9 +105,9 @@ class FastMatcher {
 
     Result<Statement> built_statement(std::uint64_t line) {
         // A hint is built before the expression, so its error comes first.
-        std::optional<UnitHint> hint;
+        std::shared_ptr<const UnitHint> hint;
         if (hint_) {
-            Result<UnitHint> built = build_unit_hint(*hint_, text_);
+            Result<std::shared_ptr<const UnitHint>> built = assembler_.units().hint(*hint_, text_);
             if (!built) return fail(statement_error(line, built.error()));
             hint = std::move(*built);
         }
@@ -143,7 +143,7 @@ class FastMatcher {
         ParseNode node = std::move(out_.back());
         out_.pop_back();
         if (expr_error_) return;
-        Result<std::uint32_t> annotation = add_annotation(node, text_, store_);
+        Result<std::uint32_t> annotation = assembler_.units().annotation(node, text_, store_);
         if (!annotation) {
             expr_error_ = std::move(annotation.error());
             return;

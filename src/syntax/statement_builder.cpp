@@ -26,12 +26,11 @@ void expect_rule(const ParseNode& node, GrammarRule rule) {
 }
 
 // The optional unit hint of a printing statement.
-Result<std::optional<UnitHint>> build_hint(const ParseNode& node, std::size_t index,
-                                           std::string_view source) {
-    if (index >= node.children.size()) return std::optional<UnitHint>{};
-    Result<UnitHint> hint = build_unit_hint(node.children[index], source);
-    if (!hint) return fail(std::move(hint.error()));
-    return std::optional<UnitHint>(std::move(*hint));
+Result<std::shared_ptr<const UnitHint>> build_hint(const ParseNode& node, std::size_t index,
+                                                   std::string_view source,
+                                                   ExprAssembler& assembler) {
+    if (index >= node.children.size()) return std::shared_ptr<const UnitHint>{};
+    return assembler.units().hint(node.children[index], source);
 }
 
 Result<Statement::Kind> build_var_dec(const ParseNode& node, std::string_view source,
@@ -47,7 +46,7 @@ Result<Statement::Kind> build_print_expr(const ParseNode& node, std::string_view
                                          ExprAssembler& assembler) {
     expect_rule(node, GrammarRule::print_expr);
     const ParseNode& expression = child(node, 0);
-    Result<std::optional<UnitHint>> hint = build_hint(node, 1, source);
+    Result<std::shared_ptr<const UnitHint>> hint = build_hint(node, 1, source, assembler);
     if (!hint) return fail(hint.error());
     Result<Expr> expr = build_expression(expression, source, assembler);
     if (!expr) return fail(expr.error());
@@ -59,7 +58,7 @@ Result<Statement::Kind> build_dec_print_expr(const ParseNode& node, std::string_
     expect_rule(node, GrammarRule::dec_print_expr);
     const std::string_view name = child(node, 0).text(source);
     const ParseNode& expression = child(node, 1);
-    Result<std::optional<UnitHint>> hint = build_hint(node, 2, source);
+    Result<std::shared_ptr<const UnitHint>> hint = build_hint(node, 2, source, assembler);
     if (!hint) return fail(hint.error());
     Result<Expr> expr = build_expression(expression, source, assembler);
     if (!expr) return fail(expr.error());
@@ -126,14 +125,6 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
 }
 
 }  // namespace
-
-Result<UnitHint> build_unit_hint(const ParseNode& unit_expr, std::string_view source) {
-    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
-    if (!unit) return fail(unit.error());
-    Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
-    if (!naive) return fail(naive.error());
-    return UnitHint{*unit, std::move(*naive)};
-}
 
 Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler) {

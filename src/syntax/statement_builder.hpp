@@ -21,9 +21,6 @@ inline constexpr std::uint64_t max_digits = 1000;
 Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
                                                 std::string_view source, ExprStore& store);
 
-// The unit hint of a printing statement from its unit_expr node: evaluated, and kept as written.
-Result<UnitHint> build_unit_hint(const ParseNode& unit_expr, std::string_view source);
-
 // Builds one statement node; `lines` gives its line number.
 Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler);

@@ -3,6 +3,8 @@
 #include <new>
 #include <utility>
 
+#include "syntax/naive_string.hpp"
+
 namespace mensurator {
 
 namespace {
@@ -100,6 +102,14 @@ NaiveUnit& NaiveUnit::operator=(NaiveUnit&& other) noexcept {
 
 NaiveUnit::~NaiveUnit() {
     release_children(operands);
+}
+
+// ---- UnitHint ----
+
+UnitHint::UnitHint(Unit unit, NaiveUnit naive) : unit(unit), naive(std::move(naive)) {
+    Result<std::string> written = naive_to_latex(this->naive);
+    if (!written) throw InternalError("unit hint without LaTeX: " + written.error().display());
+    latex = std::move(*written);
 }
 
 // ---- ExprStore ----

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,10 +72,13 @@ struct NaiveUnit {
     static NaiveUnit shallow_copy(const NaiveUnit& other);  // the node without its operands
 };
 
-// The unit a printed result is shown in: evaluated, and as written.
+// The unit a printed result is shown in: evaluated, as written, and as written in LaTeX.
 struct UnitHint {
+    UnitHint(Unit unit, NaiveUnit naive);  // writes the LaTeX
+
     Unit unit;
     NaiveUnit naive;
+    std::string latex;
 };
 
 // ---- expressions ----
@@ -167,13 +171,13 @@ struct VarDec {
 
 struct PrintExpr {
     Expr expr;
-    std::optional<UnitHint> unit_hint;
+    std::shared_ptr<const UnitHint> unit_hint;  // none when null
 };
 
 struct DecPrintExpr {
     std::string_view name;  // as matched, not trimmed
     Expr expr;
-    std::optional<UnitHint> unit_hint;
+    std::shared_ptr<const UnitHint> unit_hint;  // none when null
 };
 
 struct AliasStmt {

@@ -76,7 +76,7 @@ std::string operands_text(const std::vector<Node>& operands, Print print) {
     return out + ")";
 }
 
-std::string hint_text(const std::optional<UnitHint>& hint) {
+std::string hint_text(const std::shared_ptr<const UnitHint>& hint) {
     if (!hint) return "";
     return " hint[" + unit_text(hint->unit) + " | " + naive_text(hint->naive) + "]";
 }
