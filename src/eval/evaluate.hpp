@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/error.hpp"
+#include "eval/variable_table.hpp"
 #include "quantity/value.hpp"
 #include "syntax/tree.hpp"
 
@@ -18,9 +19,6 @@ struct NameHash {
         return std::hash<std::string_view>{}(name);
     }
 };
-
-// Variables by stored name. Nothing depends on their order, and documents define many of them.
-using VariableTable = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
 
 // The value of an expression against the variables; names that are not variables are units.
 Result<Value> evaluate(const Expr& expr, const VariableTable& variables);

@@ -10,8 +10,8 @@ ProgramState seeded_state() {
     ProgramState state;
     state.output = preamble;
     state.aliases.emplace("pi", "\\pi");
-    state.variables.emplace("\\pi", Value{3.141592653589793, Unit{}});
-    state.variables.emplace("e", Value{2.718281828459045, Unit{}});
+    state.variables.insert_or_assign("\\pi", Value{3.141592653589793, Unit{}});
+    state.variables.insert_or_assign("e", Value{2.718281828459045, Unit{}});
     return state;
 }
 
