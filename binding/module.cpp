@@ -4,9 +4,11 @@
 #include <Python.h>
 
 #include <atomic>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "run/run_document.hpp"
 
@@ -83,19 +85,43 @@ class SignalInterruption final : public mensurator::RunInterruption {
     ReleasedInterpreterLock& lock_;
 };
 
-// Runs the caller's text with the line feed the engine expects appended. The copy lives only
-// for the run, so it is gone before the result becomes a Python string.
-mensurator::Result<std::string> run(const char* utf8, std::size_t size) {
-    // Sized for the line feed up front: appending it to an exact-size copy would reallocate,
-    // copying the whole text again and keeping twice its size for the run.
-    std::string text;
-    text.reserve(size + 1);
-    text.append(utf8, size);
-    text += '\n';
-    if (text.size() < lock_release_threshold) return mensurator::run_document(text);
+// Runs the caller's text in place: the engine reads it as ending with the line feed a document
+// needs, and the interpreter keeps the string alive for the call.
+mensurator::Result<mensurator::DocumentPieces> run(std::string_view text) {
+    if (text.size() < lock_release_threshold) {
+        return mensurator::run_document_pieces(text, {.implied_line_end = true});
+    }
     ReleasedInterpreterLock released;
     SignalInterruption interruption(released);
-    return mensurator::run_document(text, &interruption);
+    return mensurator::run_document_pieces(
+        text, {.implied_line_end = true, .interruption = &interruption});
+}
+
+bool is_ascii(const std::string& text) {
+    unsigned char seen = 0;
+    for (const char c : text) seen |= static_cast<unsigned char>(c);
+    return seen < 0x80;
+}
+
+// The document as a Python string. An ASCII document, the usual one, is copied piece by piece
+// into a string made for it, each piece freed once copied, so that the document is never held
+// twice over; any other is joined and decoded.
+PyObject* to_python(mensurator::DocumentPieces& document) {
+    bool ascii = true;
+    for (const std::string& piece : document.pieces) ascii = ascii && is_ascii(piece);
+    if (!ascii) {
+        const std::string whole = std::move(document).joined();
+        return PyUnicode_DecodeUTF8(whole.data(), static_cast<Py_ssize_t>(whole.size()), "replace");
+    }
+    PyObject* result = PyUnicode_New(static_cast<Py_ssize_t>(document.size()), 127);
+    if (result == nullptr) return nullptr;
+    auto* out = static_cast<char*>(PyUnicode_DATA(result));
+    for (std::string& piece : document.pieces) {
+        std::memcpy(out, piece.data(), piece.size());
+        out += piece.size();
+        piece = std::string();
+    }
+    return result;
 }
 
 PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
@@ -110,13 +136,13 @@ PyObject* run_mensurator(PyObject*, PyObject* args, PyObject* kwargs) {
     if (utf8 == nullptr) return nullptr;
 
     try {
-        const mensurator::Result<std::string> document = run(utf8, static_cast<std::size_t>(size));
+        mensurator::Result<mensurator::DocumentPieces> document =
+            run(std::string_view(utf8, static_cast<std::size_t>(size)));
         if (!document) {
             return raise(mensurator_exception, "m.MensuratorException", PyExc_Exception,
                          document.error().display());
         }
-        return PyUnicode_DecodeUTF8(document->data(), static_cast<Py_ssize_t>(document->size()),
-                                    "replace");
+        return to_python(*document);
     } catch (const mensurator::RunInterrupted&) {
         return nullptr;  // the signal handler's exception is set
     } catch (const std::bad_alloc&) {

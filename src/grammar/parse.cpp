@@ -17,14 +17,17 @@ namespace mensurator {
 // tries of a repetition (undone when the try fails); never inside atomic rules.
 class Matcher {
   public:
-    explicit Matcher(std::string_view text) : text_(text) {}
+    Matcher(std::string_view text, bool implied_line_end)
+        : text_(text),
+          size_(text.size() + (implied_line_end ? 1 : 0)),
+          implied_line_end_(implied_line_end) {}
 
     std::expected<std::vector<ParseNode>, ParseFailure> run(GrammarRule start) {
         const bool matched = dispatch(start);
         if (too_deep_) return failure(too_deep_at_, true);
         // A document must be matched to its end: a line that a statement only partly matches
         // is an error, not the silent end of the document.
-        if (!matched || (start == GrammarRule::program && pos_ != text_.size())) {
+        if (!matched || (start == GrammarRule::program && pos_ != size_)) {
             return failure(attempt_, false);
         }
         return std::move(out_);
@@ -41,7 +44,7 @@ class Matcher {
         const bool matched = match_statement();
         if (too_deep_) return failure(too_deep_at_, true);
         if (!matched) {
-            if (first || pos_ != text_.size()) return failure(attempt_, false);
+            if (first || pos_ != size_) return failure(attempt_, false);
             return std::optional<ParseNode>{};
         }
         ParseNode node = std::move(out_.back());
@@ -61,6 +64,8 @@ class Matcher {
     };
 
     std::string_view text_;
+    std::size_t size_;  // the text's, and one more for an implied final line end
+    bool implied_line_end_;
     std::size_t pos_ = 0;
     std::size_t attempt_ = 0;  // largest start of a failed node-producing rule
     int atomic_ = 0;           // > 0 while inside an atomic rule
@@ -97,7 +102,7 @@ class Matcher {
     NextOccurrence next_line_end_{[](char c) { return c == '\n' || c == '\r'; }};
 
     std::unexpected<ParseFailure> failure(std::size_t position, bool nesting) const {
-        const LineColumn at = line_column(text_, position);
+        const LineColumn at = line_column(text_, position, implied_line_end_);
         return std::unexpected(ParseFailure{position, at.line, at.column, nesting});
     }
 
@@ -185,27 +190,40 @@ class Matcher {
         }
     }
 
-    bool at_end() const { return pos_ >= text_.size(); }
+    bool at_end() const { return pos_ >= size_; }
+
+    // The character at `at`, the implied line end included.
+    char char_at(std::size_t at) const { return at < text_.size() ? text_[at] : '\n'; }
+
+    bool starts_with_at(std::size_t at, std::string_view s) const {
+        if (s.size() > size_ - std::min(at, size_)) return false;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (char_at(at + i) != s[i]) return false;
+        }
+        return true;
+    }
 
     void skip() {
         if (atomic_ > 0) return;
-        while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
+        while (pos_ < size_ && is_blank(char_at(pos_))) ++pos_;
     }
 
     bool literal(std::string_view s) {
-        if (!text_.substr(pos_).starts_with(s)) return false;
+        if (!starts_with_at(pos_, s)) return false;
         pos_ += s.size();
         return true;
     }
 
     template <class Predicate>
     bool char_if(Predicate predicate) {
-        if (at_end() || !predicate(text_[pos_])) return false;
+        if (at_end() || !predicate(char_at(pos_))) return false;
         ++pos_;
         return true;
     }
 
-    bool at_line_end() const { return !at_end() && (text_[pos_] == '\n' || text_[pos_] == '\r'); }
+    bool at_line_end() const {
+        return !at_end() && (char_at(pos_) == '\n' || char_at(pos_) == '\r');
+    }
 
     bool line_end() {
         if (literal("\n")) return true;
@@ -218,7 +236,7 @@ class Matcher {
 
     bool any_char() {
         if (at_end()) return false;
-        pos_ += utf8_char_length(text_, pos_);
+        pos_ += pos_ < text_.size() ? utf8_char_length(text_, pos_) : 1;
         return true;
     }
 
@@ -354,6 +372,8 @@ class Matcher {
     }
 
     bool line_has_question_mark() {
+        // Past the text there is at most the implied line end, and no question mark.
+        if (pos_ >= text_.size()) return false;
         return next_question_mark_.find(text_, pos_) < next_line_end_.find(text_, pos_);
     }
 
@@ -444,7 +464,7 @@ class Matcher {
                 lit("'''"),
                 [&] {
                     repeat([&] {
-                        return sequence([&] { return !text_.substr(pos_).starts_with("'''"); },
+                        return sequence([&] { return !starts_with_at(pos_, "'''"); },
                                         [&] { return any_char(); });
                     });
                     return true;
@@ -493,7 +513,7 @@ class Matcher {
         for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
         }
         while (at < text_.size() && is_blank(text_[at])) ++at;
-        return at < text_.size() && text_[at] == '(';
+        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
     }
 
     bool match_paren_expr() {
@@ -609,8 +629,8 @@ class Matcher {
     }
 };
 
-StatementStream::StatementStream(std::string_view text)
-    : text_(text), matcher_(std::make_unique<Matcher>(text)) {}
+StatementStream::StatementStream(std::string_view text, bool implied_line_end)
+    : text_(text), matcher_(std::make_unique<Matcher>(text, implied_line_end)) {}
 
 StatementStream::~StatementStream() = default;
 
@@ -643,7 +663,7 @@ std::expected<std::optional<ParseNode>, ParseFailure> StatementStream::next() {
 
 std::expected<std::vector<ParseNode>, ParseFailure> parse(GrammarRule start,
                                                           std::string_view text) {
-    return Matcher(text).run(start);
+    return Matcher(text, false).run(start);
 }
 
 }  // namespace mensurator

@@ -29,18 +29,20 @@ struct LineColumn {
 };
 
 // 1-based line and column (in characters) of a byte offset. LF and CR LF break lines; a lone CR
-// does not.
-LineColumn line_column(std::string_view text, std::size_t offset);
+// does not. With `implied_line_end`, the text is read as if a line feed followed it.
+LineColumn line_column(std::string_view text, std::size_t offset, bool implied_line_end = false);
 
 // Answers the line of offsets that never decrease, scanning the text only once overall.
 class LineCursor {
   public:
-    explicit LineCursor(std::string_view text) : text_(text) {}
+    explicit LineCursor(std::string_view text, bool implied_line_end = false)
+        : text_(text), implied_line_end_(implied_line_end) {}
     // The line that line_column gives for the offset.
     std::size_t line_at(std::size_t offset);
 
   private:
     std::string_view text_;
+    bool implied_line_end_;
     std::size_t offset_ = 0;
     std::size_t line_ = 1;
 };
@@ -51,7 +53,9 @@ class Matcher;
 // statement's nodes before the next is matched. The results equal those of parse(program, text).
 class StatementStream {
   public:
-    explicit StatementStream(std::string_view text);
+    // With `implied_line_end`, the text is matched as if a line feed followed it, as a document's
+    // last line must end; callers need not copy the text to append one.
+    explicit StatementStream(std::string_view text, bool implied_line_end = false);
     StatementStream(const StatementStream&) = delete;
     StatementStream& operator=(const StatementStream&) = delete;
     ~StatementStream();

@@ -1,5 +1,6 @@
 #include "run/run_document.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <variant>
@@ -16,7 +17,16 @@ namespace {
 // The first problem met in one phase: an ordinary error, or an internal fault to rethrow.
 using Problem = std::variant<RunError, std::exception_ptr>;
 
-Result<std::string> report(const Problem& problem) {
+// Output is kept in pieces of about this size.
+constexpr std::size_t output_piece_size = std::size_t{1} << 20;
+
+// Room for the output of `text_left` more bytes of source: usually a little more than their size,
+// and growing by doubling would copy it several times over.
+void reserve_output(std::string& output, std::size_t text_left) {
+    output.reserve(preamble.size() + 2 * text_left);
+}
+
+Result<DocumentPieces> report(const Problem& problem) {
     if (const auto* fault = std::get_if<std::exception_ptr>(&problem))
         std::rethrow_exception(*fault);
     return fail(std::get<RunError>(problem));
@@ -28,16 +38,17 @@ Result<std::string> report(const Problem& problem) {
 // that each statement's parse nodes and tree are released as soon as it has run. Outcomes keep
 // their precedence: a parse failure anywhere beats a building error anywhere, which beats an
 // evaluation error; so after a problem the rest of the document is still parsed (and built).
-Result<std::string> run_document(std::string_view text, RunInterruption* interruption) {
+Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptions& options) {
+    RunInterruption* const interruption = options.interruption;
+    const bool implied = options.implied_line_end;
     ProgramState state = seeded_state();
-    // The document is usually a little longer than its source; growing it by doubling would copy
-    // it several times over.
-    state.output.reserve(preamble.size() + 2 * text.size());
+    reserve_output(state.output, text.size());
+    DocumentPieces document;
     StatementRunner runner(state);
     ExprStore expressions;  // one statement's at a time
     ExprAssembler assembler(expressions);
-    StatementStream stream(text);
-    LineCursor lines(text);
+    StatementStream stream(text, implied);
+    LineCursor lines(text, implied);
     std::optional<Problem> build_problem;
     std::optional<Problem> run_problem;
     std::size_t polled_at = 0;
@@ -51,7 +62,7 @@ Result<std::string> run_document(std::string_view text, RunInterruption* interru
             // what reports failures.
             std::optional<FastStatement> fast;
             if (!stream.finished()) {
-                fast = build_fast_statement(text, stream.position(), lines, assembler);
+                fast = build_fast_statement(text, implied, stream.position(), lines, assembler);
             }
             if (fast) {
                 stream.skip_to(fast->next);
@@ -84,12 +95,43 @@ Result<std::string> run_document(std::string_view text, RunInterruption* interru
         } catch (const InternalError&) {
             run_problem = std::current_exception();
         }
+        if (state.output.size() >= output_piece_size) {
+            // Statements only ever change their own output, so a finished piece stays as it is.
+            state.output.shrink_to_fit();
+            document.pieces.push_back(std::move(state.output));
+            state.output = std::string();
+            reserve_output(state.output, text.size() - std::min(text.size(), end));
+        }
     }
 
     if (build_problem) return report(*build_problem);
     if (run_problem) return report(*run_problem);
     runner.finish();
-    return std::move(state.output);
+    document.pieces.push_back(std::move(state.output));
+    return document;
+}
+
+Result<std::string> run_document(std::string_view text, const RunOptions& options) {
+    Result<DocumentPieces> document = run_document_pieces(text, options);
+    if (!document) return fail(std::move(document.error()));
+    return std::move(*document).joined();
+}
+
+std::size_t DocumentPieces::size() const {
+    std::size_t total = 0;
+    for (const std::string& piece : pieces) total += piece.size();
+    return total;
+}
+
+std::string DocumentPieces::joined() && {
+    if (pieces.size() == 1) return std::move(pieces.front());
+    std::string whole;
+    whole.reserve(size());
+    for (std::string& piece : pieces) {
+        whole += piece;
+        piece = std::string();
+    }
+    return whole;
 }
 
 }  // namespace mensurator

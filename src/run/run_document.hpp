@@ -1,16 +1,37 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/error.hpp"
 #include "run/run_interruption.hpp"
 
 namespace mensurator {
 
-// Runs one calculation document (the caller's text with one line feed appended) and returns the
-// finished LaTeX document or the first error. Internal faults surface as InternalError. With an
-// `interruption`, a long run can be stopped between statements (see RunInterruption).
-Result<std::string> run_document(std::string_view text, RunInterruption* interruption = nullptr);
+struct RunOptions {
+    // Read the text as if one line feed followed it, as a document's last line must end: the
+    // same result as appending one, without copying the text to do so.
+    bool implied_line_end = false;
+    // Lets a long run be stopped between statements (see RunInterruption).
+    RunInterruption* interruption = nullptr;
+};
+
+// A finished LaTeX document in consecutive pieces, so that a caller can copy it elsewhere piece by
+// piece, freeing each as it goes, and never hold two whole copies.
+struct DocumentPieces {
+    std::vector<std::string> pieces;
+
+    std::size_t size() const;
+    std::string joined() &&;
+};
+
+// Runs one calculation document and returns the finished LaTeX document or the first error.
+// Internal faults surface as InternalError.
+Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptions& options = {});
+
+// The same, with the document in one string.
+Result<std::string> run_document(std::string_view text, const RunOptions& options = {});
 
 }  // namespace mensurator

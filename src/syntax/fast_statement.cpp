@@ -14,8 +14,10 @@ namespace {
 
 // What the recognizer leaves to the engine wholesale: LaTeX blocks ('), directives (!),
 // parentheses of groups and calls, argument lists (,), and lines without a line end.
-bool plain_line(std::string_view text, std::size_t start, bool& has_question_mark) {
-    for (std::size_t at = start; at < text.size(); ++at) {
+bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
+                bool& has_question_mark) {
+    for (std::size_t at = start;; ++at) {
+        if (at == text.size()) return implied_line_end;
         switch (text[at]) {
             case '\n':
             case '\r':
@@ -33,7 +35,6 @@ bool plain_line(std::string_view text, std::size_t start, bool& has_question_mar
                 break;
         }
     }
-    return false;
 }
 
 // One function per grammar rule it handles, each matching what the engine's rule of the same
@@ -44,14 +45,21 @@ bool plain_line(std::string_view text, std::size_t start, bool& has_question_mar
 // recognizer does not handle; the statement then goes to the engine.
 class FastMatcher {
   public:
-    FastMatcher(std::string_view text, std::size_t start, ExprAssembler& assembler)
-        : text_(text), pos_(start), assembler_(assembler), store_(assembler.store()) {
+    FastMatcher(std::string_view text, bool implied_line_end, std::size_t start,
+                ExprAssembler& assembler)
+        : text_(text),
+          size_(text.size() + (implied_line_end ? 1 : 0)),
+          pos_(start),
+          assembler_(assembler),
+          store_(assembler.store()) {
         out_.reserve(16);  // a unit expression's nodes before they are gathered under their parents
     }
 
     std::optional<FastStatement> statement(LineCursor& lines) {
         bool printing = false;
-        if (!plain_line(text_, pos_, printing)) return std::nullopt;
+        if (pos_ > text_.size() || !plain_line(text_, size_ > text_.size(), pos_, printing)) {
+            return std::nullopt;
+        }
         const std::size_t start = pos_;
         const ExprStore::Mark before = store_.mark();
         bool content = false;
@@ -82,6 +90,7 @@ class FastMatcher {
     };
 
     std::string_view text_;
+    std::size_t size_;  // the text's, and one more for an implied final line end
     std::size_t pos_;
     ExprAssembler& assembler_;
     ExprStore& store_;
@@ -173,11 +182,14 @@ class FastMatcher {
         out_.push_back(ParseNode{rule, start, pos_, {}});
     }
 
-    bool at(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
+    // The character at `at`, the implied line end included.
+    char char_at(std::size_t at) const { return at < text_.size() ? text_[at] : '\n'; }
+
+    bool at(char c) const { return pos_ < size_ && char_at(pos_) == c; }
 
     template <class Predicate>
     bool char_if(Predicate predicate) {
-        if (pos_ >= text_.size() || !predicate(text_[pos_])) return false;
+        if (pos_ >= size_ || !predicate(char_at(pos_))) return false;
         ++pos_;
         return true;
     }
@@ -243,10 +255,10 @@ class FastMatcher {
 
     // Whether a term starts here: a name, or a number with its optional minus sign.
     bool term_ahead() const {
-        if (pos_ >= text_.size()) return false;
-        const char c = text_[pos_];
+        if (pos_ >= size_) return false;
+        const char c = char_at(pos_);
         if (is_ident_start(c) || is_digit(c)) return true;
-        return c == '-' && pos_ + 1 < text_.size() && is_digit(text_[pos_ + 1]);
+        return c == '-' && pos_ + 1 < size_ && is_digit(char_at(pos_ + 1));
     }
 
     bool integer() {
@@ -261,8 +273,8 @@ class FastMatcher {
     }
 
     bool operation(char& symbol) {
-        if (pos_ >= text_.size()) return false;
-        switch (text_[pos_]) {
+        if (pos_ >= size_) return false;
+        switch (char_at(pos_)) {
             case '+':
             case '-':
             case '*':
@@ -456,9 +468,10 @@ class FastMatcher {
 
 }  // namespace
 
-std::optional<FastStatement> build_fast_statement(std::string_view text, std::size_t start,
-                                                  LineCursor& lines, ExprAssembler& assembler) {
-    return FastMatcher(text, start, assembler).statement(lines);
+std::optional<FastStatement> build_fast_statement(std::string_view text, bool implied_line_end,
+                                                  std::size_t start, LineCursor& lines,
+                                                  ExprAssembler& assembler) {
+    return FastMatcher(text, implied_line_end, start, assembler).statement(lines);
 }
 
 }  // namespace mensurator

@@ -24,7 +24,9 @@ struct FastStatement {
 // included, and `next` is where the engine would look for the statement after it. Everything
 // else, every statement that would fail to match included, is left to the engine: the result is
 // then empty and the store as it was. `lines` is asked for the statement's line only on success.
-std::optional<FastStatement> build_fast_statement(std::string_view text, std::size_t start,
-                                                  LineCursor& lines, ExprAssembler& assembler);
+// With `implied_line_end`, the text is read as if a line feed followed it.
+std::optional<FastStatement> build_fast_statement(std::string_view text, bool implied_line_end,
+                                                  std::size_t start, LineCursor& lines,
+                                                  ExprAssembler& assembler);
 
 }  // namespace mensurator

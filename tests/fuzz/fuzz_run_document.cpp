@@ -64,9 +64,10 @@ bool is_utf8(std::string_view text) {
 }
 
 // The text a run gives: the document, or the error message marked as such.
-std::string outcome(std::string_view text) {
+std::string outcome(std::string_view text, bool implied_line_end = false) {
     try {
-        const mensurator::Result<std::string> document = mensurator::run_document(text);
+        const mensurator::Result<std::string> document =
+            mensurator::run_document(text, {.implied_line_end = implied_line_end});
         if (document) {
             if (!document->starts_with(preamble))
                 contract_broken("document without preamble", *document);
@@ -87,10 +88,13 @@ std::string outcome(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string_view written(reinterpret_cast<const char*>(data), size);
+    std::string text(written);
     text += '\n';
     const std::string first = outcome(text);
     if (is_utf8(text) && !is_utf8(first)) contract_broken("result is not UTF-8", first);
     if (outcome(text) != first) contract_broken("two runs of the same text differ", first);
+    // Reading the text as if it ended with a line feed must be the same as appending one.
+    if (outcome(written, true) != first) contract_broken("an implied line end differs", first);
     return 0;
 }

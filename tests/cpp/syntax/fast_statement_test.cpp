@@ -45,7 +45,7 @@ std::optional<std::size_t> fast_end(std::string_view text) {
     ExprStore store;
     ExprAssembler assembler(store);
     LineCursor lines(text);
-    const auto fast = build_fast_statement(text, 0, lines, assembler);
+    const auto fast = build_fast_statement(text, false, 0, lines, assembler);
     if (!fast) return std::nullopt;
     return fast->next;
 }
@@ -181,7 +181,7 @@ TEST(FastStatement, BuildsWhatTheEngineNodesBuildForEveryStatementItTakes) {
                 outcome_text(parse_statement(nodes[i], text, engine_lines, engine_assembler));
             const std::size_t size_before = fast_store.nodes.size();
             const auto fast =
-                build_fast_statement(text, nodes[i].start, fast_lines, fast_assembler);
+                build_fast_statement(text, false, nodes[i].start, fast_lines, fast_assembler);
             if (!fast) {
                 ASSERT_EQ(fast_store.nodes.size(), size_before) << escape(text);
                 continue;
