@@ -16,10 +16,10 @@
 
 namespace mensurator {
 
-// Variables by stored name. A document defines many variables in few distinct units, and the
-// table is looked up for every name of every statement, so it is kept small and flat: names are
-// copied into large blocks and given dense ids by one open-addressing table, values are stored
-// by id, and their units are interned.
+// Variables by stored name. A document defines many variables in comparatively few units, and the
+// table is looked up for every name of every statement, so it is kept small and flat: one
+// open-addressing table of dense ids; per id a compact entry in fixed-size blocks, which never
+// move, so that growing copies nothing; names copied into large blocks; units interned.
 class VariableTable {
   public:
     VariableTable() = default;
@@ -29,14 +29,16 @@ class VariableTable {
 
     std::optional<Value> find(std::string_view name) const;
     void insert_or_assign(std::string_view name, const Value& value);
-    std::size_t size() const { return names_.size(); }
+    std::size_t size() const { return size_; }
 
   private:
-    struct Stored {
-        double number;
+    struct Entry {
+        const char* name;
+        std::uint32_t name_size;
         std::uint32_t unit;
+        double number;
     };
-    static_assert(sizeof(Stored) == 16);
+    static_assert(sizeof(Entry) == 24, "a variable costs 24 bytes besides its name and slot");
 
     // A unit's bits, compared and hashed as they are: interning must never merge two units that
     // print or compute differently.
@@ -51,21 +53,23 @@ class VariableTable {
     };
 
     static constexpr std::uint32_t empty_slot = 0;  // slots hold id + 1
+    static constexpr std::size_t entries_per_block = 4096;
 
-    std::vector<std::string_view> names_;  // by id
-    std::vector<std::uint32_t> hashes_;    // by id, to compare before the names
-    std::vector<Stored> values_;           // by id
-    std::vector<std::uint32_t> slots_;     // a power of two of them, at most half taken
+    std::size_t size_ = 0;
+    std::vector<std::unique_ptr<Entry[]>> entry_blocks_;
+    std::vector<std::uint32_t> slots_;  // a power of two of them, at most three quarters taken
     std::vector<std::unique_ptr<char[]>> name_blocks_;
     char* block_next_ = nullptr;
     std::size_t block_left_ = 0;
     std::vector<Unit> units_;
     std::unordered_map<UnitBits, std::uint32_t, UnitBitsHash> unit_ids_;
 
-    static std::uint32_t hash_of(std::string_view name);
+    Entry& entry(std::uint32_t id) const {
+        return entry_blocks_[id / entries_per_block][id % entries_per_block];
+    }
     // The slot of `name`: the one holding it, or the empty one where it would go.
-    std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
-    std::string_view keep_name(std::string_view name);
+    std::size_t slot_of(std::string_view name, std::size_t hash) const;
+    const char* keep_name(std::string_view name);
     std::uint32_t unit_id(const Unit& unit);
     void grow();
 };
