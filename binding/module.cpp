@@ -3,6 +3,10 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <atomic>
 #include <cstring>
 #include <exception>
@@ -97,6 +101,16 @@ mensurator::Result<mensurator::DocumentPieces> run(std::string_view text) {
         text, {.implied_line_end = true, .interruption = &interruption});
 }
 
+// glibc keeps freed blocks below its mmap threshold in its heap instead of giving them back, and
+// the threshold grows to the largest block the process has freed (reading a large file raises it
+// to the file's size). Without this a large run's tables and output pieces, freed, would stay
+// resident under the result string made next. Other C libraries give memory back by themselves.
+void give_back_freed_memory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 bool is_ascii(const std::string& text) {
     unsigned char seen = 0;
     for (const char c : text) seen |= static_cast<unsigned char>(c);
@@ -113,13 +127,17 @@ PyObject* to_python(mensurator::DocumentPieces& document) {
         const std::string whole = std::move(document).joined();
         return PyUnicode_DecodeUTF8(whole.data(), static_cast<Py_ssize_t>(whole.size()), "replace");
     }
+    // A document of one piece is small; for a larger one, the run's tables are already freed.
+    const bool large = document.pieces.size() > 1;
+    if (large) give_back_freed_memory();
     PyObject* result = PyUnicode_New(static_cast<Py_ssize_t>(document.size()), 127);
     if (result == nullptr) return nullptr;
     auto* out = static_cast<char*>(PyUnicode_DATA(result));
     for (std::string& piece : document.pieces) {
         std::memcpy(out, piece.data(), piece.size());
         out += piece.size();
-        piece = std::string();
+        std::string().swap(piece);  // frees it: assigning an empty string would keep its buffer
+        if (large) give_back_freed_memory();
     }
     return result;
 }

@@ -20,10 +20,13 @@ using Problem = std::variant<RunError, std::exception_ptr>;
 // Output is kept in pieces of about this size.
 constexpr std::size_t output_piece_size = std::size_t{1} << 20;
 
-// Room for the output of `text_left` more bytes of source: usually a little more than their size,
-// and growing by doubling would copy it several times over.
+// Room for the output of `text_left` more bytes of source, which is usually a little more than
+// their size, up to a piece and the statement that ends it. Growing by doubling would copy the
+// output several times over; reserving much more than a piece would leave the memory allocator
+// serving later requests from memory it never gives back.
 void reserve_output(std::string& output, std::size_t text_left) {
-    output.reserve(preamble.size() + 2 * text_left);
+    output.reserve(
+        std::min(preamble.size() + 2 * text_left, output_piece_size + output_piece_size / 8));
 }
 
 Result<DocumentPieces> report(const Problem& problem) {
@@ -97,7 +100,6 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
         }
         if (state.output.size() >= output_piece_size) {
             // Statements only ever change their own output, so a finished piece stays as it is.
-            state.output.shrink_to_fit();
             document.pieces.push_back(std::move(state.output));
             state.output = std::string();
             reserve_output(state.output, text.size() - std::min(text.size(), end));
@@ -129,7 +131,7 @@ std::string DocumentPieces::joined() && {
     whole.reserve(size());
     for (std::string& piece : pieces) {
         whole += piece;
-        piece = std::string();
+        std::string().swap(piece);  // frees it: assigning an empty string would keep its buffer
     }
     return whole;
 }
