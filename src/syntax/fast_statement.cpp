@@ -12,8 +12,8 @@ namespace mensurator {
 
 namespace {
 
-// What the recognizer leaves to the engine wholesale: LaTeX blocks ('), directives (!),
-// parentheses of groups and calls, argument lists (,), and lines without a line end.
+// What the recognizer leaves to the engine wholesale: LaTeX blocks ('), directives (!) and lines
+// without a line end.
 bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
                 bool& has_question_mark) {
     for (std::size_t at = start;; ++at) {
@@ -27,9 +27,6 @@ bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
                 break;
             case '\'':
             case '!':
-            case '(':
-            case ')':
-            case ',':
                 return false;
             default:
                 break;
@@ -51,16 +48,22 @@ class FastMatcher {
           size_(text.size() + (implied_line_end ? 1 : 0)),
           pos_(start),
           assembler_(assembler),
-          store_(assembler.store()) {
-        out_.reserve(16);  // a unit expression's nodes before they are gathered under their parents
-    }
+          store_(assembler.store()) {}
 
+    // The engine's order: a LaTeX block, a line gap, a directive, the printing statements when
+    // the line holds a "?", a definition, an alias.
     std::optional<FastStatement> statement(LineCursor& lines) {
-        bool printing = false;
-        if (pos_ > text_.size() || !plain_line(text_, size_ > text_.size(), pos_, printing)) {
-            return std::nullopt;
-        }
         const std::size_t start = pos_;
+        if (start >= size_) return std::nullopt;
+        if (starts_with_fence(start)) return latex_block(lines);
+        if (at_line_end()) {
+            line_end();
+            skip();
+            return FastStatement{Statement{lines.line_at(start), LineGap{}}, pos_};
+        }
+        if (at('!')) return directive(lines);
+        bool printing = false;
+        if (!plain_line(text_, size_ > text_.size(), pos_, printing)) return std::nullopt;
         const ExprStore::Mark before = store_.mark();
         bool content = false;
         if (printing) {
@@ -71,6 +74,10 @@ class FastMatcher {
             }
         } else {
             content = var_dec();
+            if (!content && !bail_) {
+                forget_built(before);
+                content = alias();
+            }
         }
         if (content && !bail_) {
             skip();
@@ -95,30 +102,40 @@ class FastMatcher {
     ExprAssembler& assembler_;
     ExprStore& store_;
     bool bail_ = false;
+    bool recording_ = true;       // whether unit expressions make their nodes
+    std::size_t depth_ = 0;       // bracket nesting
     std::vector<ParseNode> out_;  // unit-expression nodes not yet taken by their parent
 
     // What the statement is made of, once matched.
     GrammarRule kind_ = GrammarRule::var_dec;
     std::string_view name_;
+    std::string_view display_;  // an alias's
     Expr expr_;
-    std::optional<ParseNode> hint_;
+    std::optional<std::size_t> hint_start_;  // where the hint's unit expression starts
+    std::size_t hint_end_ = 0;
     std::optional<RunError> expr_error_;  // the first error building the expression met
 
     void forget_built(ExprStore::Mark before) {
         assembler_.reset();
         store_.truncate(before);
         expr_error_.reset();
-        hint_.reset();
+        hint_start_.reset();
         out_.clear();
     }
 
     Result<Statement> built_statement(std::uint64_t line) {
         // A hint is built before the expression, so its error comes first.
         std::shared_ptr<const UnitHint> hint;
-        if (hint_) {
-            Result<std::shared_ptr<const UnitHint>> built = assembler_.units().hint(*hint_, text_);
-            if (!built) return fail(statement_error(line, built.error()));
-            hint = std::move(*built);
+        if (hint_start_) {
+            const std::string_view text = text_.substr(*hint_start_, hint_end_ - *hint_start_);
+            hint = assembler_.units().known_hint(text);
+            if (!hint) {
+                const ParseNode node = unit_expr_node(*hint_start_, hint_end_);
+                Result<std::shared_ptr<const UnitHint>> built =
+                    assembler_.units().hint(node, text_);
+                if (!built) return fail(statement_error(line, built.error()));
+                hint = std::move(*built);
+            }
         }
         if (expr_error_) return fail(statement_error(line, *expr_error_));
         switch (kind_) {
@@ -126,9 +143,88 @@ class FastMatcher {
                 return Statement{line, VarDec{name_, expr_}};
             case GrammarRule::dec_print_expr:
                 return Statement{line, DecPrintExpr{name_, expr_, std::move(hint)}};
+            case GrammarRule::alias_stmt:
+                return Statement{line, AliasStmt{std::string(name_), std::string(display_)}};
             default:
                 return Statement{line, PrintExpr{expr_, std::move(hint)}};
         }
+    }
+
+    // ---- statements made of their text ----
+
+    bool starts_with_fence(std::size_t at) const {
+        return text_.substr(std::min(at, text_.size())).starts_with("'''");
+    }
+
+    bool at_line_end() const { return at('\n') || at('\r'); }
+
+    // ''' ~ (!''' ~ ANY_CHAR)* ~ ''': the block ends at the first fence after the opening one,
+    // and the next statement starts right after it. Blocks with characters beyond ASCII are left
+    // to the engine, which steps over them as whole characters.
+    std::optional<FastStatement> latex_block(LineCursor& lines) {
+        const std::size_t start = pos_;
+        const std::size_t close = text_.find("'''", start + 3);
+        if (close == std::string_view::npos) return std::nullopt;
+        const std::string_view block = text_.substr(start, close + 3 - start);
+        for (const char c : block) {
+            if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+        }
+        pos_ = close + 3;
+        skip();
+        return FastStatement{Statement{lines.line_at(start), latex_block_from(block)}, pos_};
+    }
+
+    // "!" ~ ("digits" ~ integer | "scientific"), then the line end.
+    std::optional<FastStatement> directive(LineCursor& lines) {
+        const std::size_t start = pos_;
+        ++pos_;
+        skip();
+        std::optional<Result<Statement::Kind>> kind;
+        if (literal("digits")) {
+            skip();
+            const std::size_t digits_start = pos_;
+            if (integer()) {
+                out_.clear();
+                kind = digit_set_from(text_.substr(digits_start, pos_ - digits_start));
+            }
+        } else if (literal("scientific")) {
+            kind = Statement::Kind{SetScientific{}};
+        }
+        if (!kind) return std::nullopt;
+        skip();
+        if (!line_end()) return std::nullopt;
+        skip();
+        const std::uint64_t line = lines.line_at(start);
+        if (!*kind) return FastStatement{fail(statement_error(line, kind->error())), pos_};
+        return FastStatement{Statement{line, std::move(**kind)}, pos_};
+    }
+
+    // "alias" ~ ident ~ ident
+    bool alias() {
+        kind_ = GrammarRule::alias_stmt;
+        const Mark start = mark();
+        if (!literal("alias")) return false;
+        skip();
+        const std::size_t name_start = pos_;
+        if (!ident()) {
+            reset(start);
+            return false;
+        }
+        name_ = text_.substr(name_start, pos_ - name_start);
+        skip();
+        const std::size_t display_start = pos_;
+        if (!ident()) {
+            reset(start);
+            return false;
+        }
+        display_ = text_.substr(display_start, pos_ - display_start);
+        return true;
+    }
+
+    bool literal(std::string_view word) {
+        if (!text_.substr(std::min(pos_, text_.size())).starts_with(word)) return false;
+        pos_ += word.size();
+        return true;
     }
 
     // ---- what goes to the assembler; nothing more once building has failed ----
@@ -147,11 +243,16 @@ class FastMatcher {
         if (!expr_error_) assembler_.infix(*infix_operator(symbol));
     }
 
-    // The unit_expr node just matched annotates the operand before it.
-    void emit_annotation() {
-        ParseNode node = std::move(out_.back());
-        out_.pop_back();
+    // The unit expression just matched from `start` annotates the operand before it. Its nodes
+    // are made only for a text the cache does not know yet.
+    void emit_annotation(std::size_t start) {
         if (expr_error_) return;
+        const std::string_view text = text_.substr(start, pos_ - start);
+        if (const auto known = assembler_.units().known_annotation(text, store_)) {
+            assembler_.annotation(*known);
+            return;
+        }
+        const ParseNode node = unit_expr_node(start, pos_);
         Result<std::uint32_t> annotation = assembler_.units().annotation(node, text_, store_);
         if (!annotation) {
             expr_error_ = std::move(annotation.error());
@@ -162,6 +263,26 @@ class FastMatcher {
 
     // ---- matching ----
 
+    // Matches a unit expression without making its nodes.
+    bool scan_unit_expr() {
+        recording_ = false;
+        const bool matched = unit_expr();
+        recording_ = true;
+        return matched;
+    }
+
+    // The nodes of the unit expression scanned from `start` to `end`, matched again.
+    ParseNode unit_expr_node(std::size_t start, std::size_t end) {
+        const std::size_t resume = pos_;
+        pos_ = start;
+        if (!unit_expr() || pos_ != end)
+            throw InternalError("a unit expression matched differently");
+        pos_ = resume;
+        ParseNode node = std::move(out_.back());
+        out_.pop_back();
+        return node;
+    }
+
     Mark mark() const { return {pos_, out_.size()}; }
 
     void reset(Mark m) {
@@ -171,6 +292,7 @@ class FastMatcher {
 
     // The nodes produced since `start` become the children of one node of `rule`.
     void close(GrammarRule rule, Mark start) {
+        if (!recording_) return;
         std::vector<ParseNode> children(
             std::make_move_iterator(out_.begin() + static_cast<std::ptrdiff_t>(start.nodes)),
             std::make_move_iterator(out_.end()));
@@ -179,6 +301,7 @@ class FastMatcher {
     }
 
     void leaf(GrammarRule rule, std::size_t start) {
+        if (!recording_) return;
         out_.push_back(ParseNode{rule, start, pos_, {}});
     }
 
@@ -257,7 +380,7 @@ class FastMatcher {
     bool term_ahead() const {
         if (pos_ >= size_) return false;
         const char c = char_at(pos_);
-        if (is_ident_start(c) || is_digit(c)) return true;
+        if (is_ident_start(c) || is_digit(c) || c == '(') return true;
         return c == '-' && pos_ + 1 < size_ && is_digit(char_at(pos_ + 1));
     }
 
@@ -317,8 +440,8 @@ class FastMatcher {
         return true;
     }
 
-    // unit ~ unit_postfix_operation | paren_unit_expr | "1" ~ unit_operation | unit. The line
-    // holds no parentheses; the "1/s" form is left to the engine.
+    // unit ~ unit_postfix_operation | paren_unit_expr | "1" ~ unit_operation | unit. Unit groups
+    // and the "1/s" form are left to the engine.
     bool unit_term() {
         const Mark start = mark();
         if (unit()) {
@@ -326,6 +449,10 @@ class FastMatcher {
             if (unit_postfix_operation()) return true;
         }
         reset(start);
+        if (at('(')) {
+            bail_ = true;
+            return false;
+        }
         if (at('1')) {
             ++pos_;
             skip();
@@ -352,8 +479,98 @@ class FastMatcher {
         return true;
     }
 
-    // A name or a number with its unit annotations; the line holds no calls or groups.
+    // Whether a name and an opening parenthesis follow, where the engine tries a call first.
+    bool at_call() const {
+        std::size_t at = pos_;
+        if (at >= text_.size() || !is_ident_start(text_[at])) return false;
+        for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
+        }
+        while (at < text_.size() && is_blank(text_[at])) ++at;
+        return at < text_.size() && text_[at] == '(';
+    }
+
+    // Brackets nest one level deeper; at the limit the engine reports the statement.
+    bool enter_bracket() {
+        if (depth_ >= max_nesting_depth) {
+            bail_ = true;
+            return false;
+        }
+        ++depth_;
+        return true;
+    }
+
+    // "(" ~ expression ~ ")". A group that does not match is left to the engine, which may then
+    // take the line another way.
+    bool paren_expr() {
+        ++pos_;
+        skip();
+        if (!enter_bracket()) return false;
+        NodeIndex inner = no_node;
+        const bool matched = expression(inner);
+        --depth_;
+        skip();
+        if (!matched || !at(')')) {
+            bail_ = true;
+            return false;
+        }
+        ++pos_;
+        if (!expr_error_) {
+            ExprNode paren;
+            paren.kind = ExprKind::Paren;
+            paren.link = {0, inner};
+            assembler_.operand(store_.add(paren));
+        }
+        return true;
+    }
+
+    // ident ~ "(" ~ expression ~ ("," ~ expression)* ~ ")"; one that does not match is left to
+    // the engine.
+    bool fn_call() {
+        const std::size_t start = pos_;
+        ident();
+        const std::string_view name = text_.substr(start, pos_ - start);
+        skip();
+        ++pos_;  // the "(" that at_call saw
+        skip();
+        if (!enter_bracket()) return false;
+        const NodeIndex call = expr_error_ ? no_node : store_.add_named(ExprKind::Call, name);
+        NodeIndex last = no_node;
+        for (bool first = true;; first = false) {
+            if (!first) {
+                skip();
+                if (!at(',')) break;
+                ++pos_;
+                skip();
+            }
+            NodeIndex arg = no_node;
+            if (!expression(arg)) {
+                bail_ = true;
+                return false;
+            }
+            if (expr_error_) continue;
+            if (last == no_node) {
+                store_[call].link.first = arg;
+            } else {
+                store_[last].next = arg;
+            }
+            last = arg;
+        }
+        --depth_;
+        skip();
+        if (!at(')')) {
+            bail_ = true;
+            return false;
+        }
+        ++pos_;
+        if (!expr_error_) assembler_.operand(call);
+        return true;
+    }
+
+    // A call, a group, or a name or a number with its unit annotations, tried in that order.
     bool term() {
+        if (bail_) return false;
+        if (at_call()) return fn_call();
+        if (at('(')) return paren_expr();
         const std::size_t start = pos_;
         if (ident()) {
             emit_variable(start);
@@ -364,17 +581,18 @@ class FastMatcher {
         }
         skip();
         repeat([&] {
-            if (!unit_expr()) return false;
-            emit_annotation();
+            const std::size_t annotation_start = pos_;
+            if (!scan_unit_expr()) return false;
+            emit_annotation(annotation_start);
             return true;
         });
         return true;
     }
 
-    // Matches an expression into the assembler; an operator goes to it only once the term
-    // after it has started, when it can no longer be given back.
-    bool expression() {
-        const NodeIndex begin = static_cast<NodeIndex>(store_.nodes.size());
+    // Matches an expression into the assembler and gives its root, unless building has failed;
+    // an operator goes to the assembler only once the term after it has started, when it can no
+    // longer be given back.
+    bool expression(NodeIndex& root) {
         const ExprAssembler::Outer outer = assembler_.begin();
         if (!term()) return false;
         skip();
@@ -390,10 +608,19 @@ class FastMatcher {
             emit_infix(symbol);
             return term();
         });
+        if (bail_) return false;
+        if (!expr_error_) root = assembler_.finish(outer);
+        return true;
+    }
+
+    // The statement's expression.
+    bool statement_expression() {
+        const NodeIndex begin = static_cast<NodeIndex>(store_.nodes.size());
+        NodeIndex root = no_node;
+        if (!expression(root)) return false;
         if (expr_error_) {
             assembler_.reset();
         } else {
-            const NodeIndex root = assembler_.finish(outer);
             expr_ = Expr{&store_, root, begin, static_cast<NodeIndex>(store_.nodes.size())};
         }
         return true;
@@ -417,9 +644,10 @@ class FastMatcher {
             if (!at('?')) return false;
             ++pos_;
             skip();
-            if (unit_expr()) {
-                hint_ = std::move(out_.back());
-                out_.pop_back();
+            const std::size_t start = pos_;
+            if (scan_unit_expr()) {
+                hint_start_ = start;
+                hint_end_ = pos_;
             }
             return true;
         });
@@ -431,7 +659,7 @@ class FastMatcher {
         if (!ident()) return false;
         name_ = text_.substr(start.pos, pos_ - start.pos);
         skip();
-        if (equals_then([&] { return expression(); })) return true;
+        if (equals_then([&] { return statement_expression(); })) return true;
         reset(start);
         return false;
     }
@@ -456,7 +684,7 @@ class FastMatcher {
     bool print_expr() {
         kind_ = GrammarRule::print_expr;
         const Mark start = mark();
-        if (!expression()) return false;
+        if (!statement_expression()) return false;
         skip();
         if (!print_tail()) {
             reset(start);

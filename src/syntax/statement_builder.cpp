@@ -71,30 +71,14 @@ Result<Statement::Kind> build_alias(const ParseNode& node, std::string_view sour
                      std::string(child(node, 1).text(source))};
 }
 
-// The digit count is a number of decimals; counts outside 0..max_digits are refused here
-// rather than producing a giant number text later.
 Result<Statement::Kind> build_digit_set(const ParseNode& node, std::string_view source) {
     expect_rule(node, GrammarRule::digit_set);
-    const std::string_view text = child(node, 0).text(source);
-    const bool negative = text.starts_with('-');
-    const std::string_view digits = text.substr(negative || text.starts_with('+') ? 1 : 0);
-    std::uint64_t count = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
-    const bool whole = end == digits.data() + digits.size() && !digits.empty();
-    if (error != std::errc{} || !whole || count > max_digits || (negative && count != 0)) {
-        return fail(RunError::other("Digit count " + std::string(text) + " is out of range 0.." +
-                                    std::to_string(max_digits)));
-    }
-    return DigitSet{count};
+    return digit_set_from(child(node, 0).text(source));
 }
 
-// The text between the fences: leading and then trailing runs of ''' are removed.
 Result<Statement::Kind> build_latex_block(const ParseNode& node, std::string_view source) {
     expect_rule(node, GrammarRule::latex_block);
-    std::string_view text = node.text(source);
-    while (text.starts_with("'''")) text.remove_prefix(3);
-    while (text.ends_with("'''")) text.remove_suffix(3);
-    return LatexBlock{std::string(text)};
+    return latex_block_from(node.text(source));
 }
 
 Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view source,
@@ -125,6 +109,28 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
 }
 
 }  // namespace
+
+// The digit count is a number of decimals; counts outside 0..max_digits are refused here
+// rather than producing a giant number text later.
+Result<Statement::Kind> digit_set_from(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative || text.starts_with('+') ? 1 : 0);
+    std::uint64_t count = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    const bool whole = end == digits.data() + digits.size() && !digits.empty();
+    if (error != std::errc{} || !whole || count > max_digits || (negative && count != 0)) {
+        return fail(RunError::other("Digit count " + std::string(text) + " is out of range 0.." +
+                                    std::to_string(max_digits)));
+    }
+    return DigitSet{count};
+}
+
+// The text between the fences: leading and then trailing runs of ''' are removed.
+Statement::Kind latex_block_from(std::string_view text) {
+    while (text.starts_with("'''")) text.remove_prefix(3);
+    while (text.ends_with("'''")) text.remove_suffix(3);
+    return LatexBlock{std::string(text)};
+}
 
 Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler) {

@@ -21,6 +21,11 @@ inline constexpr std::uint64_t max_digits = 1000;
 Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
                                                 std::string_view source, ExprStore& store);
 
+// The statements that are their text: a digit count as matched, and a LaTeX block with its
+// fences.
+Result<Statement::Kind> digit_set_from(std::string_view integer_text);
+Statement::Kind latex_block_from(std::string_view block_text);
+
 // Builds one statement node; `lines` gives its line number.
 Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler);

@@ -23,6 +23,18 @@ Result<std::uint32_t> UnitCache::annotation(const ParseNode& unit_expr, std::str
     return store.add_annotation(found->second.unit, found->second.latex);
 }
 
+std::optional<std::uint32_t> UnitCache::known_annotation(std::string_view text,
+                                                         ExprStore& store) const {
+    const auto found = annotations_.find(text);
+    if (found == annotations_.end()) return std::nullopt;
+    return store.add_annotation(found->second.unit, found->second.latex);
+}
+
+std::shared_ptr<const UnitHint> UnitCache::known_hint(std::string_view text) const {
+    const auto found = hints_.find(text);
+    return found == hints_.end() ? nullptr : found->second;
+}
+
 Result<std::shared_ptr<const UnitHint>> UnitCache::hint(const ParseNode& unit_expr,
                                                         std::string_view source) {
     const std::string_view text = unit_expr.text(source);

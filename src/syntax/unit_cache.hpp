@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,6 +25,11 @@ class UnitCache {
     // The hint of a printing statement from its unit_expr node.
     Result<std::shared_ptr<const UnitHint>> hint(const ParseNode& unit_expr,
                                                  std::string_view source);
+
+    // The same for a unit expression already built from the same text, without its node; nothing
+    // when the text is new.
+    std::optional<std::uint32_t> known_annotation(std::string_view text, ExprStore& store) const;
+    std::shared_ptr<const UnitHint> known_hint(std::string_view text) const;
 
   private:
     struct WrittenUnit {

@@ -75,12 +75,16 @@ class DocumentMaker {
         "5", "-2.5", "0.1", "12", "3.", "007", "1", "-0", "1e5", "10", "-7"};
     static constexpr std::array<std::string_view, 18> units = {
         "m",    "km", "m/s",      "kg*m^2", "s^-1", "m s",  "m^ 2", "1/s", "m*1/s",
-        "hour", "mA", "kg / m^3", "m^2^3",  "m^",   "m/ s", "M",    "Hz",  "g m"};
+        "hour", "mA", "kg / m^3", "m^2^3",  "m^",   "m/ s", "(m)",  "Hz",  "g m"};
     static constexpr std::array<std::string_view, 7> operators = {" + ", "-", " * ", "/",
                                                                   " ^ ", "^", "- -"};
     static constexpr std::array<std::string_view, 4> blanks = {"", " ", "  ", "\t"};
+    static constexpr std::array<std::string_view, 5> calls = {"max", "sin", "f", "abs", "x"};
+    static constexpr std::array<std::string_view, 10> text_statements = {
+        "!digits 2", "! digits -0", "!digits 99999999999999999999", "!scientific", "!digits",
+        "'''a'''",   "'''''''",     "'''two\nlines''' x = 1",       "'''open",     "'''\u00e9'''"};
     static constexpr std::array<std::string_view, 3> line_ends = {"\n", "\r\n", "\r"};
-    static constexpr std::string_view stray = "?=()',!;.\\{}_ \t1aZ*/^-";
+    static constexpr std::string_view stray = "?=()',!;.\\{}_ \t1aZ*/^-(),,";
 
     std::mt19937 random_;
 
@@ -93,7 +97,29 @@ class DocumentMaker {
         return items[below(N)];
     }
 
-    std::string term() {
+    // Groups and calls nest a few levels deep, and now and then past the nesting limit.
+    std::string term(int depth = 0) {
+        const std::size_t shape = below(depth < 3 ? 8 : 16);
+        if (shape == 0 || shape == 1) {
+            const bool call = shape == 0;
+            std::string text = call ? std::string(pick(calls)) + std::string(pick(blanks)) : "";
+            text += "(";
+            text += pick(blanks);
+            text += expression(depth + 1);
+            for (std::size_t i = call ? below(3) : 0; i > 0; --i) {
+                text += pick(blanks);
+                text += ",";
+                text += pick(blanks);
+                text += expression(depth + 1);
+            }
+            text += pick(blanks);
+            text += ")";
+            return text;
+        }
+        if (shape == 2 && depth == 0 && below(50) == 0) {
+            const std::size_t levels = 60 + below(8);
+            return std::string(levels, '(') + "1" + std::string(levels, ')');
+        }
         std::string text(below(3) == 0 ? pick(names) : pick(numbers));
         for (std::size_t i = below(3); i > 0; --i) {
             text += pick(blanks);
@@ -103,11 +129,11 @@ class DocumentMaker {
         return text;
     }
 
-    std::string expression() {
-        std::string text = term();
+    std::string expression(int depth = 0) {
+        std::string text = term(depth);
         for (std::size_t i = below(4); i > 0; --i) {
             text += pick(operators);
-            text += term();
+            text += term(depth);
         }
         return text;
     }
@@ -123,6 +149,19 @@ class DocumentMaker {
 
     std::string statement() {
         std::string text(pick(blanks));
+        switch (below(8)) {
+            case 3:
+                return text + std::string(pick(text_statements));
+            case 4:
+                return text + "alias" + std::string(pick(blanks)) + std::string(pick(names)) +
+                       std::string(pick(blanks)) + std::string(pick(names)) +
+                       std::string(pick(blanks));
+            case 5:
+                if (below(2) == 0) return text;  // a line gap
+                break;
+            default:
+                break;
+        }
         switch (below(3)) {
             case 0:
                 text += pick(names);
@@ -202,16 +241,27 @@ TEST(FastStatement, TakesDefinitionsAndPrintedResults) {
     for (const std::string_view text :
          {"x = 5\n", "v_{2} = 50.5 m/s + 7.6 m/s\n", "x =? km/hour\n", "a = 2 * v =?\r\n",
           "E = m * c^2 =? J\r", "k = -3 kg*m^2/s^2 - y_1 \n", "\\alpha = 1 m s\n",
-          "x = 1 qq =? zz\n"}) {
+          "x = 1 qq =? zz\n", "y = max(a, 2 m) * (b - 1) =? km\n", "z = f ( (1) ) \n", "'''a'''",
+          "!digits 2\n", "! scientific \r\n", "alias a \\beta\n", "\n", "!digits 5000\n"}) {
         EXPECT_EQ(fast_end(text), text.size()) << escape(text);
     }
+}
+
+// Brackets as deep as the engine allows are taken; one level deeper, the engine must report them.
+TEST(FastStatement, StopsAtTheNestingLimit) {
+    const auto nested = [](std::size_t levels) {
+        return "x = " + std::string(levels, '(') + "1" + std::string(levels, ')') + "\n";
+    };
+    const std::string deepest = nested(max_nesting_depth);
+    EXPECT_EQ(fast_end(deepest), deepest.size());
+    EXPECT_FALSE(fast_end(nested(max_nesting_depth + 1)));
 }
 
 // Statements the engine fails on are never taken: the engine must report them.
 TEST(FastStatement, LeavesFailingAndOtherStatementsToTheEngine) {
     for (const std::string_view text :
-         {"x = 5 6\n", "x = \n", "x = 5 ?\n", "= 5\n", "x = (1)\n", "f(1) =?\n", "'''a''' x = 1\n",
-          "!digits 2\n", "alias a b\n", "   \n", "x = 5 m*1/s\n", "x = 5", "x = 5 '''a'''\n",
+         {"x = 5 6\n", "x = \n", "x = 5 ?\n", "= 5\n", "x = (1\n", "f(1,) =?\n", "'''a x = 1\n",
+          "!digits\n", "alias a\n", "   \n", "x = 5 m*1/s\n", "x = 5", "x = 5 '''a'''\n",
           "x =? m =? m\n"}) {
         EXPECT_FALSE(fast_end(text)) << escape(text);
     }
