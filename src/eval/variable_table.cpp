@@ -11,7 +11,9 @@ namespace mensurator {
 
 namespace {
 
-constexpr std::size_t name_block_size = 64 * 1024;
+// Name blocks start small and double up to this size.
+constexpr std::size_t first_name_block = 512;
+constexpr std::size_t largest_name_block = 64 * 1024;
 
 std::size_t hash_of(std::string_view name) {
     return std::hash<std::string_view>{}(name);
@@ -22,9 +24,9 @@ std::size_t hash_of(std::string_view name) {
 std::size_t VariableTable::UnitBitsHash::operator()(const UnitBits& bits) const {
     std::size_t hash = std::hash<std::int64_t>{}(bits.exp10) ^ (bits.factor * 0x9e3779b97f4a7c15u);
     for (const Rational8 d : bits.dimensions) {
-        const std::size_t pair =
-            static_cast<std::size_t>(static_cast<std::uint8_t>(d.numerator)) << 8 |
-            static_cast<std::uint8_t>(d.denominator);
+        const std::size_t pair = static_cast<std::size_t>(static_cast<std::uint8_t>(d.numerator))
+                                     << 8 |
+                                 static_cast<std::uint8_t>(d.denominator);
         hash = (hash ^ pair) * 0x100000001b3u;
     }
     return hash;
@@ -71,8 +73,9 @@ void VariableTable::insert_or_assign(std::string_view name, const Value& value) 
         throw std::bad_alloc();
     }
     if ((size_ + 1) * 4 > slots_.size() * 3) grow();
-    if (size_ % entries_per_block == 0) {
-        entry_blocks_.push_back(std::make_unique_for_overwrite<Entry[]>(entries_per_block));
+    if (size_ == first_block_entries * ((std::size_t{1} << entry_blocks_.size()) - 1)) {
+        entry_blocks_.push_back(
+            std::make_unique_for_overwrite<Entry[]>(first_block_entries << entry_blocks_.size()));
     }
     const auto id = static_cast<std::uint32_t>(size_);
     entry(id) = Entry{keep_name(name), static_cast<std::uint32_t>(name.size()), unit, value.number};
@@ -97,7 +100,8 @@ void VariableTable::grow() {
 const char* VariableTable::keep_name(std::string_view name) {
     if (name.empty()) return "";
     if (name.size() > block_left_) {
-        const std::size_t size = std::max(name_block_size, name.size());
+        last_name_block_ = std::clamp(last_name_block_ * 2, first_name_block, largest_name_block);
+        const std::size_t size = std::max(last_name_block_, name.size());
         name_blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
         block_next_ = name_blocks_.back().get();
         block_left_ = size;

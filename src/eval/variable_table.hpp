@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -18,8 +19,9 @@ namespace mensurator {
 
 // Variables by stored name. A document defines many variables in comparatively few units, and the
 // table is looked up for every name of every statement, so it is kept small and flat: one
-// open-addressing table of dense ids; per id a compact entry in fixed-size blocks, which never
-// move, so that growing copies nothing; names copied into large blocks; units interned.
+// open-addressing table of dense ids; per id a compact entry in blocks that double in size and
+// never move, so that growing copies nothing; names copied into blocks; units interned. A table
+// of a few variables allocates little.
 class VariableTable {
   public:
     VariableTable() = default;
@@ -52,20 +54,22 @@ class VariableTable {
         std::size_t operator()(const UnitBits& bits) const;
     };
 
-    static constexpr std::uint32_t empty_slot = 0;  // slots hold id + 1
-    static constexpr std::size_t entries_per_block = 4096;
+    static constexpr std::uint32_t empty_slot = 0;          // slots hold id + 1
+    static constexpr std::size_t first_block_entries = 32;  // block k holds 32 << k
 
     std::size_t size_ = 0;
     std::vector<std::unique_ptr<Entry[]>> entry_blocks_;
     std::vector<std::uint32_t> slots_;  // a power of two of them, at most three quarters taken
     std::vector<std::unique_ptr<char[]>> name_blocks_;
+    std::size_t last_name_block_ = 0;  // its size
     char* block_next_ = nullptr;
     std::size_t block_left_ = 0;
     std::vector<Unit> units_;
     std::unordered_map<UnitBits, std::uint32_t, UnitBitsHash> unit_ids_;
 
     Entry& entry(std::uint32_t id) const {
-        return entry_blocks_[id / entries_per_block][id % entries_per_block];
+        const std::size_t block = std::bit_width(id / first_block_entries + 1) - 1;
+        return entry_blocks_[block][id - first_block_entries * ((std::size_t{1} << block) - 1)];
     }
     // The slot of `name`: the one holding it, or the empty one where it would go.
     std::size_t slot_of(std::string_view name, std::size_t hash) const;

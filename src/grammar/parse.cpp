@@ -55,6 +55,7 @@ class Matcher {
 
     // Where the next statement is looked for, and a move past statements matched elsewhere.
     std::size_t position() const { return pos_; }
+    bool at_text_end() const { return pos_ >= size_; }
     void move_to(std::size_t position) { pos_ = position; }
 
   private:
@@ -656,6 +657,11 @@ std::expected<std::optional<ParseNode>, ParseFailure> StatementStream::next() {
     if (finished_) return std::optional<ParseNode>{};
     start();
     const bool first = std::exchange(first_, false);
+    // At the end of the text only the first statement can fail; every later one is just absent.
+    if (!first && matcher_->at_text_end()) {
+        finished_ = true;
+        return std::optional<ParseNode>{};
+    }
     auto result = matcher_->next_statement(first);
     if (!result || !*result) finished_ = true;
     return result;

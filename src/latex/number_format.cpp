@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "base/error.hpp"
@@ -26,20 +27,31 @@ bool only_zero_digits(std::string_view text) {
 }  // namespace
 
 std::string format_number(double x, std::uint64_t p) {
-    if (std::isnan(x)) return "NaN";
-    if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
+    std::string text;
+    append_number(x, p, text);
+    return text;
+}
+
+void append_number(double x, std::uint64_t p, std::string& out) {
+    if (std::isnan(x)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(x)) {
+        out += x > 0 ? "inf" : "-inf";
+        return;
+    }
 
     const std::uint64_t computed = std::min(p, exact_decimals);
     std::array<char, buffer_size> buffer;
     const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
                                             std::chars_format::fixed, static_cast<int>(computed));
     if (error != std::errc{}) throw InternalError("number does not fit the format buffer");
-    std::string text(buffer.data(), end);
-    text.append(p - computed, '0');
-
+    std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
     // A value that rounds to zero is written without a sign, whatever the sign of the double.
-    if (text.front() == '-' && only_zero_digits(text)) text.erase(0, 1);
-    return text;
+    if (text.front() == '-' && only_zero_digits(text)) text.remove_prefix(1);
+    out += text;
+    out.append(p - computed, '0');
 }
 
 std::uint64_t precision_for(double x, std::uint64_t digits) {

@@ -8,6 +8,8 @@ namespace mensurator {
 // x in plain positional decimal with exactly p digits after the point (none when p is 0),
 // correctly rounded from the exact value of the double; "NaN", "inf", "-inf".
 std::string format_number(double x, std::uint64_t p);
+// The same, appended to `out`.
+void append_number(double x, std::uint64_t p, std::string& out);
 
 // The precision rule of every caller: `digits` when x has a fractional part or is NaN, else 0.
 std::uint64_t precision_for(double x, std::uint64_t digits);

@@ -54,12 +54,8 @@ Result<void> append_call(const ExprStore& store, const ExprNode& call,
 Result<void> append_leaf(const ExprStore& store, const ExprNode& leaf,
                          const FormatSettings& settings, std::string& out) {
     switch (leaf.kind) {
-        case ExprKind::Number: {
-            Result<std::string> value = render_value(Value{leaf.number, Unit{}}, settings);
-            if (!value) return fail(std::move(value.error()));
-            out += *value;
-            return {};
-        }
+        case ExprKind::Number:
+            return append_value(Value{leaf.number, Unit{}}, settings, out);
         case ExprKind::Variable:
             out += store.names[leaf.link.index];
             return {};

@@ -16,8 +16,8 @@ namespace mensurator {
 
 namespace {
 
-std::string number_text(double x, std::uint64_t digits) {
-    return format_number(x, precision_for(x, digits));
+void append_number_text(double x, std::uint64_t digits, std::string& out) {
+    append_number(x, precision_for(x, digits), out);
 }
 
 // Printed values use the arithmetic of the rest of the engine on purpose: one multiplication or
@@ -59,10 +59,15 @@ double times_pow10(double m, std::int64_t e) {
     return scale_by_pow10(m, e);
 }
 
-std::string trimmed(std::string text) {
-    const std::string_view kept = trim(text);
-    if (kept.size() == text.size()) return text;
-    return std::string(kept);
+// Removes the white space at both ends of what was appended from `start` on.
+void trim_appended(std::string& out, std::size_t start) {
+    const std::string_view appended = std::string_view(out).substr(start);
+    const std::string_view kept = trim(appended);
+    if (kept.size() == appended.size()) return;
+    const auto lead = static_cast<std::size_t>(kept.data() - appended.data());
+    const std::size_t size = kept.size();
+    out.erase(start, lead);
+    out.resize(start + size);
 }
 
 // The positive and negative parts of a unit's LaTeX: one piece per base unit with a non-zero
@@ -171,8 +176,8 @@ double converted_to_hint(double n, const Unit& unit, const Unit& hint) {
     return scale_by_pow10(n, saturating_sub(unit.exp10, hint.exp10)) / (hint.factor / unit.factor);
 }
 
-Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
-                                     const FormatSettings& settings) {
+Result<void> append_with_hint(const Value& value, const UnitHint& hint,
+                              const FormatSettings& settings, std::string& out) {
     if (!same_dimensions(hint.unit, value.unit)) {
         return fail(RunError::unit_error("Unit hint " + dimension_text(hint.unit) +
                                          " does not match value with unit " +
@@ -184,43 +189,61 @@ Result<std::string> render_with_hint(const Value& value, const UnitHint& hint,
     const Unit& unit = value.unit;
     const std::int64_t d = saturating_sub(unit.exp10, hint.unit.exp10);
     // An infinity or NaN has no mantissa to write a power of ten beside.
+    const std::size_t start = out.size();
     if (settings.scientific && d != 0 && std::isfinite(n)) {
-        const double x = n * unit.factor / hint.unit.factor;
-        return trimmed(number_text(x, settings.digits) + " \\times 10^{" + std::to_string(d) +
-                       "} \\ " + latex);
+        append_number_text(n * unit.factor / hint.unit.factor, settings.digits, out);
+        out += " \\times 10^{";
+        out += std::to_string(d);
+        out += "} \\ ";
+    } else {
+        append_number_text(converted_to_hint(n, unit, hint.unit), settings.digits, out);
+        out += " \\ ";
     }
-    const double x = converted_to_hint(n, unit, hint.unit);
-    return trimmed(number_text(x, settings.digits) + " \\ " + latex);
+    out += latex;
+    trim_appended(out, start);
+    return {};
 }
 
-std::string render_in_own_units(const Value& value, const FormatSettings& settings) {
+void append_in_own_units(const Value& value, const FormatSettings& settings, std::string& out) {
     const Unit& unit = value.unit;
     const double mantissa = value.number * unit.factor;
     const AutoPrefix prefix = choose_prefix(unit);
     const std::string unit_latex = prefixed_unit_latex(unit, prefix);
     const bool separate_power = settings.scientific && unit.exp10 != 0 && std::isfinite(mantissa);
-
-    if (unit_latex.empty()) {
-        if (separate_power) {
-            return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" +
-                           std::to_string(unit.exp10) + "}");
-        }
-        return trimmed(number_text(times_pow10(mantissa, unit.exp10), settings.digits));
-    }
-    const std::int64_t e = saturating_sub(unit.exp10, prefix.step * prefix.largest);
+    const std::int64_t e =
+        unit_latex.empty() ? unit.exp10 : saturating_sub(unit.exp10, prefix.step * prefix.largest);
+    const std::size_t start = out.size();
     if (separate_power) {
-        return trimmed(number_text(mantissa, settings.digits) + "\\times 10^{" + std::to_string(e) +
-                       "} \\ " + unit_latex);
+        append_number_text(mantissa, settings.digits, out);
+        out += "\\times 10^{";
+        out += std::to_string(e);
+        out += '}';
+    } else {
+        append_number_text(times_pow10(mantissa, e), settings.digits, out);
     }
-    return trimmed(number_text(times_pow10(mantissa, e), settings.digits) + " \\ " + unit_latex);
+    if (!unit_latex.empty()) {
+        out += " \\ ";
+        out += unit_latex;
+    }
+    trim_appended(out, start);
 }
 
 }  // namespace
 
+Result<void> append_value(const Value& value, const FormatSettings& settings, std::string& out) {
+    if (settings.unit_hint != nullptr) {
+        return append_with_hint(value, *settings.unit_hint, settings, out);
+    }
+    append_in_own_units(value, settings, out);
+    return {};
+}
+
 Result<std::string> render_value(const Value& value, const FormatSettings& settings) {
-    if (settings.unit_hint != nullptr)
-        return render_with_hint(value, *settings.unit_hint, settings);
-    return render_in_own_units(value, settings);
+    std::string text;
+    if (Result<void> shown = append_value(value, settings, text); !shown) {
+        return fail(std::move(shown.error()));
+    }
+    return text;
 }
 
 std::string unit_to_latex(const Unit& unit) {

@@ -84,11 +84,9 @@ Result<void> StatementRunner::append_expression_part(const Expr& expr, bool trim
 }
 
 Result<void> StatementRunner::append_value_part(const Value& value, const UnitHint* hint) {
-    Result<std::string> shown = render_value(value, statement_settings(hint));
-    if (!shown) return fail(std::move(shown.error()));
+    // The value's LaTeX is trimmed already; a failure drops the whole output.
     state_.output += " = ";
-    state_.output += trim_end(*shown);
-    return {};
+    return append_value(value, statement_settings(hint), state_.output);
 }
 
 // Aliases apply to a definition's expression as to a printed one, so that short names (pi, or

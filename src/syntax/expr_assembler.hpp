@@ -14,10 +14,13 @@ namespace mensurator {
 // from the grammar engine's nodes or straight from the text; both give the same tree.
 class ExprAssembler {
   public:
-    explicit ExprAssembler(ExprStore& store) : store_(store) {}
+    explicit ExprAssembler(ExprStore& store, UnitCache& units = UnitCache::of_this_thread())
+        : store_(store), units_(units) {
+        pending_.reserve(16);  // a few per bracket level
+    }
 
     ExprStore& store() { return store_; }
-    // Units built so far, which later statements of the run reuse.
+    // Units built so far, which later statements reuse.
     UnitCache& units() { return units_; }
 
     // What an expression nested in another (a group, an argument) saves of the outer one.
@@ -43,7 +46,7 @@ class ExprAssembler {
     };
 
     ExprStore& store_;
-    UnitCache units_;
+    UnitCache& units_;
     std::vector<Pending> pending_;  // shared by nested expressions, each above its `base_`
     std::size_t base_ = 0;
     NodeIndex current_ = no_node;  // the operand assembled so far, or no_node after an operator

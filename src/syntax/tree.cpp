@@ -114,6 +114,13 @@ UnitHint::UnitHint(Unit unit, NaiveUnit naive) : unit(unit), naive(std::move(nai
 
 // ---- ExprStore ----
 
+ExprStore::ExprStore() {
+    nodes.reserve(64);
+    names.reserve(16);
+    annotations.reserve(8);
+    latex.reserve(256);
+}
+
 NodeIndex ExprStore::add(const ExprNode& node) {
     if (nodes.size() >= no_node) throw std::bad_alloc();
     nodes.push_back(node);

@@ -128,6 +128,9 @@ struct Annotation {
 // The nodes, names and annotations of expressions. A run reuses one store for every statement,
 // so that building allocates only while the store still grows.
 struct ExprStore {
+    // Room for a typical statement, so that a short document grows nothing.
+    ExprStore();
+
     std::vector<ExprNode> nodes;
     std::vector<std::string_view> names;  // views of the source, or of alias displays once applied
     std::vector<Annotation> annotations;

@@ -7,20 +7,48 @@
 
 namespace mensurator {
 
+namespace {
+
+// Bounds on what a thread keeps: a document with unusually many or long unit texts only makes
+// the cache start over.
+constexpr std::size_t longest_kept_text = 256;
+constexpr std::size_t most_kept_units = 4096;
+constexpr std::size_t most_kept_bytes = 256 * 1024;
+
+}  // namespace
+
+UnitCache& UnitCache::of_this_thread() {
+    thread_local UnitCache cache;
+    return cache;
+}
+
+bool UnitCache::keep(std::string_view text) {
+    if (text.size() > longest_kept_text) return false;
+    if (annotations_.size() + hints_.size() >= most_kept_units ||
+        kept_bytes_ + text.size() > most_kept_bytes) {
+        annotations_.clear();
+        hints_.clear();
+        kept_bytes_ = 0;
+    }
+    kept_bytes_ += text.size();
+    return true;
+}
+
 Result<std::uint32_t> UnitCache::annotation(const ParseNode& unit_expr, std::string_view source,
                                             ExprStore& store) {
     const std::string_view text = unit_expr.text(source);
-    auto found = annotations_.find(text);
-    if (found == annotations_.end()) {
-        Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
-        if (!naive) return fail(std::move(naive.error()));
-        Result<std::string> latex = naive_to_latex(*naive);
-        if (!latex) return fail(std::move(latex.error()));
-        Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
-        if (!unit) return fail(std::move(unit.error()));
-        found = annotations_.emplace(text, WrittenUnit{*unit, std::move(*latex)}).first;
+    if (const auto found = annotations_.find(text); found != annotations_.end()) {
+        return store.add_annotation(found->second.unit, found->second.latex);
     }
-    return store.add_annotation(found->second.unit, found->second.latex);
+    Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
+    if (!naive) return fail(std::move(naive.error()));
+    Result<std::string> latex = naive_to_latex(*naive);
+    if (!latex) return fail(std::move(latex.error()));
+    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
+    if (!unit) return fail(std::move(unit.error()));
+    const std::uint32_t added = store.add_annotation(*unit, *latex);
+    if (keep(text)) annotations_.emplace(text, WrittenUnit{*unit, std::move(*latex)});
+    return added;
 }
 
 std::optional<std::uint32_t> UnitCache::known_annotation(std::string_view text,
@@ -44,7 +72,7 @@ Result<std::shared_ptr<const UnitHint>> UnitCache::hint(const ParseNode& unit_ex
     Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
     if (!naive) return fail(std::move(naive.error()));
     auto hint = std::make_shared<const UnitHint>(*unit, std::move(*naive));
-    hints_.emplace(text, hint);
+    if (keep(text)) hints_.emplace(text, hint);
     return hint;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,12 +14,15 @@
 
 namespace mensurator {
 
-// Unit annotations and hints already built, by their text as written: a document writes a few
+// Unit annotations and hints already built, by their text as written: documents write a few
 // units many times, and building one means parsing it, looking its names up and writing its
-// LaTeX. The same text always builds to the same unit. Keys are views of the source, which must
-// outlive the cache; failures are not kept, so each occurrence reports its own.
+// LaTeX. The same text always builds to the same unit, in any document, so each thread keeps its
+// cache from run to run, bounded in size. Failures are not kept: each occurrence reports its own.
 class UnitCache {
   public:
+    // The calling thread's cache.
+    static UnitCache& of_this_thread();
+
     // Adds the annotation of a unit_expr node to the store.
     Result<std::uint32_t> annotation(const ParseNode& unit_expr, std::string_view source,
                                      ExprStore& store);
@@ -37,8 +41,22 @@ class UnitCache {
         std::string latex;
     };
 
-    std::unordered_map<std::string_view, WrittenUnit> annotations_;
-    std::unordered_map<std::string_view, std::shared_ptr<const UnitHint>> hints_;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+
+    template <class Built>
+    using ByText = std::unordered_map<std::string, Built, TextHash, std::equal_to<>>;
+
+    ByText<WrittenUnit> annotations_;
+    ByText<std::shared_ptr<const UnitHint>> hints_;
+    std::size_t kept_bytes_ = 0;  // of the texts kept
+
+    // Whether a unit written as `text` is kept; the cache is emptied first when it is full.
+    bool keep(std::string_view text);
 };
 
 }  // namespace mensurator
