@@ -161,15 +161,4 @@ Result<void> StatementRunner::execute(const LatexBlock& statement) {
     return {};
 }
 
-Result<std::string> evaluate_program(ProgramState state) {
-    StatementRunner runner(state);
-    for (Statement& statement : state.statements) {
-        if (Result<void> done = runner.run(statement); !done) {
-            return fail(statement_error(statement.line, done.error()));
-        }
-    }
-    runner.finish();
-    return std::move(state.output);
-}
-
 }  // namespace mensurator

@@ -54,8 +54,4 @@ class StatementRunner {
     Result<void> execute(const LatexBlock& statement);
 };
 
-// Runs the statements in order and returns the finished document, or the first statement's
-// error as "Line {line}: {message}" (nothing of the output is returned then).
-Result<std::string> evaluate_program(ProgramState state);
-
 }  // namespace mensurator

@@ -1,28 +1,30 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <vector>
 
 #include "eval/evaluate.hpp"
 #include "latex/format_settings.hpp"
-#include "syntax/tree.hpp"
 
 namespace mensurator {
 
 // Display names by name; looked up for every variable of every statement.
 using AliasTable = std::unordered_map<std::string, std::string, NameHash, std::equal_to<>>;
 
-// Everything one run works on: the program, its tables, its settings and the output so far.
+// Everything one run works on: its tables, its settings and the output so far.
 struct ProgramState {
     VariableTable variables;
-    std::vector<Statement> statements;
-    std::unique_ptr<ExprStore> expressions;  // the statements' expressions
     std::string output;
     FormatSettings settings;
     AliasTable aliases;
 };
+
+// The first lines of every document.
+inline constexpr std::string_view preamble = "\\documentclass{article}\n\\begin{document}\n";
+
+// A fresh state: the preamble, the constants \pi and e, the alias pi, the default settings.
+ProgramState seeded_state();
 
 }  // namespace mensurator

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "run/evaluator.hpp"
-#include "run/front_end.hpp"
+#include "run/program_state.hpp"
 #include "syntax/fast_statement.hpp"
 #include "syntax/statement_builder.hpp"
 
@@ -29,6 +29,15 @@ void reserve_output(std::string& output, std::size_t text_left) {
         std::min(preamble.size() + 2 * text_left, output_piece_size + output_piece_size / 8));
 }
 
+RunError parse_failure_error(const ParseFailure& failure) {
+    if (failure.nesting_too_deep) {
+        return statement_error(failure.line,
+                               RunError::other("Brackets are nested more than " +
+                                               std::to_string(max_nesting_depth) + " levels deep"));
+    }
+    return RunError::parse_error(ParsePosition{failure.line, failure.column});
+}
+
 Result<DocumentPieces> report(const Problem& problem) {
     if (const auto* fault = std::get_if<std::exception_ptr>(&problem))
         std::rethrow_exception(*fault);
@@ -37,10 +46,10 @@ Result<DocumentPieces> report(const Problem& problem) {
 
 }  // namespace
 
-// The same result as front_end followed by evaluate_program, computed statement by statement so
-// that each statement's parse nodes and tree are released as soon as it has run. Outcomes keep
-// their precedence: a parse failure anywhere beats a building error anywhere, which beats an
-// evaluation error; so after a problem the rest of the document is still parsed (and built).
+// Statement by statement: each is matched, built and run before the next is matched, so that only
+// one statement's tree is held at a time. Outcomes keep their precedence: a parse failure anywhere
+// beats a building error anywhere, which beats an evaluation error; so after a problem the rest of
+// the document is still parsed (and built).
 Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptions& options) {
     RunInterruption* const interruption = options.interruption;
     const bool implied = options.implied_line_end;
