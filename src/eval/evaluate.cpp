@@ -66,15 +66,14 @@ Result<Value> evaluate(const Expr& expr, const VariableTable& variables) {
 Result<Value> evaluate_node(const ExprStore& store, NodeIndex index,
                             const VariableTable& variables) {
     // Most expressions are a few nodes deep.
-    StackVector<NodeIndex, 16> spine_buffer;
-    std::pmr::vector<NodeIndex>& spine = spine_buffer.items;
+    StackVector<NodeIndex, 16> spine;
     while (has_operand_child(store[index].kind)) {
         spine.push_back(index);
         index = store[index].link.first;
     }
     Result<Value> result = evaluate_leaf(store, index, variables);
-    for (auto it = spine.rbegin(); it != spine.rend() && result; ++it) {
-        const ExprNode& node = store[*it];
+    for (std::size_t level = spine.size(); level > 0 && result; --level) {
+        const ExprNode& node = store[spine[level - 1]];
         if (node.kind == ExprKind::WithUnit) {
             Result<Unit> unit = unit_mul(result->unit, store.annotations[node.link.index].unit);
             if (!unit) return fail(std::move(unit.error()));

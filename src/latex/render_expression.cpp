@@ -129,8 +129,7 @@ Result<void> append_chain_rest(const ExprStore& store, const ExprNode& chain,
 Result<void> append_node(const ExprStore& store, NodeIndex index, const FormatSettings& settings,
                          std::string& out) {
     // Most expressions are a few nodes deep.
-    StackVector<NodeIndex, 16> spine_buffer;
-    std::pmr::vector<NodeIndex>& spine = spine_buffer.items;
+    StackVector<NodeIndex, 16> spine;
     while (has_operand_child(store[index].kind)) {
         const ExprNode& node = store[index];
         spine.push_back(index);
@@ -144,8 +143,8 @@ Result<void> append_node(const ExprStore& store, NodeIndex index, const FormatSe
 
     Result<void> leaf = append_leaf(store, store[index], settings, out);
     if (!leaf) return leaf;
-    for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
-        const ExprNode& node = store[*it];
+    for (std::size_t level = spine.size(); level > 0; --level) {
+        const ExprNode& node = store[spine[level - 1]];
         if (node.kind == ExprKind::Paren) {
             out += ')';
         } else if (node.kind == ExprKind::WithUnit) {
