@@ -669,28 +669,25 @@ class FastMatcher {
         return name_equals_expression();
     }
 
+    // The print tail after a printing statement's expression; without it the statement gives
+    // back everything from `start`.
+    bool ends_printing(Mark start) {
+        skip();
+        if (print_tail()) return true;
+        reset(start);
+        return false;
+    }
+
     bool dec_print_expr() {
         kind_ = GrammarRule::dec_print_expr;
         const Mark start = mark();
-        if (!name_equals_expression()) return false;
-        skip();
-        if (!print_tail()) {
-            reset(start);
-            return false;
-        }
-        return true;
+        return name_equals_expression() && ends_printing(start);
     }
 
     bool print_expr() {
         kind_ = GrammarRule::print_expr;
         const Mark start = mark();
-        if (!statement_expression()) return false;
-        skip();
-        if (!print_tail()) {
-            reset(start);
-            return false;
-        }
-        return true;
+        return statement_expression() && ends_printing(start);
     }
 };
 

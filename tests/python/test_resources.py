@@ -17,7 +17,7 @@ MEMORY_SHAPES = {
     "unit_chain": '"x = 1 m" + "*m/m" * 250_000 + " =?\\n"',
     "hint_chain": '"x = 1 =? " + "rad*" * 500_000 + "rad\\n"',
     "statements": '"x = 1 m\\nx =? km\\n" * 300_000',
-    "arguments": '"max(" + "1, " * 1_000_000 + "1) =?\\n"',
+    "arguments": '"max(" + "1, " * 10_000_000 + "1) =?\\n"',
     "digits": '"!digits 1000\\n" + "x = 1/3 =?\\n" * 20_000',
 }
 

@@ -60,26 +60,28 @@ inline std::string_view kept_name(std::string name) {
     return names.emplace_back(std::move(name));
 }
 
+// Adds `node` over the children, linked in order.
+inline NodeIndex add_parent(ExprNode node, const std::vector<NodeIndex>& children) {
+    ExprStore& store = test_store();
+    node.next = no_node;
+    node.link.first = children.empty() ? no_node : children.front();
+    for (std::size_t i = 1; i < children.size(); ++i) store[children[i - 1]].next = children[i];
+    if (!children.empty()) store[children.back()].next = no_node;
+    if (node.kind == ExprKind::Chain) node.link.index = children.back();
+    return store.add(node);
+}
+
 inline NodeIndex copy_node(NodeIndex index) {
     ExprStore& store = test_store();
     ExprNode node = store[index];
     node.next = no_node;
-    if (node.kind != ExprKind::Number && node.link.first != no_node) {
-        NodeIndex last = no_node;
-        for (NodeIndex child = store[index].link.first; child != no_node;
-             child = store[child].next) {
-            const NodeIndex copy = copy_node(child);
-            take_for_parent(copy);
-            if (last == no_node) {
-                node.link.first = copy;
-            } else {
-                store[last].next = copy;
-            }
-            last = copy;
-        }
-        if (node.kind == ExprKind::Chain) node.link.index = last;
+    if (node.kind == ExprKind::Number || node.link.first == no_node) return store.add(node);
+    std::vector<NodeIndex> copies;
+    for (NodeIndex child = node.link.first; child != no_node; child = store[child].next) {
+        copies.push_back(copy_node(child));
+        take_for_parent(copies.back());
     }
-    return store.add(node);
+    return add_parent(node, copies);
 }
 
 inline Expr whole_store_expr(NodeIndex root) {
@@ -93,21 +95,13 @@ inline Expr var(std::string name) {
     return whole_store_expr(test_store().add_named(ExprKind::Variable, kept_name(std::move(name))));
 }
 
-// A node of `kind` over copies of the children, linked in order.
+// `node` over the children, each copied when it already has a parent.
 inline Expr parent_of(ExprNode node, const std::vector<Expr>& children) {
-    ExprStore& store = test_store();
-    NodeIndex last = no_node;
+    std::vector<NodeIndex> linked;
     for (const Expr& child : children) {
-        const NodeIndex copy = take_for_parent(child.root) ? child.root : copy_node(child.root);
-        if (last == no_node) {
-            node.link.first = copy;
-        } else {
-            store[last].next = copy;
-        }
-        last = copy;
+        linked.push_back(take_for_parent(child.root) ? child.root : copy_node(child.root));
     }
-    if (node.kind == ExprKind::Chain) node.link.index = last;
-    return whole_store_expr(store.add(node));
+    return whole_store_expr(add_parent(node, linked));
 }
 
 inline Expr paren(Expr inner) {
