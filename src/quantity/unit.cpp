@@ -126,15 +126,6 @@ std::optional<Rational8> Rational8::make(std::int64_t num, std::int64_t den) {
     return Rational8{static_cast<std::int8_t>(signed_top), static_cast<std::int8_t>(bottom)};
 }
 
-bool operator==(Rational8 a, Rational8 b) {
-    return (a <=> b) == 0;
-}
-
-std::strong_ordering operator<=>(Rational8 a, Rational8 b) {
-    // Denominators are positive, so cross multiplication keeps the order.
-    return int{a.numerator} * int{b.denominator} <=> int{b.numerator} * int{a.denominator};
-}
-
 std::string Rational8::text() const {
     std::string result = std::to_string(numerator);
     if (denominator != 1) {

@@ -23,9 +23,12 @@ struct Rational8 {
     bool is_integer() const { return denominator == 1; }
     double to_double() const { return double(numerator) / double(denominator); }
 
-    // Compares the exact values.
-    friend bool operator==(Rational8 a, Rational8 b);
-    friend std::strong_ordering operator<=>(Rational8 a, Rational8 b);
+    // Compares the exact values; inline, since unit arithmetic compares exponents all the time.
+    // Denominators are positive, so cross multiplication keeps the order.
+    friend constexpr std::strong_ordering operator<=>(Rational8 a, Rational8 b) {
+        return int{a.numerator} * int{b.denominator} <=> int{b.numerator} * int{a.denominator};
+    }
+    friend constexpr bool operator==(Rational8 a, Rational8 b) { return (a <=> b) == 0; }
 
     // "2", "-1", "1/2", "-3/2".
     std::string text() const;
