@@ -52,57 +52,39 @@ Node copy_tree(const Node& root) {
 
 }  // namespace
 
-// ---- UnitExpr ----
+// ---- UnitTree ----
 
-UnitExpr UnitExpr::shallow_copy(const UnitExpr& other) {
-    UnitExpr copy;
+template <class Leaf>
+UnitTree<Leaf> UnitTree<Leaf>::shallow_copy(const UnitTree& other) {
+    UnitTree copy;
     copy.node = other.node;
     return copy;
 }
 
-UnitExpr::UnitExpr(const UnitExpr& other) : UnitExpr(copy_tree(other)) {}
+template <class Leaf>
+UnitTree<Leaf>::UnitTree(const UnitTree& other) : UnitTree(copy_tree(other)) {}
 
-UnitExpr& UnitExpr::operator=(const UnitExpr& other) {
+template <class Leaf>
+UnitTree<Leaf>& UnitTree<Leaf>::operator=(const UnitTree& other) {
     if (this != &other) *this = copy_tree(other);
     return *this;
 }
 
-UnitExpr& UnitExpr::operator=(UnitExpr&& other) noexcept {
-    UnitExpr previous(std::move(*this));  // keeps `other` alive when it is one of our descendants
+template <class Leaf>
+UnitTree<Leaf>& UnitTree<Leaf>::operator=(UnitTree&& other) noexcept {
+    UnitTree previous(std::move(*this));  // keeps `other` alive when it is one of our descendants
     node = std::move(other.node);
     operands = std::move(other.operands);
     return *this;
 }
 
-UnitExpr::~UnitExpr() {
+template <class Leaf>
+UnitTree<Leaf>::~UnitTree() {
     release_children(operands);
 }
 
-// ---- NaiveUnit ----
-
-NaiveUnit NaiveUnit::shallow_copy(const NaiveUnit& other) {
-    NaiveUnit copy;
-    copy.node = other.node;
-    return copy;
-}
-
-NaiveUnit::NaiveUnit(const NaiveUnit& other) : NaiveUnit(copy_tree(other)) {}
-
-NaiveUnit& NaiveUnit::operator=(const NaiveUnit& other) {
-    if (this != &other) *this = copy_tree(other);
-    return *this;
-}
-
-NaiveUnit& NaiveUnit::operator=(NaiveUnit&& other) noexcept {
-    NaiveUnit previous(std::move(*this));  // keeps `other` alive when it is one of our descendants
-    node = std::move(other.node);
-    operands = std::move(other.operands);
-    return *this;
-}
-
-NaiveUnit::~NaiveUnit() {
-    release_children(operands);
-}
+template struct UnitTree<Unit>;
+template struct UnitTree<std::string>;
 
 // ---- UnitHint ----
 

@@ -29,48 +29,35 @@ struct UnitOp {
     std::int64_t exponent = 0;  // UnitPow only
 };
 
-// A unit expression: a leaf holding a unit, or an operator node over operands (two for UnitMul
-// and UnitDiv, left first; one for UnitPow).
-struct UnitExpr {
-    std::variant<Unit, UnitOp> node;
-    std::vector<UnitExpr> operands;
+// A unit expression: a leaf, or an operator node over operands (two for UnitMul and UnitDiv,
+// left first; one for UnitPow). Chains are left-deep, so copying and destruction walk the first
+// operands iteratively.
+template <class Leaf>
+struct UnitTree {
+    std::variant<Leaf, UnitOp> node;
+    std::vector<UnitTree> operands;
 
-    UnitExpr() = default;
-    explicit UnitExpr(Unit leaf) : node(leaf) {}
-    UnitExpr(UnitOp op, std::vector<UnitExpr> operands) : node(op), operands(std::move(operands)) {}
-    UnitExpr(const UnitExpr& other);
-    UnitExpr(UnitExpr&&) noexcept = default;
-    UnitExpr& operator=(const UnitExpr& other);
-    UnitExpr& operator=(UnitExpr&&) noexcept;
-    ~UnitExpr();
+    UnitTree() = default;
+    explicit UnitTree(Leaf leaf) : node(std::move(leaf)) {}
+    UnitTree(UnitOp op, std::vector<UnitTree> operands) : node(op), operands(std::move(operands)) {}
+    UnitTree(const UnitTree& other);
+    UnitTree(UnitTree&&) noexcept = default;
+    UnitTree& operator=(const UnitTree& other);
+    UnitTree& operator=(UnitTree&&) noexcept;
+    ~UnitTree();
 
-    bool is_leaf() const { return std::holds_alternative<Unit>(node); }
-    std::vector<UnitExpr>* children() { return &operands; }
-    const std::vector<UnitExpr>* children() const { return &operands; }
-    static UnitExpr shallow_copy(const UnitExpr& other);  // the node without its operands
+    bool is_leaf() const { return std::holds_alternative<Leaf>(node); }
+    std::vector<UnitTree>* children() { return &operands; }
+    const std::vector<UnitTree>* children() const { return &operands; }
+    static UnitTree shallow_copy(const UnitTree& other);  // the node without its operands
 };
 
-// The same shape with text in place of units: a unit name as written, or the LaTeX already
-// rendered for a parenthesised group.
-struct NaiveUnit {
-    std::variant<std::string, UnitOp> node;
-    std::vector<NaiveUnit> operands;
-
-    NaiveUnit() = default;
-    explicit NaiveUnit(std::string leaf) : node(std::move(leaf)) {}
-    NaiveUnit(UnitOp op, std::vector<NaiveUnit> operands)
-        : node(op), operands(std::move(operands)) {}
-    NaiveUnit(const NaiveUnit& other);
-    NaiveUnit(NaiveUnit&&) noexcept = default;
-    NaiveUnit& operator=(const NaiveUnit& other);
-    NaiveUnit& operator=(NaiveUnit&&) noexcept;
-    ~NaiveUnit();
-
-    bool is_leaf() const { return std::holds_alternative<std::string>(node); }
-    std::vector<NaiveUnit>* children() { return &operands; }
-    const std::vector<NaiveUnit>* children() const { return &operands; }
-    static NaiveUnit shallow_copy(const NaiveUnit& other);  // the node without its operands
-};
+// Evaluated: every leaf a unit.
+using UnitExpr = UnitTree<Unit>;
+// As written: a unit name, or the LaTeX already rendered for a parenthesised group.
+using NaiveUnit = UnitTree<std::string>;
+extern template struct UnitTree<Unit>;
+extern template struct UnitTree<std::string>;
 
 // The unit a printed result is shown in: evaluated, as written, and as written in LaTeX.
 struct UnitHint {
