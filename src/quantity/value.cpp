@@ -94,17 +94,45 @@ std::optional<std::pair<std::int64_t, std::int64_t>> small_fraction(double p) {
     return std::nullopt;
 }
 
-Result<Value> add_or_sub(const Value& a, const Value& b, bool subtract) {
-    if (!same_dimensions(a.unit, b.unit)) {
-        return fail(RunError::other("Can't sub values with units " + dimension_text(a.unit) +
-                                    " and " + dimension_text(b.unit)));
+// log10 of the quantity's true magnitude: -inf for zero, +inf for an infinity, NaN for NaN.
+double magnitude_log10(const Value& v) {
+    if (v.number == 0.0) return -std::numeric_limits<double>::infinity();
+    if (!std::isfinite(v.number)) return std::fabs(v.number);
+    return std::log10(std::fabs(v.number)) + std::log10(v.unit.factor) +
+           static_cast<double>(v.unit.exp10);
+}
+
+// Whether aligning to the base's power of ten stands for the true gap: the gap fits the 32 bits
+// the power of ten is taken on, and that power is a finite, non-zero double.
+bool gap_is_representable(std::int64_t base_exp10, std::int64_t exp10) {
+    const std::int64_t gap = saturating_sub(base_exp10, exp10);
+    if (gap < std::numeric_limits<std::int32_t>::min() ||
+        gap > std::numeric_limits<std::int32_t>::max()) {
+        return false;
     }
+    const double power = pow10(gap);
+    return power != 0.0 && std::isfinite(power);
+}
+
+// What a sum with an infinite or NaN operand must give: the finite operands do not count.
+bool is_sum_of_non_finite(double x, double a, double b, bool subtract) {
+    const double left = std::isfinite(a) ? 0.0 : a;
+    const double right = std::isfinite(b) ? 0.0 : b;
+    const double expected = subtract ? left - right : left + right;
+    return std::isnan(expected) ? std::isnan(x) : x == expected;
+}
+
+// The sum aligned to the operand with the larger |exp10|, as the arithmetic defines it; nothing
+// when that alignment left the double range, so that the result is not the sum's true magnitude.
+std::optional<Value> aligned_sum(const Value& a, const Value& b, bool subtract) {
     const auto magnitude = [](std::int64_t n) {
         return n < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(n)
                      : static_cast<std::uint64_t>(n);
     };
     const bool right_is_base = magnitude(b.unit.exp10) > magnitude(a.unit.exp10);
     const Unit& base = right_is_base ? b.unit : a.unit;
+    const Value& base_value = right_is_base ? b : a;
+    const Value& other = right_is_base ? a : b;
     const auto scale = [&](const Value& v) {
         return pow10(saturating_sub(base.exp10, v.unit.exp10));
     };
@@ -113,15 +141,51 @@ Result<Value> add_or_sub(const Value& a, const Value& b, bool subtract) {
         x = a.number / scale(a) * a.unit.factor / base.factor -
             b.number / scale(b) * b.unit.factor / base.factor;
     } else {
-        const Value& base_value = right_is_base ? b : a;
-        const Value& other = right_is_base ? a : b;
         x = other.number / scale(other) * (other.unit.factor / base.factor) + base_value.number;
     }
+    const bool sound = std::isfinite(a.number) && std::isfinite(b.number)
+                           ? std::isfinite(x) && gap_is_representable(base.exp10, other.unit.exp10)
+                           : is_sum_of_non_finite(x, a.number, b.number, subtract);
+    if (!sound) return std::nullopt;
     Value result{x, a.unit};
     result.unit.exp10 = base.exp10;
     result.unit.factor = base.factor;
     shift(result);
     return normalize(result);
+}
+
+// a + b or a - b where aligning the operands as given leaves the double range. Operands within
+// the range of each other are aligned again from their normal forms; otherwise one is more than
+// 10^300 times the other and alone is the sum to double precision. A zero or an infinity that
+// came out of an overflow carries a huge power of ten, which must not decide the result.
+Value sum_beyond_alignment(const Value& a, const Value& b, bool subtract) {
+    const double sign = subtract ? -1.0 : 1.0;
+    const double ma = magnitude_log10(a);
+    const double mb = magnitude_log10(b);
+    constexpr double reach = 300.0;
+    if (std::fabs(ma - mb) < reach) {
+        if (auto sum = aligned_sum(normalize(a), normalize(b), subtract)) return *sum;
+    }
+    Value result = a;
+    if (std::isnan(ma) || std::isnan(mb) || ma == mb) {
+        // Two zeros, two infinities or a NaN: their numbers combine directly (inf - inf is NaN).
+        result.number = a.number + sign * b.number;
+    } else if (mb > ma) {
+        result.number = sign * b.number;
+        result.unit.exp10 = b.unit.exp10;
+        result.unit.factor = b.unit.factor;
+    }
+    shift(result);
+    return normalize(result);
+}
+
+Result<Value> add_or_sub(const Value& a, const Value& b, bool subtract) {
+    if (!same_dimensions(a.unit, b.unit)) {
+        return fail(RunError::other("Can't sub values with units " + dimension_text(a.unit) +
+                                    " and " + dimension_text(b.unit)));
+    }
+    if (auto sum = aligned_sum(a, b, subtract)) return *sum;
+    return sum_beyond_alignment(a, b, subtract);
 }
 
 }  // namespace

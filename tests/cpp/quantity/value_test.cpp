@@ -171,6 +171,28 @@ TEST(ValueAddSub, InfinitiesFlowThrough) {
     EXPECT_TRUE(std::isnan(value_sub(infinite, infinite)->number));
 }
 
+// A zero that came out of an overflow (1 / inf) carries exp10 near -2^63, and 1 / 10^400 an
+// exponent whose alignment leaves the double range: neither may decide the sum.
+TEST(ValueAddSub, OperandsBeyondTheDoubleRangeCountByTheirMagnitude) {
+    const Value infinite = normalize(Value{inf, metre});
+    const Value underflowed = *value_div(Value{1, metre}, normalize(Value{inf, Unit{}}));
+    const Value tiny = Value{1, make_unit({1, 0, 0, 0, 0, 0, 0}, -400)};
+    const Value three{3, metre};
+    for (const Value& small : {underflowed, tiny}) {
+        expect_value(*value_add(three, small), 3, metre);
+        expect_value(*value_add(small, three), 3, metre);
+        expect_value(*value_sub(three, small), 3, metre);
+        expect_value(*value_sub(small, three), -3, metre);
+    }
+    EXPECT_EQ(value_add(infinite, underflowed)->number, inf);
+    EXPECT_EQ(value_sub(underflowed, infinite)->number, -inf);
+    // Operands within range of each other but written far from normal form are realigned.
+    const Value unnormalised{1e308, make_unit({1, 0, 0, 0, 0, 0, 0}, -616)};
+    const Value sum = *value_add(unnormalised, Value{9, make_unit({1, 0, 0, 0, 0, 0, 0}, -308)});
+    EXPECT_DOUBLE_EQ(sum.number, 1);
+    EXPECT_EQ(sum.unit.exp10, -307);
+}
+
 // ---- multiplication and division ----
 
 struct ProductCase {
