@@ -11,7 +11,7 @@ from typing import Any
 
 from .document import Document
 from .engine import render, render_file, render_many
-from .engine_class import MensuratorException
+from .errors import MensuratorException
 from .errors import DocumentError
 from .pdf import PdfError
 

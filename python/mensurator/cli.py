@@ -21,7 +21,7 @@ from .diagnostics import format_error
 from .document import Document
 from .engine import read_document, render_many, strip_final_line_end
 from .errors import DocumentError
-from .html_report import page, write_page
+from .html.report import page, write_page
 from .pdf import PdfError
 from .progress import Progress
 from .server.command import serve_command

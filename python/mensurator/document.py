@@ -40,7 +40,7 @@ class Document:
         """One self-contained HTML page: math lines as MathML, no TeX and no network needed.
 
         Math the converter cannot handle is shown as its LaTeX source."""
-        from .html_report import page  # the converter is imported only when a page is made
+        from .html.report import page  # the converter is imported only when a page is made
 
         return page(self.body, title).html
 

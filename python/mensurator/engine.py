@@ -9,8 +9,7 @@ from typing import Callable, Iterable, List, Optional, Union
 import mensurator_py
 
 from .document import Document
-from .engine_class import MensuratorException
-from .errors import DocumentError
+from .errors import DocumentError, MensuratorException
 from .paths import PathLike
 
 LINE_ENDS = ("\r\n", "\n", "\r")

@@ -9,7 +9,7 @@ import sys
 import mensurator
 import pytest
 from conftest import corpus
-from mensurator import html_report
+from mensurator.html import report as html_report
 from mensurator.display import MATH_LINE
 
 VOID_ELEMENTS = {"meta", "link", "br", "hr", "img", "input"}

@@ -23,7 +23,8 @@ from starlette.requests import Request
 from starlette.responses import HTMLResponse, JSONResponse, Response
 from starlette.routing import Route
 
-from .. import html_report, pdf
+from .. import pdf
+from ..html import report as html_report
 from ..document import Document
 from ..engine import render
 from ..errors import DocumentError

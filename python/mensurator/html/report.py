@@ -16,10 +16,10 @@ from dataclasses import dataclass
 from importlib import resources
 from typing import Optional
 
-from .display import GAP, MATH_LINE
+from ..display import GAP, MATH_LINE
 from .latex_text import BlockText
 from .mathml import to_mathml
-from .paths import PathLike
+from ..paths import PathLike
 
 BODY_TOKEN = re.compile(f"(?P<math>{MATH_LINE.pattern})|(?P<gap>{GAP.pattern})")
 
