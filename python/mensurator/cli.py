@@ -19,7 +19,7 @@ from typing import Callable, Dict, List, Optional, Sequence
 
 from .diagnostics import format_error
 from .document import Document
-from .engine import read_document, render_many, strip_final_line_end
+from .engine import read_document, render_many
 from .errors import DocumentError
 from .html.report import page, write_page
 from .pdf import PdfError
@@ -137,7 +137,7 @@ def read_source(name: str) -> Source:
     source = Source(name)
     try:
         if name == STDIN:
-            source.text = strip_final_line_end(sys.stdin.buffer.read().decode("utf-8"))
+            source.text = sys.stdin.buffer.read().decode("utf-8")
         else:
             source.text = read_document(name)
     except OSError as error:

@@ -63,32 +63,38 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         return self.message
 
     @classmethod
-    def from_exception(cls, error: BaseException) -> DocumentError:
+    def from_exception(cls, error: BaseException, source: Optional[str] = None) -> DocumentError:
         """The view of a failure raised by ``run_mensurator`` (a DocumentError is returned as
-        it is). Raises ``ValueError`` for an exception whose message is not one of the
-        engine's document errors."""
+        it is). With the document's ``source``, the hints also cover the statement's syntax
+        and the document's variables. Raises ``ValueError`` for an exception whose message is
+        not one of the engine's document errors."""
         if isinstance(error, DocumentError):
             return error
-        return cls.from_message(str(error))
+        return cls.from_message(str(error), source)
 
     @classmethod
-    def from_message(cls, text: str) -> DocumentError:
+    def from_message(cls, text: str, source: Optional[str] = None) -> DocumentError:
         """Read an engine message text; see ``from_exception``."""
         # Imported here: hints ask the engine, which is not needed to read a message.
         from .hints import hints_for
+        from .syntax_hints import defines_before, syntax_hints
 
         message = text.rstrip("\n")
         position = PARSE_AT_POSITION.match(text) or PARSE_IN_SPAN.match(text)
         if position:
             line, column = int(position.group(1)), int(position.group(2))
-            return cls(message, line, column, PARSE_ERROR)
+            hints = syntax_hints(source, line) if source is not None else ()
+            return cls(message, line, column, PARSE_ERROR, hints)
         statement = STATEMENT.match(message)
         if statement:
-            return cls(
-                message,
-                int(statement.group(1)),
-                None,
-                STATEMENT_ERROR,
-                hints_for(statement.group(2)),
-            )
+            line = int(statement.group(1))
+            if source is None:
+                return cls(message, line, None, STATEMENT_ERROR, hints_for(statement.group(2)))
+            document = source
+
+            def defined(name: str) -> bool:
+                return defines_before(document, line, name)
+
+            hints = hints_for(statement.group(2), defined) + syntax_hints(source, line)
+            return cls(message, line, None, STATEMENT_ERROR, hints)
         raise ValueError(f"not a document error of the engine: {text!r}")

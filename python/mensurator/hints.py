@@ -1,14 +1,18 @@
-"""Hints for unit names the engine does not know, such as ``Hz``, ``h`` or ``kWh``.
+"""Hints for names the engine does not know, such as ``Hz``, ``h`` or ``kWh``.
 
 Candidate spellings come from the usual ways people write units; each one is shown only if the
-engine itself accepts it as a unit, so a hint never names a spelling that fails.
+engine itself accepts it as a unit, so a hint never names a spelling that fails. A hint never
+changes the size of the quantity: a unit that is not built in (``ft``) gets its value in units
+that are, not a unit of another size that happens to look alike (``fT``, femtotesla). And a
+name the document defines as a variable is not a misspelt unit: it stands after a number,
+where every name is read as a unit.
 """
 
 from __future__ import annotations
 
 import re
 from functools import lru_cache
-from typing import Dict, List, Optional, Tuple
+from typing import Callable, Dict, List, Optional, Tuple
 
 import mensurator_py
 
@@ -45,15 +49,45 @@ PREFIX_WORDS = tuple(
     "peta exa zetta yotta".split()
 )
 
+# Units in common use that are not built in, with their value in units that are.
+NOT_BUILT_IN: Dict[str, Tuple[str, str]] = {
+    "ft": ("foot", "0.3048 m"),
+    "in": ("inch", "0.0254 m"),
+    "inch": ("inch", "0.0254 m"),
+    "yd": ("yard", "0.9144 m"),
+    "mi": ("mile", "1609.344 m"),
+    "lb": ("pound", "0.45359237 kg"),
+    "lbs": ("pound", "0.45359237 kg"),
+    "oz": ("ounce", "28.349523125 g"),
+    "psi": ("pound per square inch", "6.894757 kPa"),
+    "bar": ("bar", "100 kPa"),
+    "atm": ("standard atmosphere", "101.325 kPa"),
+    "cal": ("calorie", "4.184 J"),
+    "kcal": ("kilocalorie", "4.184 kJ"),
+    "gal": ("US gallon", "3.785411784 L"),
+    "t": ("tonne", "1000 kg"),
+}
+
 MAX_HINTED = 3
 
 
-def hints_for(reason: str) -> Tuple[str, ...]:
-    """Hint lines for the reason of a statement error (the message after ``Line N: ``)."""
+def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) -> Tuple[str, ...]:
+    """Hint lines for the reason of a statement error (the message after ``Line N: ``).
+
+    ``defined`` tells whether the document defines a name as a variable before the line."""
     unknown = UNKNOWN_NAME.match(reason)
     if not unknown:
         return ()
-    spellings = valid_spellings(unknown.group(1))
+    name = unknown.group(1)
+    if defined(name):
+        return (
+            f"{name} is a variable, but a name after a number is read as a unit: "
+            f"write the product with *, such as 2 * {name}",
+        )
+    if name in NOT_BUILT_IN:
+        meaning, value = NOT_BUILT_IN[name]
+        return (f"{name} ({meaning}) is not built in: 1 {name} = {value}",)
+    spellings = valid_spellings(name)
     if not spellings:
         return ()
     return (f"did you mean {' or '.join(spellings)}?",)

@@ -148,7 +148,7 @@ def create_app(
             # A new file: an empty sheet, not the engine's parse error for an empty document.
             return {"ok": True, "sheet": "", "unconverted": []}
         try:
-            document = render(text)
+            document = render_source(text)
         except DocumentError as error:
             return {"ok": False, "error": error_fields(error)}
         sheet = html_report.sheet(document.body)
@@ -169,7 +169,7 @@ def create_app(
         return JSONResponse({"saved": source.display_name})
 
     def export(kind: str, text: str) -> Response:
-        document = render(text)
+        document = render_source(text)
         if kind == "tex":
             return attachment(document.latex.encode("utf-8"), f"{stem}.tex", "application/x-tex")
         if kind == "html":
@@ -207,6 +207,11 @@ def create_app(
 
 async def bad_request(request: Request, error: Exception) -> Response:
     return JSONResponse({"message": str(error)}, 400)
+
+
+def render_source(text: str) -> Document:
+    """The editor's text is the file without its final line end, and renders as the file."""
+    return render(text + "\n")
 
 
 def attachment(content: bytes, filename: str, media_type: str) -> Response:
