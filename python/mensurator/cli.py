@@ -21,18 +21,39 @@ from .diagnostics import format_error
 from .document import Document
 from .engine import read_document, render_many
 from .errors import DocumentError
-from .html.report import page, write_page
-from .pdf import PdfError
 from .progress import Progress
-from .server.command import serve_command
 
 PROG = "mensurator"
+DISTRIBUTION = "mensurator_py"
 STDIN = "-"
 STDIN_NAME = "<stdin>"
 
+
+def serve_command(arguments: List[str]) -> int:
+    from .server.command import serve_command as serve  # the server only when it is asked for
+
+    return serve(arguments)
+
+
 # Commands other than rendering, by name: each takes the arguments after its name and returns
-# the exit status.
+# the exit status. Their summaries are listed by --help.
 COMMANDS: Dict[str, Callable[[List[str]], int]] = {"serve": serve_command}
+COMMAND_SUMMARIES = {
+    "serve [FILE]": "edit a document in the browser, rendered as you type",
+}
+
+
+class VersionAction(argparse.Action):
+    """--version, with the version looked up only when it is asked for."""
+
+    def __init__(self, option_strings: Sequence[str], dest: str, help: str) -> None:
+        super().__init__(option_strings, dest, nargs=0, help=help)
+
+    def __call__(self, parser: argparse.ArgumentParser, *_: object) -> None:
+        from importlib.metadata import version
+
+        sys.stdout.write(f"{PROG} {version(DISTRIBUTION)}\n")
+        parser.exit()
 
 
 @dataclass
@@ -59,12 +80,14 @@ def positive_int(text: str) -> int:
 
 
 def build_parser() -> argparse.ArgumentParser:
+    commands = "\n".join(f"  {usage:<20}{summary}" for usage, summary in COMMAND_SUMMARIES.items())
     parser = argparse.ArgumentParser(
         prog=PROG,
         description="Render calculation documents to LaTeX (on standard output by default).",
-        epilog=f"{PROG} serve [FILE] opens the live editor in the browser; "
-        f"see {PROG} serve --help.",
+        epilog=f"other commands ({PROG} COMMAND --help for their options):\n{commands}",
+        formatter_class=argparse.RawDescriptionHelpFormatter,
     )
+    parser.add_argument("--version", action=VersionAction, help="print the version and exit")
     parser.add_argument(
         "files",
         nargs="+",
@@ -159,12 +182,22 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
         write_stdout(text if text.endswith("\n") else text + "\n")
         return True
     # Only failures of the target file are reported here; a closed standard output is not one.
+    if options.pdf:
+        return write_pdf(document, target)
     try:
-        if options.pdf:
-            document.to_pdf(target)
-        else:
-            with open(target, "w", encoding="utf-8", newline="") as output:
-                output.write(document.latex + "\n")
+        with open(target, "w", encoding="utf-8", newline="") as output:
+            output.write(document.latex + "\n")
+    except OSError as error:
+        report(f"cannot write {target}: {error.strerror or error}")
+        return False
+    return True
+
+
+def write_pdf(document: Document, target: str) -> bool:
+    from .pdf import PdfError  # subprocess and tempfile only when a PDF is made
+
+    try:
+        document.to_pdf(target)
     except PdfError as error:
         report(str(error))
         return False
@@ -177,6 +210,8 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
 def write_html(document: Document, path: str, name: str) -> bool:
     """The HTML page (always display math, so --display changes nothing); the statements it
     shows as LaTeX source are named on standard error."""
+    from .html.report import page, write_page  # the MathML converter only for a page
+
     title = STDIN_NAME if name == STDIN else os.path.basename(name)
     try:
         if path == STDIN:

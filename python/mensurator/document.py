@@ -5,7 +5,7 @@ from __future__ import annotations
 
 from dataclasses import dataclass
 
-from . import display, pdf
+from . import display
 from .paths import PathLike
 
 BEGIN = "\\begin{document}\n"
@@ -34,7 +34,9 @@ class Document:
         """Compile the document with ``pdflatex`` and write the PDF to ``path``.
 
         Raises ``PdfError`` naming the missing program or quoting LaTeX's first error."""
-        pdf.write_pdf(self.latex, path)
+        from .pdf import write_pdf  # subprocess and tempfile only when a PDF is made
+
+        write_pdf(self.latex, path)
 
     def to_html(self, title: str = "mensurator") -> str:
         """One self-contained HTML page: math lines as MathML, no TeX and no network needed.
