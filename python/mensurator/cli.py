@@ -14,8 +14,9 @@ from __future__ import annotations
 import argparse
 import os
 import sys
+from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Sequence
+from typing import Callable
 
 from .diagnostics import format_error
 from .document import Document
@@ -29,7 +30,7 @@ STDIN = "-"
 STDIN_NAME = "<stdin>"
 
 
-def serve_command(arguments: List[str]) -> int:
+def serve_command(arguments: list[str]) -> int:
     from .server.command import serve_command as serve  # the server only when it is asked for
 
     return serve(arguments)
@@ -37,7 +38,7 @@ def serve_command(arguments: List[str]) -> int:
 
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status. Their summaries are listed by --help.
-COMMANDS: Dict[str, Callable[[List[str]], int]] = {"serve": serve_command}
+COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command}
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
 }
@@ -61,8 +62,8 @@ class Source:
     """One input: its name as given, and its text once read or why it could not be read."""
 
     name: str
-    text: Optional[str] = None
-    unreadable: Optional[str] = None
+    text: str | None = None
+    unreadable: str | None = None
 
     @property
     def shown_name(self) -> str:
@@ -112,7 +113,7 @@ def build_parser() -> argparse.ArgumentParser:
     return parser
 
 
-def main(argv: Optional[Sequence[str]] = None) -> int:
+def main(argv: Sequence[str] | None = None) -> int:
     arguments = list(sys.argv[1:] if argv is None else argv)
     try:
         if arguments and arguments[0] in COMMANDS:
@@ -127,7 +128,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return 1
 
 
-def render_command(arguments: List[str]) -> int:
+def render_command(arguments: list[str]) -> int:
     parser = build_parser()
     options = parser.parse_args(arguments)
     if (options.output or options.pdf or options.html) and len(options.files) > 1:

@@ -8,7 +8,7 @@ transforms recognise exactly those pieces and leave all other text as it is.
 from __future__ import annotations
 
 import re
-from typing import Callable, List
+from typing import Callable
 
 # A math line: the engine's math never holds a dollar sign or a line feed.
 MATH_LINE = re.compile(r"\$([^$\n]*)\$\\\\\n")
@@ -37,7 +37,7 @@ def mathjax_text(body: str, heading: HeadingStyle = markdown_heading) -> str:
     """The body as text that a notebook shows with MathJax: math lines as ``$$...$$``
     paragraphs, section headings through ``heading`` (level 1 for a section, 2 for a
     subsection, 3 below), line gaps as paragraph breaks and other LaTeX as it is."""
-    parts: List[str] = []
+    parts: list[str] = []
     position = 0
     for match in MATH_LINE.finditer(body):
         parts.append(text_part(body[position : match.start()], heading))

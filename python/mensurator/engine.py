@@ -3,7 +3,8 @@
 from __future__ import annotations
 
 import os
-from typing import Callable, Iterable, List, Optional, Sequence, Union
+from collections.abc import Iterable, Sequence
+from typing import Callable, Union
 
 import mensurator_py
 
@@ -64,9 +65,9 @@ def render_file(path: PathLike) -> Document:
 
 def render_many(
     sources: Iterable[Source],
-    jobs: Optional[int] = None,
-    progress: Optional[Callable[[], None]] = None,
-) -> List[RenderResult]:
+    jobs: int | None = None,
+    progress: Callable[[], None] | None = None,
+) -> list[RenderResult]:
     """Render many documents on ``jobs`` threads (default: one per processor).
 
     A ``str`` is a document text; a path object (``pathlib.Path``, any ``os.PathLike``) is a
@@ -78,8 +79,8 @@ def render_many(
     items = list(sources)
     workers = min(jobs or os.cpu_count() or 1, len(items))
 
-    def render_batch(batch: Sequence[Source]) -> List[RenderResult]:
-        results: List[RenderResult] = []
+    def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
+        results: list[RenderResult] = []
         for item in batch:
             try:
                 results.append(render(item) if isinstance(item, str) else render_file(item))

@@ -10,12 +10,12 @@ back to the caller.
 from __future__ import annotations
 
 import re
-from typing import Literal, Optional, Tuple, Type
+from typing import Literal
 
 import mensurator_py
 
 
-def engine_exception_class() -> Type[Exception]:
+def engine_exception_class() -> type[Exception]:
     """The class the engine raises for a failed document.
 
     The module creates it on the first failure and does not export it, so an empty document,
@@ -47,9 +47,9 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         self,
         message: str,
         line: int,
-        column: Optional[int] = None,
+        column: int | None = None,
         kind: ErrorKind = STATEMENT_ERROR,
-        hints: Tuple[str, ...] = (),
+        hints: tuple[str, ...] = (),
     ) -> None:
         # Every field is an argument, so that the default pickling of exceptions rebuilds it.
         super().__init__(message, line, column, kind, hints)
@@ -63,7 +63,7 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         return self.message
 
     @classmethod
-    def from_exception(cls, error: BaseException, source: Optional[str] = None) -> DocumentError:
+    def from_exception(cls, error: BaseException, source: str | None = None) -> DocumentError:
         """The view of a failure raised by ``run_mensurator`` (a DocumentError is returned as
         it is). With the document's ``source``, the hints also cover the statement's syntax
         and the document's variables. Raises ``ValueError`` for an exception whose message is
@@ -73,7 +73,7 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         return cls.from_message(str(error), source)
 
     @classmethod
-    def from_message(cls, text: str, source: Optional[str] = None) -> DocumentError:
+    def from_message(cls, text: str, source: str | None = None) -> DocumentError:
         """Read an engine message text; see ``from_exception``."""
         # Imported here: hints ask the engine, which is not needed to read a message.
         from .hints import hints_for

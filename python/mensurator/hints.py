@@ -12,7 +12,7 @@ from __future__ import annotations
 
 import re
 from functools import lru_cache
-from typing import Callable, Dict, List, Optional, Tuple
+from typing import Callable
 
 import mensurator_py
 
@@ -22,7 +22,7 @@ UNIT_SPELLING = re.compile(r"[A-Za-z]+(?:[*/][A-Za-z]+)*\Z")
 
 # Spellings in common use, mapped to what the engine understands. A prefix written in front of
 # one of these is kept (kHz -> khz, mAh -> mA*hour).
-COMMON_SPELLINGS: Dict[str, str] = {
+COMMON_SPELLINGS: dict[str, str] = {
     "Hz": "hz",
     "HZ": "hz",
     "h": "hour",
@@ -50,7 +50,7 @@ PREFIX_WORDS = tuple(
 )
 
 # Units in common use that are not built in, with their value in units that are.
-NOT_BUILT_IN: Dict[str, Tuple[str, str]] = {
+NOT_BUILT_IN: dict[str, tuple[str, str]] = {
     "ft": ("foot", "0.3048 m"),
     "in": ("inch", "0.0254 m"),
     "inch": ("inch", "0.0254 m"),
@@ -71,7 +71,7 @@ NOT_BUILT_IN: Dict[str, Tuple[str, str]] = {
 MAX_HINTED = 3
 
 
-def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) -> Tuple[str, ...]:
+def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) -> tuple[str, ...]:
     """Hint lines for the reason of a statement error (the message after ``Line N: ``).
 
     ``defined`` tells whether the document defines a name as a variable before the line."""
@@ -94,7 +94,7 @@ def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) 
 
 
 @lru_cache(maxsize=256)
-def valid_spellings(name: str) -> Tuple[str, ...]:
+def valid_spellings(name: str) -> tuple[str, ...]:
     """Spellings close to ``name`` that the engine accepts as a unit, most likely first."""
     for candidates in (common_spellings(name), other_cases(name)):
         accepted = [c for c in unique(candidates) if c != name and is_unit(c)]
@@ -103,7 +103,7 @@ def valid_spellings(name: str) -> Tuple[str, ...]:
     return ()
 
 
-def common_spellings(name: str) -> List[str]:
+def common_spellings(name: str) -> list[str]:
     candidates = []
     if re.search(r"\s", name.strip()):
         # Two unit names with a blank between them are read as one name; a product was meant.
@@ -115,7 +115,7 @@ def common_spellings(name: str) -> List[str]:
     return candidates
 
 
-def other_cases(name: str) -> List[str]:
+def other_cases(name: str) -> list[str]:
     # Also after each prefix, which keeps its case: for MS both ms and Ms are offered.
     candidates = []
     for prefix, rest in prefix_splits(name):
@@ -123,7 +123,7 @@ def other_cases(name: str) -> List[str]:
     return candidates
 
 
-def prefix_splits(name: str) -> List[Tuple[str, str]]:
+def prefix_splits(name: str) -> list[tuple[str, str]]:
     """The name whole, then split after each prefix word or symbol it starts with."""
     splits = [("", name)]
     for prefix in PREFIX_WORDS + PREFIX_SYMBOLS:
@@ -132,7 +132,7 @@ def prefix_splits(name: str) -> List[Tuple[str, str]]:
     return splits
 
 
-def unique(items: List[str]) -> List[str]:
+def unique(items: list[str]) -> list[str]:
     return list(dict.fromkeys(items))
 
 

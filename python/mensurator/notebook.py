@@ -4,7 +4,7 @@ IPython is imported only here, so the package works without it."""
 
 from __future__ import annotations
 
-from typing import Any, List
+from typing import Any
 
 from .diagnostics import format_error
 from .document import Document
@@ -20,7 +20,7 @@ class CellError(DocumentError):
 
     report: str = ""
 
-    def _render_traceback_(self) -> List[str]:
+    def _render_traceback_(self) -> list[str]:
         return self.report.splitlines()
 
 

@@ -4,7 +4,6 @@ grammar does not have, found in the source line the error names."""
 from __future__ import annotations
 
 import re
-from typing import List, Optional, Tuple
 
 BLOCK_QUOTES = "'''"
 ALIAS_WITH_BLANKS = re.compile(r"[ \t]*alias[ \t]+\S+[ \t]+(\S.*?\S)[ \t]*\Z")
@@ -14,12 +13,12 @@ EXPONENT_NUMBER = re.compile(r"(?<![A-Za-z_\d.])((?:\d+\.?\d*|\.\d+))[eE]([+-]?\
 UNARY_MINUS = re.compile(r"(?:^|[=(*/+,^-]|=\?)[ \t]*-[ \t]*([A-Za-z\\][A-Za-z_\d{}\\]*|\()")
 
 
-def source_lines(source: str) -> List[str]:
+def source_lines(source: str) -> list[str]:
     """The document's lines as the engine numbers them: only LF starts a new line."""
     return [line.removesuffix("\r") for line in source.split("\n")]
 
 
-def syntax_hints(source: str, line: int) -> Tuple[str, ...]:
+def syntax_hints(source: str, line: int) -> tuple[str, ...]:
     """Hints for line ``line`` (from 1) of ``source``; none when nothing common is wrong."""
     lines = source_lines(source)
     if not 1 <= line <= len(lines):
@@ -38,7 +37,7 @@ def syntax_hints(source: str, line: int) -> Tuple[str, ...]:
     return tuple(hints)
 
 
-def alias_hint(text: str) -> Optional[str]:
+def alias_hint(text: str) -> str | None:
     alias = ALIAS_WITH_BLANKS.match(text)
     if alias is None or not re.search(r"[ \t]", alias.group(1)):
         return None
@@ -46,18 +45,17 @@ def alias_hint(text: str) -> Optional[str]:
     return f"an alias's display is one word without blanks: write {joined}"
 
 
-def exponent_hint(text: str) -> Optional[str]:
+def exponent_hint(text: str) -> str | None:
     number = EXPONENT_NUMBER.search(text)
     if number is None:
         return None
     mantissa, exponent = number.group(1), number.group(2).lstrip("+")
     return (
-        f"numbers have no exponent notation: write {number.group()} as "
-        f"{mantissa} * 10^{exponent}"
+        f"numbers have no exponent notation: write {number.group()} as {mantissa} * 10^{exponent}"
     )
 
 
-def minus_hint(text: str) -> Optional[str]:
+def minus_hint(text: str) -> str | None:
     minus = UNARY_MINUS.search(text)
     if minus is None:
         return None
@@ -68,8 +66,8 @@ def minus_hint(text: str) -> Optional[str]:
     )
 
 
-def bracket_hint(text: str) -> Optional[str]:
-    opened: List[int] = []
+def bracket_hint(text: str) -> str | None:
+    opened: list[int] = []
     for column, character in enumerate(text, start=1):
         if character == "(":
             opened.append(column)

@@ -25,8 +25,9 @@ def test_a_unit_that_is_not_built_in_keeps_its_size():
 @pytest.mark.parametrize("name", sorted(NOT_BUILT_IN))
 def test_every_value_given_for_a_unit_that_is_not_built_in_renders(name):
     value = NOT_BUILT_IN[name][1]
-    assert failure(f"x = 2 {name}").hints == (f"{name} ({NOT_BUILT_IN[name][0]}) is not built in: "
-                                              f"1 {name} = {value}",)
+    assert failure(f"x = 2 {name}").hints == (
+        f"{name} ({NOT_BUILT_IN[name][0]}) is not built in: 1 {name} = {value}",
+    )
     mensurator.render(f"x = 2 * {value}")
 
 

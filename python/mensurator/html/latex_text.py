@@ -43,7 +43,7 @@ class TextItem:
 InlineMath = Callable[[str], Optional[str]]
 
 
-def braced_argument(text: str, start: int) -> Optional[tuple[str, int]]:
+def braced_argument(text: str, start: int) -> tuple[str, int] | None:
     """The ``{...}`` group at ``start`` (after blanks) and the position after it, if there."""
     position = start
     while position < len(text) and text[position] in " \t":
@@ -127,7 +127,7 @@ class BlockText:
 
     def _command(
         self, name: str, star: str, text: str, position: int, run: list[str]
-    ) -> tuple[Optional[TextItem], int]:
+    ) -> tuple[TextItem | None, int]:
         source = f"\\{name}{star}"
         if name in LAYOUT_COMMANDS:
             return None, position

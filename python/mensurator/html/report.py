@@ -14,12 +14,11 @@ import html
 import re
 from dataclasses import dataclass
 from importlib import resources
-from typing import Optional
 
 from ..display import GAP, MATH_LINE
+from ..paths import PathLike
 from .latex_text import BlockText
 from .mathml import to_mathml
-from ..paths import PathLike
 
 BODY_TOKEN = re.compile(f"(?P<math>{MATH_LINE.pattern})|(?P<gap>{GAP.pattern})")
 
@@ -54,7 +53,7 @@ def stylesheet() -> str:
     return resources.files(__package__).joinpath("report.css").read_text(encoding="utf-8")
 
 
-def _inline_math(latex: str) -> Optional[str]:
+def _inline_math(latex: str) -> str | None:
     return to_mathml(latex, display=False)
 
 
