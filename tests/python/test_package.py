@@ -167,8 +167,14 @@ def test_display_variants_keep_every_math_line_and_all_other_text(path):
     math = MATH_LINE.findall(document.latex)
     assert math
     display = document.display_latex
-    assert re.findall(r"\\\[ (.*) \\\]\n", display) == math
-    assert re.sub(r"\\\[ .* \\\]\n", "#", display) == MATH_LINE.sub("#", document.latex)
+    # Each run of math lines is one align* block, its rows aligned on the first equals sign.
+    blocks = re.findall(r"\\begin\{align\*\}\n(.*?)\n\\end\{align\*\}\n", display, re.DOTALL)
+    rows = [row for block in blocks for row in block.split("\\\\\n")]
+    assert all(row.count("&") == 1 for row in rows)
+    assert [row.replace(" &= ", " = ", 1) for row in rows] == math
+    runs = re.sub(f"(?:{MATH_LINE.pattern})+", "#", document.latex)
+    other = re.sub(r"\\begin\{align\*\}.*?\\end\{align\*\}\n", "#", display, flags=re.DOTALL)
+    assert other == runs.replace("\\begin{document}", "\\usepackage{amsmath}\n\\begin{document}", 1)
 
     markdown = document._repr_markdown_()
     assert re.findall(r"^\$\$(.*)\$\$$", markdown, re.MULTILINE) == math

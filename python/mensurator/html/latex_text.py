@@ -27,7 +27,12 @@ TOKEN = re.compile(
     r"|\$(?P<math>[^$]+)\$"
     r"|(?P<paragraph>\n[ \t]*\n\s*)"
     r"|(?P<tilde>~)"
+    r"|\\(?P<space>[,;:> !])"
+    r"|(?P<dash>---?)"
 )
+# Spacing commands and dashes, as the characters LaTeX sets for them.
+SPACES = {",": "&thinsp;", ";": "&#8197;", ":": "&#8197;", ">": "&#8197;", " ": " ", "!": ""}
+DASHES = {"--": "&ndash;", "---": "&mdash;"}
 
 
 @dataclass(frozen=True)
@@ -102,6 +107,10 @@ class BlockText:
                 run.append(self._math(match.group("math")))
             elif match.group("paragraph") is not None:
                 flush(paragraph_break=True)
+            elif match.group("space") is not None:
+                run.append(SPACES[match.group("space")])
+            elif match.group("dash") is not None:
+                run.append(DASHES[match.group("dash")])
             else:
                 run.append("&nbsp;")
         run.append(html.escape(text[position:], quote=False))
