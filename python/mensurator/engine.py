@@ -12,7 +12,7 @@ from .document import Document
 from .errors import DocumentError, MensuratorException
 from .paths import PathLike
 
-LINE_ENDS = ("\r\n", "\n", "\r")
+LINE_END_CHARACTERS = ("\n", "\r")
 # Documents handed to a worker thread at a time: enough to make the hand-over cost nothing
 # next to the engine's work, few enough to keep the threads evenly busy.
 BATCH_SIZE = 16
@@ -27,10 +27,9 @@ def strip_final_line_end(text: str) -> str:
     That line end is not a blank line of the document; passed on, the engine would render it
     as a line break at the end of the document.
     """
-    for ending in LINE_ENDS:
-        if text.endswith(ending):
-            return text[: -len(ending)]
-    return text
+    if text.endswith("\r\n"):
+        return text[:-2]
+    return text[:-1] if text.endswith(LINE_END_CHARACTERS) else text
 
 
 def read_document(path: PathLike) -> str:
@@ -63,6 +62,29 @@ def render_file(path: PathLike) -> Document:
     return render(read_document(path))
 
 
+def render_texts(texts: Sequence[str]) -> list[RenderResult]:
+    """The documents of texts, or their errors: ``render`` written out for speed, as on small
+    documents its calls would cost a good part of the engine's own time."""
+    results: list[RenderResult] = []
+    append = results.append
+    run = mensurator_py.run_mensurator
+    # Document(latex) without its __init__, which costs a tenth of a small document's run.
+    new, assign = object.__new__, object.__setattr__
+    remaining = iter(texts)
+    text = ""
+    while True:
+        try:
+            for text in remaining:
+                if text.endswith(LINE_END_CHARACTERS):
+                    text = strip_final_line_end(text)
+                document = new(Document)
+                assign(document, "latex", run(text))
+                append(document)
+            return results
+        except MensuratorException as error:
+            append(DocumentError.from_exception(error, text))
+
+
 def render_many(
     sources: Iterable[Source],
     jobs: int | None = None,
@@ -80,14 +102,13 @@ def render_many(
     workers = min(jobs or os.cpu_count() or 1, len(items))
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
-        results: list[RenderResult] = []
-        for item in batch:
-            try:
-                results.append(render(item) if isinstance(item, str) else render_file(item))
-            except DocumentError as error:
-                results.append(error)
-            if progress is not None:
-                progress()
+        texts = [item if isinstance(item, str) else read_document(item) for item in batch]
+        if progress is None:
+            return render_texts(texts)
+        results = []
+        for text in texts:
+            results += render_texts([text])
+            progress()
         return results
 
     if workers <= 1:

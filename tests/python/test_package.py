@@ -142,7 +142,9 @@ def test_only_the_last_line_end_is_dropped(tmp_path):
 def test_render_many_keeps_input_order_and_returns_failures():
     texts = [f"x = {n} m\nx =? km" if n % 3 else f"x = {n} 5" for n in range(60)]
     for jobs in (1, 4):
-        check_in_order(texts, mensurator.render_many(texts, jobs=jobs))
+        done = []
+        check_in_order(texts, mensurator.render_many(texts, jobs, lambda: done.append(1)))
+        assert len(done) == len(texts)
     assert mensurator.render_many([], jobs=2) == []
     with pytest.raises(ValueError):
         mensurator.render_many(texts, jobs=0)
