@@ -42,12 +42,8 @@ COMMON_SPELLINGS: dict[str, str] = {
     "rpm": "rev/min",
 }
 
-# Symbols and words of the prefixes, as the engine spells them.
-PREFIX_SYMBOLS = tuple("da y z a f p n m c d h k M G T P E Z Y".split())
-PREFIX_WORDS = tuple(
-    "yocto zepto atto femto pico nano micro milli centi deci deca hecto kilo mega giga tera "
-    "peta exa zetta yotta".split()
-)
+# The longest prefix word the engine knows has five letters.
+LONGEST_PREFIX = 5
 
 # Units in common use that are not built in, with their value in units that are.
 NOT_BUILT_IN: dict[str, tuple[str, str]] = {
@@ -124,12 +120,21 @@ def other_cases(name: str) -> list[str]:
 
 
 def prefix_splits(name: str) -> list[tuple[str, str]]:
-    """The name whole, then split after each prefix word or symbol it starts with."""
+    """The name whole, then split after each prefix word or symbol it starts with, longest
+    first."""
     splits = [("", name)]
-    for prefix in PREFIX_WORDS + PREFIX_SYMBOLS:
-        if name.startswith(prefix) and len(name) > len(prefix):
-            splits.append((prefix, name[len(prefix) :]))
+    for length in range(min(LONGEST_PREFIX, len(name) - 1), 0, -1):
+        if is_prefix(name[:length]):
+            splits.append((name[:length], name[length:]))
     return splits
+
+
+@lru_cache(maxsize=1024)
+def is_prefix(head: str) -> bool:
+    """Whether the engine reads ``head`` as a prefix: the engine's prefix table is the one
+    place that lists them, so it is asked, with the metre and the second behind the head (a
+    unit name such as gm, the gram, is no prefix of the metre and the second both)."""
+    return head.isalpha() and is_unit(head + "m") and is_unit(head + "s")
 
 
 def unique(items: list[str]) -> list[str]:

@@ -99,3 +99,23 @@ def test_correct_syntax_gets_no_syntax_hint(text):
     hints = " ".join(failure(text).hints)
     for word in ("alias", "exponent", "minus", "bracket", "block"):
         assert word not in hints
+
+
+def test_the_prefixes_the_hints_find_are_the_engines():
+    from itertools import product
+    from string import ascii_letters
+
+    from mensurator.hints import is_prefix
+
+    symbols = "y z a f p n m c d da h k M G T P E Z Y".split()
+    words = (
+        "yocto zepto atto femto pico nano micro milli centi deci deca hecto kilo mega giga tera "
+        "peta exa zetta yotta".split()
+    )
+    heads = list(ascii_letters) + ["".join(pair) for pair in product(ascii_letters, repeat=2)]
+    assert sorted(head for head in heads if is_prefix(head)) == sorted(symbols)
+    assert all(is_prefix(word) for word in words)
+    assert not any(is_prefix(word[:-1]) or is_prefix(word + "s") for word in words)
+    # Hints still find the unit behind a prefix word or symbol.
+    assert failure("x = 2 kiloHz").hints == ("did you mean kilohz?",)
+    assert failure("x = 2 daHz").hints == ("did you mean dahz?",)
