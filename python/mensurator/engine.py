@@ -62,19 +62,20 @@ def render_file(path: PathLike) -> Document:
     return render(read_document(path))
 
 
-def render_texts(texts: Sequence[str]) -> list[RenderResult]:
-    """The documents of texts, or their errors: ``render`` written out for speed, as on small
-    documents its calls would cost a good part of the engine's own time."""
+def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
+    """The documents of texts and files, or their errors, in order: ``render`` written out for
+    speed, as on small documents its calls would cost a good part of the engine's own time."""
     results: list[RenderResult] = []
     append = results.append
     run = mensurator_py.run_mensurator
     # Document(latex) without its __init__, which costs a tenth of a small document's run.
     new, assign = object.__new__, object.__setattr__
-    remaining = iter(texts)
+    remaining = iter(sources)
     text = ""
     while True:
         try:
-            for text in remaining:
+            for source in remaining:
+                text = source if isinstance(source, str) else read_document(source)
                 if text.endswith(LINE_END_CHARACTERS):
                     text = strip_final_line_end(text)
                 document = new(Document)
@@ -102,12 +103,11 @@ def render_many(
     workers = min(jobs or os.cpu_count() or 1, len(items))
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
-        texts = [item if isinstance(item, str) else read_document(item) for item in batch]
         if progress is None:
-            return render_texts(texts)
+            return render_sources(batch)
         results = []
-        for text in texts:
-            results += render_texts([text])
+        for source in batch:
+            results += render_sources([source])
             progress()
         return results
 

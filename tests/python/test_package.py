@@ -146,8 +146,23 @@ def test_render_many_keeps_input_order_and_returns_failures():
         check_in_order(texts, mensurator.render_many(texts, jobs, lambda: done.append(1)))
         assert len(done) == len(texts)
     assert mensurator.render_many([], jobs=2) == []
+    # Final line ends are dropped as render drops them.
+    ended = [text + end for text in texts[:9] for end in ("\n", "\r\n", "\r", "\n\n")]
+    results = mensurator.render_many(ended, jobs=1)
+    assert list(map(comparable, results)) == [comparable(outcome(text)) for text in ended]
     with pytest.raises(ValueError):
         mensurator.render_many(texts, jobs=0)
+
+
+def outcome(text):
+    try:
+        return mensurator.render(text)
+    except DocumentError as error:
+        return error
+
+
+def comparable(result):
+    return result.args if isinstance(result, DocumentError) else result
 
 
 def check_in_order(texts, results):
