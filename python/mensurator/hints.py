@@ -93,10 +93,33 @@ def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) 
 def valid_spellings(name: str) -> tuple[str, ...]:
     """Spellings close to ``name`` that the engine accepts as a unit, most likely first."""
     for candidates in (common_spellings(name), other_cases(name)):
-        accepted = [c for c in unique(candidates) if c != name and is_unit(c)]
+        accepted = [
+            c for c in unique(candidates) if c != name and is_unit(c) and same_prefix(name, c)
+        ]
         if accepted:
             return tuple(accepted[:MAX_HINTED])
     return ()
+
+
+def same_prefix(name: str, spelling: str) -> bool:
+    """False when ``spelling`` reads another prefix than the one ``name`` is written with, as
+    ``mohm`` (milliohm) for ``MOHM``: no two prefixes have the same power, so the hint would
+    change the quantity by orders of magnitude. A spelling read without a prefix (``min`` for
+    ``Min``) and a name written without one (``KM``) pass."""
+    written = prefix_head(name)
+    head = prefix_head(spelling)
+    if not written or not head or head == written:
+        return True
+    # The engine reads a prefix only where the rest is a unit (min is the minute, not m + in).
+    return not is_unit(spelling[len(head) :])
+
+
+def prefix_head(name: str) -> str:
+    """The longest prefix word or symbol that ``name`` starts with, before more letters."""
+    for length in range(min(LONGEST_PREFIX, len(name) - 1), 0, -1):
+        if is_prefix(name[:length]):
+            return name[:length]
+    return ""
 
 
 def common_spellings(name: str) -> list[str]:
@@ -112,7 +135,7 @@ def common_spellings(name: str) -> list[str]:
 
 
 def other_cases(name: str) -> list[str]:
-    # Also after each prefix, which keeps its case: for MS both ms and Ms are offered.
+    # Also after each prefix, which keeps its case: kOHM gives kohm.
     candidates = []
     for prefix, rest in prefix_splits(name):
         candidates += [prefix + rest.lower(), prefix + rest.upper(), prefix + rest.capitalize()]

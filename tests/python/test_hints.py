@@ -119,3 +119,14 @@ def test_the_prefixes_the_hints_find_are_the_engines():
     # Hints still find the unit behind a prefix word or symbol.
     assert failure("x = 2 kiloHz").hints == ("did you mean kilohz?",)
     assert failure("x = 2 daHz").hints == ("did you mean dahz?",)
+
+
+@pytest.mark.parametrize("prefix", list("mMpPyYzZ"))
+@pytest.mark.parametrize("unit", ["ohm", "hz", "volt", "amps"])
+def test_a_case_hint_keeps_the_prefix_as_written(prefix, unit):
+    # m and M, p and P, ...: the same letter in the other case is a prefix of another power.
+    spellings = failure(f"x = 2 {prefix}{unit.upper()}").hints[0]
+    suggested = spellings.removeprefix("did you mean ").removesuffix("?").split(" or ")
+    assert suggested and all(spelling.startswith(prefix) for spelling in suggested)
+    for spelling in suggested:
+        mensurator.render(f"x = 2 {spelling}")
