@@ -36,6 +36,7 @@ sys.path.insert(0, str(HERE))
 
 import corpus
 import limit_program
+import package_overhead
 import pint_peer
 from thread_scaling import measure_thread_scaling
 
@@ -56,6 +57,8 @@ TARGETS = (
     ("scaling_1m", "time(1 000 000) / time(100 000), vs the limit's", "<=", "limit_scaling_1m"),
     ("peak_memory_ratio_100000", "peak memory / document size, 100 000 statements", "<=", 4.0),
     ("peak_memory_ratio_sum_10mb", "peak memory / document size, 10 MB one-line sum", "<=", 20.0),
+    ("startup_ratio", "mensurator FILE / python -c 'import mensurator_py'", "<=", 2.5),
+    ("render_many_ratio", "render_many(jobs=1) / plain loop, README example", "<=", 1.2),
 )
 
 # Run in a fresh interpreter: reads the document from a file, then measures the resident memory
@@ -324,6 +327,17 @@ def print_report(report: dict) -> None:
     print(
         f"README example: {small['calls_per_s']:,.0f} calls/s ({small['best_call_s'] * 1e6:.2f} us per call)"
     )
+    package = report["package"]
+    startup, many = package["startup"], package["render_many"]
+    print(
+        f"start-up: {startup['command']} {startup['command_s'] * 1e3:.1f} ms, "
+        f"import mensurator_py {startup['import_s'] * 1e3:.1f} ms, ratio {startup['ratio']:.2f}"
+    )
+    print(
+        f"render_many(jobs=1) over {many['documents']} README examples: "
+        f"{many['render_many_s'] * 1e3:.1f} ms, plain loop {many['loop_s'] * 1e3:.1f} ms, "
+        f"ratio {many['ratio']:.2f}"
+    )
     for name, rates in report["threads"].items():
         print(
             f"calls/s from 1, 2, 8 threads, {name}: "
@@ -418,6 +432,12 @@ def main(argv: list[str] | None = None) -> int:
         measured[size] = measure_size(run_mensurator, docs[size], min_time)
     print("timing the README example", flush=True)
     small = measure_small(run_mensurator, repeat=3 if args.quick else 7)
+    print("timing the package: start-up of the command, render_many against a loop", flush=True)
+    rounds = 5 if args.quick else 15
+    package = {
+        "startup": package_overhead.measure_startup(corpus.README_EXAMPLE, rounds),
+        "render_many": package_overhead.measure_render_many(corpus.README_EXAMPLE, rounds),
+    }
     print("timing calls from 1, 2 and 8 threads in a fresh process", flush=True)
     threads = measure_thread_scaling(
         {"README example": corpus.README_EXAMPLE, f"{sizes[0]} statements": docs[sizes[0]].text},
@@ -449,6 +469,8 @@ def main(argv: list[str] | None = None) -> int:
 
     figures = {f"mb_per_s_{size}": row["mb_per_s"] for size, row in measured.items()}
     figures["small_calls_per_s"] = small["calls_per_s"]
+    figures["startup_ratio"] = package["startup"]["ratio"]
+    figures["render_many_ratio"] = package["render_many"]["ratio"]
     for size, row in limit.items():
         figures[f"limit_mb_per_s_{size}"] = row["mb_per_s"]
         figures[f"limit_share_{size}"] = 100.0 * measured[size]["mb_per_s"] / row["mb_per_s"]
@@ -478,6 +500,7 @@ def main(argv: list[str] | None = None) -> int:
         "sizes": measured,
         "limit": limit,
         "small_document": small,
+        "package": package,
         "threads": threads,
         "memory": memory,
         "pint": pint_results,

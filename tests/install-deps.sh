@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian machine: GoogleTest, a LaTeX
-# base for the document-compilation tests, clang 19 for the fuzz target, and the Python test tools.
+# base for the document-compilation tests, clang 19 for the fuzz target, clang-format 19 for the
+# style check, and the Python test tools (in a virtual environment where the system Python is
+# externally managed; see python-env.sh).
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 need=()
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
@@ -10,7 +13,10 @@ command -v pdflatex >/dev/null || need+=(texlive-latex-base)
 # distribution default, does not) and its libFuzzer runtime.
 command -v clang++-19 >/dev/null || need+=(clang-19)
 dpkg -s libclang-rt-19-dev >/dev/null 2>&1 || need+=(libclang-rt-19-dev)
+command -v clang-format-19 >/dev/null || need+=(clang-format-19)
 command -v ninja >/dev/null || need+=(ninja-build)
+# A virtual environment needs ensurepip, which Debian ships separately.
+python3 -c 'import ensurepip' 2>/dev/null || need+=(python3-venv)
 # The live editor's browser test drives the distribution's headless Chromium through its driver.
 command -v chromium >/dev/null || need+=(chromium)
 command -v chromedriver >/dev/null || need+=(chromium-driver)
@@ -20,5 +26,6 @@ if [ ${#need[@]} -gt 0 ]; then
     apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-python3 -m pip install -q --disable-pip-version-check pytest hypothesis mypy ipython \
+source tests/python-env.sh
+"$PYTHON" -m pip install -q --disable-pip-version-check pytest hypothesis mypy ruff ipython \
     latex2mathml starlette uvicorn httpx2 selenium

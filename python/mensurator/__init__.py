@@ -7,13 +7,14 @@ notebook displays and PDFs. The engine does the work; this package only calls it
 
 from __future__ import annotations
 
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 from .document import Document
 from .engine import render, render_file, render_many
-from .engine_class import MensuratorException
-from .errors import DocumentError
-from .pdf import PdfError
+from .errors import DocumentError, MensuratorException
+
+if TYPE_CHECKING:
+    from .pdf import PdfError
 
 __all__ = [
     "Document",
@@ -25,6 +26,15 @@ __all__ = [
     "render_file",
     "render_many",
 ]
+
+
+def __getattr__(name: str) -> Any:
+    # The PDF module brings subprocess and tempfile along; the command needs them only for --pdf.
+    if name == "PdfError":
+        from .pdf import PdfError
+
+        return PdfError
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
 def load_ipython_extension(ipython: Any) -> None:

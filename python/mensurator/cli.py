@@ -14,25 +14,47 @@ from __future__ import annotations
 import argparse
 import os
 import sys
+from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Sequence
+from typing import Callable
 
 from .diagnostics import format_error
 from .document import Document
-from .engine import read_document, render_many, strip_final_line_end
+from .engine import read_document, render_many
 from .errors import DocumentError
-from .html_report import page, write_page
-from .pdf import PdfError
 from .progress import Progress
-from .server.command import serve_command
 
 PROG = "mensurator"
+DISTRIBUTION = "mensurator_py"
 STDIN = "-"
 STDIN_NAME = "<stdin>"
 
+
+def serve_command(arguments: list[str]) -> int:
+    from .server.command import serve_command as serve  # the server only when it is asked for
+
+    return serve(arguments)
+
+
 # Commands other than rendering, by name: each takes the arguments after its name and returns
-# the exit status.
-COMMANDS: Dict[str, Callable[[List[str]], int]] = {"serve": serve_command}
+# the exit status. Their summaries are listed by --help.
+COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command}
+COMMAND_SUMMARIES = {
+    "serve [FILE]": "edit a document in the browser, rendered as you type",
+}
+
+
+class VersionAction(argparse.Action):
+    """--version, with the version looked up only when it is asked for."""
+
+    def __init__(self, option_strings: Sequence[str], dest: str, help: str) -> None:
+        super().__init__(option_strings, dest, nargs=0, help=help)
+
+    def __call__(self, parser: argparse.ArgumentParser, *_: object) -> None:
+        from importlib.metadata import version
+
+        sys.stdout.write(f"{PROG} {version(DISTRIBUTION)}\n")
+        parser.exit()
 
 
 @dataclass
@@ -40,8 +62,8 @@ class Source:
     """One input: its name as given, and its text once read or why it could not be read."""
 
     name: str
-    text: Optional[str] = None
-    unreadable: Optional[str] = None
+    text: str | None = None
+    unreadable: str | None = None
 
     @property
     def shown_name(self) -> str:
@@ -59,12 +81,14 @@ def positive_int(text: str) -> int:
 
 
 def build_parser() -> argparse.ArgumentParser:
+    commands = "\n".join(f"  {usage:<20}{summary}" for usage, summary in COMMAND_SUMMARIES.items())
     parser = argparse.ArgumentParser(
         prog=PROG,
         description="Render calculation documents to LaTeX (on standard output by default).",
-        epilog=f"{PROG} serve [FILE] opens the live editor in the browser; "
-        f"see {PROG} serve --help.",
+        epilog=f"other commands ({PROG} COMMAND --help for their options):\n{commands}",
+        formatter_class=argparse.RawDescriptionHelpFormatter,
     )
+    parser.add_argument("--version", action=VersionAction, help="print the version and exit")
     parser.add_argument(
         "files",
         nargs="+",
@@ -89,7 +113,7 @@ def build_parser() -> argparse.ArgumentParser:
     return parser
 
 
-def main(argv: Optional[Sequence[str]] = None) -> int:
+def main(argv: Sequence[str] | None = None) -> int:
     arguments = list(sys.argv[1:] if argv is None else argv)
     try:
         if arguments and arguments[0] in COMMANDS:
@@ -104,7 +128,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return 1
 
 
-def render_command(arguments: List[str]) -> int:
+def render_command(arguments: list[str]) -> int:
     parser = build_parser()
     options = parser.parse_args(arguments)
     if (options.output or options.pdf or options.html) and len(options.files) > 1:
@@ -137,7 +161,7 @@ def read_source(name: str) -> Source:
     source = Source(name)
     try:
         if name == STDIN:
-            source.text = strip_final_line_end(sys.stdin.buffer.read().decode("utf-8"))
+            source.text = sys.stdin.buffer.read().decode("utf-8")
         else:
             source.text = read_document(name)
     except OSError as error:
@@ -159,12 +183,22 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
         write_stdout(text if text.endswith("\n") else text + "\n")
         return True
     # Only failures of the target file are reported here; a closed standard output is not one.
+    if options.pdf:
+        return write_pdf(document, target)
     try:
-        if options.pdf:
-            document.to_pdf(target)
-        else:
-            with open(target, "w", encoding="utf-8", newline="") as output:
-                output.write(document.latex + "\n")
+        with open(target, "w", encoding="utf-8", newline="") as output:
+            output.write(document.latex + "\n")
+    except OSError as error:
+        report(f"cannot write {target}: {error.strerror or error}")
+        return False
+    return True
+
+
+def write_pdf(document: Document, target: str) -> bool:
+    from .pdf import PdfError  # subprocess and tempfile only when a PDF is made
+
+    try:
+        document.to_pdf(target)
     except PdfError as error:
         report(str(error))
         return False
@@ -177,6 +211,8 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
 def write_html(document: Document, path: str, name: str) -> bool:
     """The HTML page (always display math, so --display changes nothing); the statements it
     shows as LaTeX source are named on standard error."""
+    from .html.report import page, write_page  # the MathML converter only for a page
+
     title = STDIN_NAME if name == STDIN else os.path.basename(name)
     try:
         if path == STDIN:

@@ -7,12 +7,10 @@ x = 5 6
 
 from __future__ import annotations
 
-from typing import List, Optional
-
 from .errors import DocumentError
 
 
-def format_error(error: DocumentError, source: Optional[str], filename: str) -> str:
+def format_error(error: DocumentError, source: str | None, filename: str) -> str:
     """The report of ``error`` in the document text ``source`` read from ``filename``: a
     location line, the source line (with a caret under the column of a parse error) and hint
     lines. Without the source, or for a line past its end, only the location and hints."""
@@ -29,7 +27,7 @@ def format_error(error: DocumentError, source: Optional[str], filename: str) -> 
     return "\n".join(lines) + "\n"
 
 
-def source_line(source: str, number: int) -> Optional[str]:
+def source_line(source: str, number: int) -> str | None:
     """Line ``number`` (from 1) as the engine counts lines: only LF starts a new line, so a
     lone CR stays inside the line (it is shown as a blank, which keeps the columns)."""
     lines = source.split("\n")
@@ -40,5 +38,5 @@ def source_line(source: str, number: int) -> Optional[str]:
 
 def caret_line(text: str, column: int) -> str:
     # Tabs are copied so that the caret lines up however the terminal expands them.
-    padding: List[str] = ["\t" if char == "\t" else " " for char in text[: column - 1]]
+    padding: list[str] = ["\t" if char == "\t" else " " for char in text[: column - 1]]
     return "".join(padding).ljust(column - 1) + "^"

@@ -5,7 +5,7 @@ from __future__ import annotations
 
 from dataclasses import dataclass
 
-from . import display, pdf
+from . import display
 from .paths import PathLike
 
 BEGIN = "\\begin{document}\n"
@@ -26,21 +26,25 @@ class Document:
 
     @property
     def display_latex(self) -> str:
-        """The same document with every math line set as display math (``\\[ ... \\]``), the
-        layout of a hand calculation sheet: full-size fractions, results that stand out."""
+        """The same document with its math lines set as display math, aligned on the equals
+        signs: the layout of a hand calculation sheet, full-size fractions, results that stand
+        out."""
         return display.display_math(self.latex)
 
     def to_pdf(self, path: PathLike) -> None:
-        """Compile the document with ``pdflatex`` and write the PDF to ``path``.
+        """Compile the document with ``pdflatex`` and write the PDF to ``path``. A heading
+        from a LaTeX block is followed directly by the next line, not by a blank line.
 
         Raises ``PdfError`` naming the missing program or quoting LaTeX's first error."""
-        pdf.write_pdf(self.latex, path)
+        from .pdf import write_pdf  # subprocess and tempfile only when a PDF is made
+
+        write_pdf(display.print_layout(self.latex), path)
 
     def to_html(self, title: str = "mensurator") -> str:
         """One self-contained HTML page: math lines as MathML, no TeX and no network needed.
 
         Math the converter cannot handle is shown as its LaTeX source."""
-        from .html_report import page  # the converter is imported only when a page is made
+        from .html.report import page  # the converter is imported only when a page is made
 
         return page(self.body, title).html
 

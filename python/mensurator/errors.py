@@ -10,9 +10,24 @@ back to the caller.
 from __future__ import annotations
 
 import re
-from typing import Literal, Optional, Tuple
+from typing import Literal
 
-from .engine_class import MensuratorException
+import mensurator_py
+
+
+def engine_exception_class() -> type[Exception]:
+    """The class the engine raises for a failed document.
+
+    The module creates it on the first failure and does not export it, so an empty document,
+    which always fails, provokes it once."""
+    try:
+        mensurator_py.run_mensurator("")
+    except Exception as error:
+        return type(error)
+    raise RuntimeError("the engine accepted an empty document; it must reject it")
+
+
+MensuratorException = engine_exception_class()
 
 ErrorKind = Literal["parse error", "statement error"]
 PARSE_ERROR: ErrorKind = "parse error"
@@ -32,9 +47,9 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         self,
         message: str,
         line: int,
-        column: Optional[int] = None,
+        column: int | None = None,
         kind: ErrorKind = STATEMENT_ERROR,
-        hints: Tuple[str, ...] = (),
+        hints: tuple[str, ...] = (),
     ) -> None:
         # Every field is an argument, so that the default pickling of exceptions rebuilds it.
         super().__init__(message, line, column, kind, hints)
@@ -48,32 +63,38 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         return self.message
 
     @classmethod
-    def from_exception(cls, error: BaseException) -> DocumentError:
+    def from_exception(cls, error: BaseException, source: str | None = None) -> DocumentError:
         """The view of a failure raised by ``run_mensurator`` (a DocumentError is returned as
-        it is). Raises ``ValueError`` for an exception whose message is not one of the
-        engine's document errors."""
+        it is). With the document's ``source``, the hints also cover the statement's syntax
+        and the document's variables. Raises ``ValueError`` for an exception whose message is
+        not one of the engine's document errors."""
         if isinstance(error, DocumentError):
             return error
-        return cls.from_message(str(error))
+        return cls.from_message(str(error), source)
 
     @classmethod
-    def from_message(cls, text: str) -> DocumentError:
+    def from_message(cls, text: str, source: str | None = None) -> DocumentError:
         """Read an engine message text; see ``from_exception``."""
         # Imported here: hints ask the engine, which is not needed to read a message.
         from .hints import hints_for
+        from .syntax_hints import defines_before, syntax_hints
 
         message = text.rstrip("\n")
         position = PARSE_AT_POSITION.match(text) or PARSE_IN_SPAN.match(text)
         if position:
             line, column = int(position.group(1)), int(position.group(2))
-            return cls(message, line, column, PARSE_ERROR)
+            hints = syntax_hints(source, line) if source is not None else ()
+            return cls(message, line, column, PARSE_ERROR, hints)
         statement = STATEMENT.match(message)
         if statement:
-            return cls(
-                message,
-                int(statement.group(1)),
-                None,
-                STATEMENT_ERROR,
-                hints_for(statement.group(2)),
-            )
+            line = int(statement.group(1))
+            if source is None:
+                return cls(message, line, None, STATEMENT_ERROR, hints_for(statement.group(2)))
+            document = source
+
+            def defined(name: str) -> bool:
+                return defines_before(document, line, name)
+
+            hints = hints_for(statement.group(2), defined) + syntax_hints(source, line)
+            return cls(message, line, None, STATEMENT_ERROR, hints)
         raise ValueError(f"not a document error of the engine: {text!r}")

@@ -1,14 +1,18 @@
-"""Hints for unit names the engine does not know, such as ``Hz``, ``h`` or ``kWh``.
+"""Hints for names the engine does not know, such as ``Hz``, ``h`` or ``kWh``.
 
 Candidate spellings come from the usual ways people write units; each one is shown only if the
-engine itself accepts it as a unit, so a hint never names a spelling that fails.
+engine itself accepts it as a unit, so a hint never names a spelling that fails. A hint never
+changes the size of the quantity: a unit that is not built in (``ft``) gets its value in units
+that are, not a unit of another size that happens to look alike (``fT``, femtotesla). And a
+name the document defines as a variable is not a misspelt unit: it stands after a number,
+where every name is read as a unit.
 """
 
 from __future__ import annotations
 
 import re
 from functools import lru_cache
-from typing import Dict, List, Optional, Tuple
+from typing import Callable
 
 import mensurator_py
 
@@ -18,7 +22,7 @@ UNIT_SPELLING = re.compile(r"[A-Za-z]+(?:[*/][A-Za-z]+)*\Z")
 
 # Spellings in common use, mapped to what the engine understands. A prefix written in front of
 # one of these is kept (kHz -> khz, mAh -> mA*hour).
-COMMON_SPELLINGS: Dict[str, str] = {
+COMMON_SPELLINGS: dict[str, str] = {
     "Hz": "hz",
     "HZ": "hz",
     "h": "hour",
@@ -38,38 +42,87 @@ COMMON_SPELLINGS: Dict[str, str] = {
     "rpm": "rev/min",
 }
 
-# Symbols and words of the prefixes, as the engine spells them.
-PREFIX_SYMBOLS = tuple("da y z a f p n m c d h k M G T P E Z Y".split())
-PREFIX_WORDS = tuple(
-    "yocto zepto atto femto pico nano micro milli centi deci deca hecto kilo mega giga tera "
-    "peta exa zetta yotta".split()
-)
+# The longest prefix word the engine knows has five letters.
+LONGEST_PREFIX = 5
+
+# Units in common use that are not built in, with their value in units that are.
+NOT_BUILT_IN: dict[str, tuple[str, str]] = {
+    "ft": ("foot", "0.3048 m"),
+    "in": ("inch", "0.0254 m"),
+    "inch": ("inch", "0.0254 m"),
+    "yd": ("yard", "0.9144 m"),
+    "mi": ("mile", "1609.344 m"),
+    "lb": ("pound", "0.45359237 kg"),
+    "lbs": ("pound", "0.45359237 kg"),
+    "oz": ("ounce", "28.349523125 g"),
+    "psi": ("pound per square inch", "6.894757 kPa"),
+    "bar": ("bar", "100 kPa"),
+    "atm": ("standard atmosphere", "101.325 kPa"),
+    "cal": ("calorie", "4.184 J"),
+    "kcal": ("kilocalorie", "4.184 kJ"),
+    "gal": ("US gallon", "3.785411784 L"),
+    "t": ("tonne", "1000 kg"),
+}
 
 MAX_HINTED = 3
 
 
-def hints_for(reason: str) -> Tuple[str, ...]:
-    """Hint lines for the reason of a statement error (the message after ``Line N: ``)."""
+def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) -> tuple[str, ...]:
+    """Hint lines for the reason of a statement error (the message after ``Line N: ``).
+
+    ``defined`` tells whether the document defines a name as a variable before the line."""
     unknown = UNKNOWN_NAME.match(reason)
     if not unknown:
         return ()
-    spellings = valid_spellings(unknown.group(1))
+    name = unknown.group(1)
+    if defined(name):
+        return (
+            f"{name} is a variable, but a name after a number is read as a unit: "
+            f"write the product with *, such as 2 * {name}",
+        )
+    if name in NOT_BUILT_IN:
+        meaning, value = NOT_BUILT_IN[name]
+        return (f"{name} ({meaning}) is not built in: 1 {name} = {value}",)
+    spellings = valid_spellings(name)
     if not spellings:
         return ()
     return (f"did you mean {' or '.join(spellings)}?",)
 
 
 @lru_cache(maxsize=256)
-def valid_spellings(name: str) -> Tuple[str, ...]:
+def valid_spellings(name: str) -> tuple[str, ...]:
     """Spellings close to ``name`` that the engine accepts as a unit, most likely first."""
     for candidates in (common_spellings(name), other_cases(name)):
-        accepted = [c for c in unique(candidates) if c != name and is_unit(c)]
+        accepted = [
+            c for c in unique(candidates) if c != name and is_unit(c) and same_prefix(name, c)
+        ]
         if accepted:
             return tuple(accepted[:MAX_HINTED])
     return ()
 
 
-def common_spellings(name: str) -> List[str]:
+def same_prefix(name: str, spelling: str) -> bool:
+    """False when ``spelling`` reads another prefix than the one ``name`` is written with, as
+    ``mohm`` (milliohm) for ``MOHM``: no two prefixes have the same power, so the hint would
+    change the quantity by orders of magnitude. A spelling read without a prefix (``min`` for
+    ``Min``) and a name written without one (``KM``) pass."""
+    written = prefix_head(name)
+    head = prefix_head(spelling)
+    if not written or not head or head == written:
+        return True
+    # The engine reads a prefix only where the rest is a unit (min is the minute, not m + in).
+    return not is_unit(spelling[len(head) :])
+
+
+def prefix_head(name: str) -> str:
+    """The longest prefix word or symbol that ``name`` starts with, before more letters."""
+    for length in range(min(LONGEST_PREFIX, len(name) - 1), 0, -1):
+        if is_prefix(name[:length]):
+            return name[:length]
+    return ""
+
+
+def common_spellings(name: str) -> list[str]:
     candidates = []
     if re.search(r"\s", name.strip()):
         # Two unit names with a blank between them are read as one name; a product was meant.
@@ -81,24 +134,33 @@ def common_spellings(name: str) -> List[str]:
     return candidates
 
 
-def other_cases(name: str) -> List[str]:
-    # Also after each prefix, which keeps its case: for MS both ms and Ms are offered.
+def other_cases(name: str) -> list[str]:
+    # Also after each prefix, which keeps its case: kOHM gives kohm.
     candidates = []
     for prefix, rest in prefix_splits(name):
         candidates += [prefix + rest.lower(), prefix + rest.upper(), prefix + rest.capitalize()]
     return candidates
 
 
-def prefix_splits(name: str) -> List[Tuple[str, str]]:
-    """The name whole, then split after each prefix word or symbol it starts with."""
+def prefix_splits(name: str) -> list[tuple[str, str]]:
+    """The name whole, then split after each prefix word or symbol it starts with, longest
+    first."""
     splits = [("", name)]
-    for prefix in PREFIX_WORDS + PREFIX_SYMBOLS:
-        if name.startswith(prefix) and len(name) > len(prefix):
-            splits.append((prefix, name[len(prefix) :]))
+    for length in range(min(LONGEST_PREFIX, len(name) - 1), 0, -1):
+        if is_prefix(name[:length]):
+            splits.append((name[:length], name[length:]))
     return splits
 
 
-def unique(items: List[str]) -> List[str]:
+@lru_cache(maxsize=1024)
+def is_prefix(head: str) -> bool:
+    """Whether the engine reads ``head`` as a prefix: the engine's prefix table is the one
+    place that lists them, so it is asked, with the metre and the second behind the head (a
+    unit name such as gm, the gram, is no prefix of the metre and the second both)."""
+    return head.isalpha() and is_unit(head + "m") and is_unit(head + "s")
+
+
+def unique(items: list[str]) -> list[str]:
     return list(dict.fromkeys(items))
 
 

@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import threading
 from types import TracebackType
-from typing import Optional, TextIO, Type
+from typing import TextIO
 
 BAR_WIDTH = 30
 
@@ -37,9 +37,9 @@ class Progress:
 
     def __exit__(
         self,
-        kind: Optional[Type[BaseException]],
-        error: Optional[BaseException],
-        traceback: Optional[TracebackType],
+        kind: type[BaseException] | None,
+        error: BaseException | None,
+        traceback: TracebackType | None,
     ) -> None:
         if self.enabled:
             self.stream.write("\r\x1b[K")  # back to the line start, then clear the line

@@ -75,28 +75,35 @@ struct Prefix {
     std::int64_t power;
 };
 
-constexpr std::array<Prefix, 21> PREFIX_NAMES = {{
-    {"yocto", -24}, {"zepto", -21}, {"atto", -18}, {"femto", -15}, {"pico", -12}, {"nano", -9},
-    {"micro", -6},  {"milli", -3},  {"centi", -2}, {"deci", -1},   {"", 0},       {"deca", 1},
-    {"hecto", 2},   {"kilo", 3},    {"mega", 6},   {"giga", 9},    {"tera", 12},  {"peta", 15},
-    {"exa", 18},    {"zetta", 21},  {"yotta", 24},
-}};
+// Every prefix, as a word and as a symbol; a new prefix is one more row. The empty row keeps
+// the power 0 without a prefix.
+struct PrefixRow {
+    std::string_view word;
+    std::string_view symbol;
+    std::int64_t power;
+};
 
-constexpr std::array<Prefix, 21> PREFIX_SYMBOLS = {{
-    {"y", -24}, {"z", -21}, {"a", -18}, {"f", -15}, {"p", -12}, {"n", -9}, {"\u00b5", -6},
-    {"m", -3},  {"c", -2},  {"d", -1},  {"", 0},    {"da", 1},  {"h", 2},  {"k", 3},
-    {"M", 6},   {"G", 9},   {"T", 12},  {"P", 15},  {"E", 18},  {"Z", 21}, {"Y", 24},
-}};
+constexpr auto PREFIXES = std::to_array<PrefixRow>({
+    {"yocto", "y", -24},     {"zepto", "z", -21}, {"atto", "a", -18},
+    {"femto", "f", -15},     {"pico", "p", -12},  {"nano", "n", -9},
+    {"micro", "\u00b5", -6}, {"milli", "m", -3},  {"centi", "c", -2},
+    {"deci", "d", -1},       {"", "", 0},         {"deca", "da", 1},
+    {"hecto", "h", 2},       {"kilo", "k", 3},    {"mega", "M", 6},
+    {"giga", "G", 9},        {"tera", "T", 12},   {"peta", "P", 15},
+    {"exa", "E", 18},        {"zetta", "Z", 21},  {"yotta", "Y", 24},
+});
 
 // A prefix table read in both directions.
 class PrefixMap {
   public:
-    explicit PrefixMap(const std::array<Prefix, 21>& table) {
-        for (const Prefix& prefix : table) {
-            const bool new_text = by_text_.emplace(prefix.text, prefix.power).second;
-            const bool new_power = by_power_.emplace(prefix.power, prefix.text).second;
+    // The table's words, or its symbols, by `spelling`.
+    explicit PrefixMap(std::string_view PrefixRow::* spelling) {
+        for (const PrefixRow& row : PREFIXES) {
+            const std::string_view text = row.*spelling;
+            const bool new_text = by_text_.emplace(text, row.power).second;
+            const bool new_power = by_power_.emplace(row.power, text).second;
             if (!new_text || !new_power) throw InternalError("Prefix table with a repeated entry");
-            longest_ = std::max(longest_, prefix.text.size());
+            longest_ = std::max(longest_, text.size());
         }
     }
 
@@ -124,12 +131,12 @@ class PrefixMap {
 
 // Built on first use; the initialisation of a function-local static is thread-safe.
 const PrefixMap& prefix_names() {
-    static const PrefixMap map(PREFIX_NAMES);
+    static const PrefixMap map(&PrefixRow::word);
     return map;
 }
 
 const PrefixMap& prefix_symbols() {
-    static const PrefixMap map(PREFIX_SYMBOLS);
+    static const PrefixMap map(&PrefixRow::symbol);
     return map;
 }
 

@@ -138,6 +138,25 @@ def test_usage_errors_exit_2(args):
     assert completed.stderr.startswith(b"usage: mensurator")
 
 
+def test_version_is_the_installed_distributions():
+    from importlib.metadata import version
+
+    completed = command("--version")
+    assert (completed.returncode, completed.stderr) == (0, b"")
+    assert completed.stdout.decode() == f"mensurator {version('mensurator_py')}\n"
+
+
+def test_help_lists_every_command():
+    from mensurator.cli import COMMANDS
+
+    completed = command("--help")
+    assert completed.returncode == 0
+    listed = completed.stdout.decode().split("other commands", 1)[1]
+    for name in COMMANDS:
+        assert f"\n  {name} " in listed
+        assert command(name, "--help").returncode == 0
+
+
 def test_unwritable_output_exits_1(tmp_path):
     target = tmp_path / "no-such-directory" / "out.tex"
     completed = command("-o", target, EXAMPLES / "kinematics.txt")

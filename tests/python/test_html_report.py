@@ -9,8 +9,8 @@ import sys
 import mensurator
 import pytest
 from conftest import corpus
-from mensurator import html_report
-from mensurator.display import MATH_LINE
+from mensurator.html import report as html_report
+from mensurator.pieces import MATH, pieces
 
 VOID_ELEMENTS = {"meta", "link", "br", "hr", "img", "input"}
 # Attributes through which a page can fetch or navigate to something.
@@ -65,7 +65,7 @@ def test_every_math_line_becomes_one_math_element_in_a_self_contained_page(name,
 
     assert rendering.unconverted == ()
     maths = [element for element in structure.elements if element[0] == "math"]
-    assert len(maths) == len(MATH_LINE.findall(document.body)) > 0
+    assert len(maths) == len([p for p in pieces(document.body) if p.kind == MATH]) > 0
     assert all(attributes == {"display": "block"} for _, attributes, _ in maths)
     assert not [e for e in structure.elements if FETCHING_ATTRIBUTES & set(e[1])]
     assert "://" not in rendering.html and "url(" not in rendering.html

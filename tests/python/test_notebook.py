@@ -33,10 +33,15 @@ def test_cell_magic_renders_and_displays_the_document(shell):
     assert "$$(\\frac{2 \\times h}{g})^{0.500} = 2.019 \\ \\mathrm{s}$$" in shown["text/latex"]
 
 
-def test_document_error_in_a_cell_is_a_report_not_a_traceback(shell, capsys):
+def test_failing_cell_stops_execution_and_shows_the_report_not_a_traceback(shell, capsys):
     result = shell.run_cell("%%mensurator\nx = 1\nf = 3 Hz\n")
-    assert result.success and result.result is None
-    assert capsys.readouterr().err == (
+    # A failed cell, so that "run all" and nbclient stop here.
+    assert not result.success
+    error = result.error_in_exec
+    assert isinstance(error, mensurator.DocumentError) and error.line == 2
+    shown = capsys.readouterr()
+    assert "Traceback" not in shown.out + shown.err
+    assert shown.out.strip("\n") == (
         "<cell>:2: error: Line 2: Hz is not a variable or a valid unit\n"
-        "f = 3 Hz\nhint: did you mean hz?\n"
+        "f = 3 Hz\nhint: did you mean hz?"
     )

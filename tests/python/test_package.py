@@ -55,7 +55,8 @@ DOCUMENTS = st.lists(
 @settings(max_examples=300, deadline=None)
 @given(DOCUMENTS)
 def test_render_agrees_with_the_module_and_reads_every_message(text):
-    latex, engine_error = engine_outcome(text)
+    # render drops the line end of the last line, as a file has it.
+    latex, engine_error = engine_outcome(strip_final_line_end(text))
     if engine_error is None:
         assert mensurator.render(text).latex == latex
         return
@@ -111,17 +112,67 @@ def test_document_error_view_of_other_exceptions():
         DocumentError.from_exception(TypeError("run_mensurator() argument"))
 
 
+def strip_final_line_end(text):
+    for end in ("\r\n", "\n", "\r"):
+        if text.endswith(end):
+            return text[: -len(end)]
+    return text
+
+
+@pytest.mark.parametrize("end", ["\n", "\r\n"])
+@pytest.mark.parametrize("path", EXAMPLES, ids=[p.name for p in EXAMPLES])
+def test_a_file_and_its_text_render_alike(tmp_path, path, end):
+    copy = tmp_path / path.name
+    copy.write_bytes(path.read_text(encoding="utf-8").replace("\n", end).encode("utf-8"))
+    document = mensurator.render_file(copy)
+    assert mensurator.render(copy.read_text(encoding="utf-8")) == document
+    assert mensurator.render(copy.read_bytes().decode("utf-8")) == document
+    assert mensurator.render_many([copy, str(copy.read_text(encoding="utf-8"))]) == [document] * 2
+
+
+def test_only_the_last_line_end_is_dropped(tmp_path):
+    path = tmp_path / "gap.txt"
+    path.write_text("x = 1\n\n", encoding="utf-8")
+    expected = mensurator_py.run_mensurator("x = 1\n")
+    assert mensurator.render_file(path).latex == mensurator.render("x = 1\n\n").latex == expected
+    with pytest.raises(OSError):
+        mensurator.render_many([tmp_path / "missing.txt"])
+
+
 def test_render_many_keeps_input_order_and_returns_failures():
     texts = [f"x = {n} m\nx =? km" if n % 3 else f"x = {n} 5" for n in range(60)]
-    results = mensurator.render_many(texts, jobs=4)
+    for jobs in (1, 4):
+        done = []
+        check_in_order(texts, mensurator.render_many(texts, jobs, lambda: done.append(1)))
+        assert len(done) == len(texts)
+    assert mensurator.render_many([], jobs=2) == []
+    # Final line ends are dropped as render drops them.
+    ended = [text + end for text in texts[:9] for end in ("\n", "\r\n", "\r", "\n\n")]
+    results = mensurator.render_many(ended, jobs=1)
+    assert list(map(comparable, results)) == [comparable(outcome(text)) for text in ended]
+    with pytest.raises(ValueError):
+        mensurator.render_many(texts, jobs=0)
+
+
+def outcome(text):
+    try:
+        return mensurator.render(text)
+    except DocumentError as error:
+        return error
+
+
+def comparable(result):
+    return result.args if isinstance(result, DocumentError) else result
+
+
+def check_in_order(texts, results):
+    assert len(results) == len(texts)
     for text, result in zip(texts, results):
         latex, engine_error = engine_outcome(text)
         if engine_error is None:
             assert result == mensurator.Document(latex)
         else:
             assert isinstance(result, DocumentError) and result.message == str(engine_error).strip()
-    with pytest.raises(ValueError):
-        mensurator.render_many(texts, jobs=0)
 
 
 MATH_LINE = re.compile(r"\$([^$\n]*)\$\\\\\n")
@@ -133,8 +184,14 @@ def test_display_variants_keep_every_math_line_and_all_other_text(path):
     math = MATH_LINE.findall(document.latex)
     assert math
     display = document.display_latex
-    assert re.findall(r"\\\[ (.*) \\\]\n", display) == math
-    assert re.sub(r"\\\[ .* \\\]\n", "#", display) == MATH_LINE.sub("#", document.latex)
+    # Each run of math lines is one align* block, its rows aligned on the first equals sign.
+    blocks = re.findall(r"\\begin\{align\*\}\n(.*?)\n\\end\{align\*\}\n", display, re.DOTALL)
+    rows = [row for block in blocks for row in block.split("\\\\\n")]
+    assert all(row.count("&") == 1 for row in rows)
+    assert [row.replace(" &= ", " = ", 1) for row in rows] == math
+    runs = re.sub(f"(?:{MATH_LINE.pattern})+", "#", document.latex)
+    other = re.sub(r"\\begin\{align\*\}.*?\\end\{align\*\}\n", "#", display, flags=re.DOTALL)
+    assert other == runs.replace("\\begin{document}", "\\usepackage{amsmath}\n\\begin{document}", 1)
 
     markdown = document._repr_markdown_()
     assert re.findall(r"^\$\$(.*)\$\$$", markdown, re.MULTILINE) == math

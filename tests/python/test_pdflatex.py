@@ -8,6 +8,7 @@ CI, where they fail.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -106,3 +107,19 @@ def test_to_pdf_writes_a_pdf_or_quotes_the_first_latex_error(pdflatex, tmp_path)
     ):
         broken.to_pdf(tmp_path / "broken.pdf")
     assert not (tmp_path / "broken.pdf").exists()
+
+
+def test_headings_leave_no_blank_line_in_print(pdflatex, tmp_path):
+    # Three sections of eleven lines: two pages with a blank line under each heading, one without.
+    text = "\n".join(
+        f"'''\\section*{{Part {part}}}'''\n"
+        + "\n".join(f"x_{{{part}{line}}} = {line} m" for line in range(11))
+        for part in range(3)
+    )
+    latex = mensurator.render(text).latex
+    pages = []
+    for variant in (latex, mensurator.display.print_layout(latex)):
+        status, errors, log = compile_latex(pdflatex, variant, tmp_path)
+        assert (status, errors) == (0, []), log[-3000:]
+        pages.append(re.search(r"Output written on document\.pdf \((\d+) pages?", log).group(1))
+    assert pages == ["2", "1"]

@@ -15,7 +15,7 @@ import string
 import tempfile
 from importlib import resources
 from pathlib import Path
-from typing import Any, Callable, Dict, Optional
+from typing import Any, Callable
 
 import anyio
 from starlette.applications import Starlette
@@ -23,10 +23,11 @@ from starlette.requests import Request
 from starlette.responses import HTMLResponse, JSONResponse, Response
 from starlette.routing import Route
 
-from .. import html_report, pdf
+from .. import pdf
 from ..document import Document
 from ..engine import render
 from ..errors import DocumentError
+from ..html import report as html_report
 from .guard import DEFAULT_MAX_BODY, Log, RequestGuard
 from .source_file import SourceFile, SourceFileError
 
@@ -56,7 +57,7 @@ class BadRequest(Exception):
     """The request body is not what the route expects."""
 
 
-def error_fields(error: DocumentError) -> Dict[str, Any]:
+def error_fields(error: DocumentError) -> dict[str, Any]:
     """A document error as the editor shows it: location, reason and hint lines."""
     return {
         "line": error.line,
@@ -84,11 +85,12 @@ def document_text(body: bytes) -> str:
 
 
 def static_file(name: str) -> str:
-    return resources.files(__package__).joinpath("static", name).read_text(encoding="utf-8")
+    static = resources.files(__package__).joinpath("static")
+    return static.joinpath(name).read_text(encoding="utf-8")
 
 
 def create_app(
-    source: Optional[SourceFile],
+    source: SourceFile | None,
     hosts: frozenset[str],
     max_body: int = DEFAULT_MAX_BODY,
     log: Log = print,
@@ -142,12 +144,12 @@ def create_app(
             headers=SECURITY_HEADERS,
         )
 
-    def preview(text: str) -> Dict[str, Any]:
+    def preview(text: str) -> dict[str, Any]:
         if not text.strip():
             # A new file: an empty sheet, not the engine's parse error for an empty document.
             return {"ok": True, "sheet": "", "unconverted": []}
         try:
-            document = render(text)
+            document = render_source(text)
         except DocumentError as error:
             return {"ok": False, "error": error_fields(error)}
         sheet = html_report.sheet(document.body)
@@ -168,7 +170,7 @@ def create_app(
         return JSONResponse({"saved": source.display_name})
 
     def export(kind: str, text: str) -> Response:
-        document = render(text)
+        document = render_source(text)
         if kind == "tex":
             return attachment(document.latex.encode("utf-8"), f"{stem}.tex", "application/x-tex")
         if kind == "html":
@@ -206,6 +208,11 @@ def create_app(
 
 async def bad_request(request: Request, error: Exception) -> Response:
     return JSONResponse({"message": str(error)}, 400)
+
+
+def render_source(text: str) -> Document:
+    """The editor's text is the file without its final line end, and renders as the file."""
+    return render(text + "\n")
 
 
 def attachment(content: bytes, filename: str, media_type: str) -> Response:

@@ -6,7 +6,6 @@ import argparse
 import ipaddress
 import sys
 from pathlib import Path
-from typing import List
 
 DEFAULT_HOST = "127.0.0.1"
 DEFAULT_PORT = 8765
@@ -68,7 +67,7 @@ def build_parser() -> argparse.ArgumentParser:
     return parser
 
 
-def serve_command(arguments: List[str]) -> int:
+def serve_command(arguments: list[str]) -> int:
     """Run the editor; returns the exit status (1: cannot start, 2: usage error)."""
     options = build_parser().parse_args(arguments)
     try:

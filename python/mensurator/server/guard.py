@@ -11,7 +11,8 @@
 
 from __future__ import annotations
 
-from typing import Any, Awaitable, Callable, Iterable, MutableMapping
+from collections.abc import Awaitable, Iterable, MutableMapping
+from typing import Any, Callable
 
 Scope = MutableMapping[str, Any]
 Message = MutableMapping[str, Any]

@@ -7,7 +7,6 @@ import sys
 import threading
 import webbrowser
 from pathlib import Path
-from typing import Optional
 
 import uvicorn
 
@@ -38,7 +37,7 @@ def bind(host: str, port: int) -> socket.socket:
 
 
 def serve(
-    file: Optional[Path],
+    file: Path | None,
     host: str,
     port: int,
     open_browser: bool = False,

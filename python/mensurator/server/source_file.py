@@ -11,7 +11,6 @@ import contextlib
 import os
 import tempfile
 from pathlib import Path
-from typing import Optional
 
 from ..engine import strip_final_line_end
 
@@ -76,7 +75,7 @@ class SourceFile:
                 os.unlink(temporary)
             raise SourceFileError(f"cannot write {self.path}: {error.strerror}") from None
 
-    def _mode(self) -> Optional[int]:
+    def _mode(self) -> int | None:
         try:
             return self.path.stat().st_mode & 0o7777
         except FileNotFoundError:

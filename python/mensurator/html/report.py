@@ -1,27 +1,22 @@
 """The engine's LaTeX document as one self-contained HTML page, for readers without TeX.
 
-The body the engine writes is a sequence of three kinds of pieces: math lines (``$...$\\\\``
-and a line end), line gaps (``\\\\``, or ``\\leavevmode\\\\`` where LaTeX needs it) and the
-verbatim text of LaTeX blocks. Each math line becomes display MathML, which browsers render
-without any script; gaps become spacing; block text goes through ``latex_text``. The page makes
-no request of any kind: the stylesheet is inlined and a content security policy forbids the
-rest.
+The body the engine writes is a sequence of three kinds of pieces (see ``pieces``): math
+lines, line gaps and the verbatim text of LaTeX blocks. Each math line becomes display MathML,
+which browsers render without any script; gaps become spacing; block text goes through
+``latex_text``. The page makes no request of any kind: the stylesheet is inlined and a content
+security policy forbids the rest.
 """
 
 from __future__ import annotations
 
 import html
-import re
 from dataclasses import dataclass
 from importlib import resources
-from typing import Optional
 
-from .display import GAP, MATH_LINE
+from ..paths import PathLike
+from ..pieces import GAP, MATH, pieces
 from .latex_text import BlockText
 from .mathml import to_mathml
-from .paths import PathLike
-
-BODY_TOKEN = re.compile(f"(?P<math>{MATH_LINE.pattern})|(?P<gap>{GAP.pattern})")
 
 PAGE = """<!DOCTYPE html>
 <html lang="en">
@@ -54,7 +49,7 @@ def stylesheet() -> str:
     return resources.files(__package__).joinpath("report.css").read_text(encoding="utf-8")
 
 
-def _inline_math(latex: str) -> Optional[str]:
+def _inline_math(latex: str) -> str | None:
     return to_mathml(latex, display=False)
 
 
@@ -106,16 +101,13 @@ class _SheetWriter:
 def sheet(body: str) -> HtmlRendering:
     """The ``<article class="sheet">`` element for a document body (between begin and end)."""
     writer = _SheetWriter()
-    position = 0
-    for match in BODY_TOKEN.finditer(body):
-        writer.block_text(body[position : match.start()])
-        position = match.end()
-        math_line = MATH_LINE.fullmatch(match.group())
-        if math_line is not None:
-            writer.math_line(math_line.group(1))
-        else:
+    for piece in pieces(body):
+        if piece.kind == MATH:
+            writer.math_line(piece.math)
+        elif piece.kind == GAP:
             writer.gap()
-    writer.block_text(body[position:])
+        else:
+            writer.block_text(piece.source)
     return writer.finish()
 
 

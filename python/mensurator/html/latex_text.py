@@ -27,7 +27,12 @@ TOKEN = re.compile(
     r"|\$(?P<math>[^$]+)\$"
     r"|(?P<paragraph>\n[ \t]*\n\s*)"
     r"|(?P<tilde>~)"
+    r"|\\(?P<space>[,;:> !])"
+    r"|(?P<dash>---?)"
 )
+# Spacing commands and dashes, as the characters LaTeX sets for them.
+SPACES = {",": "&thinsp;", ";": "&#8197;", ":": "&#8197;", ">": "&#8197;", " ": " ", "!": ""}
+DASHES = {"--": "&ndash;", "---": "&mdash;"}
 
 
 @dataclass(frozen=True)
@@ -43,7 +48,7 @@ class TextItem:
 InlineMath = Callable[[str], Optional[str]]
 
 
-def braced_argument(text: str, start: int) -> Optional[tuple[str, int]]:
+def braced_argument(text: str, start: int) -> tuple[str, int] | None:
     """The ``{...}`` group at ``start`` (after blanks) and the position after it, if there."""
     position = start
     while position < len(text) and text[position] in " \t":
@@ -102,6 +107,10 @@ class BlockText:
                 run.append(self._math(match.group("math")))
             elif match.group("paragraph") is not None:
                 flush(paragraph_break=True)
+            elif match.group("space") is not None:
+                run.append(SPACES[match.group("space")])
+            elif match.group("dash") is not None:
+                run.append(DASHES[match.group("dash")])
             else:
                 run.append("&nbsp;")
         run.append(html.escape(text[position:], quote=False))
@@ -127,7 +136,7 @@ class BlockText:
 
     def _command(
         self, name: str, star: str, text: str, position: int, run: list[str]
-    ) -> tuple[Optional[TextItem], int]:
+    ) -> tuple[TextItem | None, int]:
         source = f"\\{name}{star}"
         if name in LAYOUT_COMMANDS:
             return None, position

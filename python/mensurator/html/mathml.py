@@ -14,7 +14,6 @@ import functools
 import html
 import re
 import xml.etree.ElementTree as ElementTree
-from typing import Optional
 
 from latex2mathml.converter import convert
 
@@ -115,7 +114,7 @@ def balanced_braces(latex: str) -> bool:
 
 
 @functools.lru_cache(maxsize=4096)
-def to_mathml(latex: str, display: bool = True, mark_result: bool = False) -> Optional[str]:
+def to_mathml(latex: str, display: bool = True, mark_result: bool = False) -> str | None:
     """MathML for a LaTeX math text, or None when it cannot be converted faithfully.
 
     Results are cached: while an author types, almost every line of the document is the same

@@ -1,0 +1,2 @@
+"""The HTML report: the page and its stylesheet, the MathML conversion of math lines and the
+HTML of LaTeX block text."""
