@@ -1,0 +1,29 @@
+#pragma once
+
+#include "run/evaluator.hpp"
+#include "run/program_state.hpp"
+#include "run/source_lines.hpp"
+#include "run/statement_record.hpp"
+#include "syntax/tree.hpp"
+
+namespace mensurator {
+
+// Finds what a statement says that it may not mean, statement by statement, without changing
+// anything it prints.
+class WarningChecker {
+  public:
+    explicit WarningChecker(const SourceLines& lines) : lines_(lines) {}
+
+    // Before the statement runs: what the tables hold decides how its names read.
+    void before(const Statement& statement, const ProgramState& state);
+    // After it ran: what it printed.
+    void after(const Statement& statement, const StatementTrace& trace, const ProgramState& state);
+
+    Problems take() { return std::move(problems_); }
+
+  private:
+    const SourceLines& lines_;
+    Problems problems_;
+};
+
+}  // namespace mensurator
