@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "run/evaluator.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
@@ -23,6 +28,10 @@ class WarningChecker {
 
   private:
     const SourceLines& lines_;
+
+    // Adds a warning, placed at `name` on the line (searched from byte `search_from`) when given.
+    void warn(const char* code, std::uint64_t line, std::string_view name, std::string message,
+              std::size_t search_from = 0);
     Problems problems_;
 };
 

@@ -4,6 +4,7 @@ errors, statement records that match the math lines, and diagnose's problems in 
 import random
 import sys
 from pathlib import Path
+from typing import Optional
 
 import pytest
 from mensurator import _engine
@@ -154,3 +155,41 @@ def test_diagnose_resumes_after_a_parse_failure_at_the_next_line() -> None:
         ("parse-error", 3),
     ]
     assert problems[0].message == reference("x = 5 6\ny = 1 parsec\nz = 2 3\n")[1]
+
+
+WARNED = [
+    ("L = 6 m\nq = 2 kN/m * L =?", "unit-shadows-variable", 2, 14, "(2 kN/m) * L"),
+    ("V = 2\n3 kg/m^3 * V =?", "unit-shadows-variable", 2, 12, "(3 kg/m^3) * V"),
+    ("S = 2\n3 A/V =? S", "unit-shadows-variable", 2, 10, "unit hint"),
+    ("rho = 0.0175 ohm*mm^2/m", "literal-rounded", 1, 7, "!digits 4"),
+    ("e1 = 1.602 * 10^-19 C =?", "value-underflows-digits", 1, None, "0.000"),
+    ("y = 0.002 =?", "value-underflows-digits", 1, None, "!scientific"),
+    ("5 (m/s)^2 =?", "power-of-annotation", 1, 8, "5 m^2/s^2"),
+    ("c = 0.25 (kW*hour)^-1", "power-of-annotation", 1, 19, "kW^-1*hour^-1"),
+]
+
+
+@pytest.mark.parametrize(("text", "code", "line", "column", "advice"), WARNED)
+def test_warnings_say_what_was_read(
+    text: str, code: str, line: int, column: Optional[int], advice: str
+) -> None:
+    result = _engine.run(text)
+    assert result.latex == run_mensurator(text)
+    assert [(w.code, w.line, w.column) for w in result.warnings] == [
+        (code, line, column)
+    ]
+    assert advice in result.warnings[0].message
+    assert _engine.diagnose(text) == result.warnings
+
+
+@pytest.mark.parametrize(
+    "text",
+    [
+        "L = 6 m\nq = (2 kN/m) * L =?",  # the variable, as meant
+        "!digits 4\nx = 0.0175\ny = 0.0175 =?",  # shown as written
+        "y = 0.05 =?\nz = 2 =?\n!scientific\ne1 = 1.602 * 10^-19 C =?",
+        "5 m^2/s^2 =?\n(5 m)^2 =?",  # written parentheses already show the power's reach
+    ],
+)
+def test_no_warning_where_the_sheet_reads_as_computed(text: str) -> None:
+    assert _engine.run(text).warnings == ()
