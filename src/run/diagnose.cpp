@@ -189,7 +189,12 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
                 statement_problem(statement->error(), ErrorStage::build, lines);
             if (auto name = defined_name_on_line(lines.line(problem.line)))
                 definition_failed(*name, problem.line, false);
+            // A LaTeX block that never closes fails as an invalid statement at its fence; the
+            // rest of the document is the block's text, not statements.
+            const bool unclosed_block = problem.code == "invalid-statement" &&
+                                        trim(lines.line(problem.line)).starts_with("'''");
             findings.build_error(std::move(problem));
+            if (unclosed_block) break;
             continue;
         }
         Statement& current = **statement;
