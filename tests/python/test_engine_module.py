@@ -175,9 +175,7 @@ def test_warnings_say_what_was_read(
 ) -> None:
     result = _engine.run(text)
     assert result.latex == run_mensurator(text)
-    assert [(w.code, w.line, w.column) for w in result.warnings] == [
-        (code, line, column)
-    ]
+    assert [(w.code, w.line, w.column) for w in result.warnings] == [(code, line, column)]
     assert advice in result.warnings[0].message
     assert _engine.diagnose(text) == result.warnings
 
