@@ -10,6 +10,7 @@
 #include "base/trim.hpp"
 #include "grammar/char_classes.hpp"
 #include "latex/number_format.hpp"
+#include "quantity/value.hpp"
 #include "run/problems.hpp"
 
 namespace mensurator {
@@ -83,8 +84,24 @@ AnnotationStart annotation_start(std::string_view line, std::size_t name_at) {
 }
 
 bool shows_exactly(double x, std::uint64_t digits) {
+    // Most literals have no more decimals than shown: scaled, they are whole, and the division
+    // back gives the same double, as reading the shown text would.
+    constexpr std::uint64_t exact_powers = 22;  // 10^22 is the largest exact double power of 10
+    if (digits <= exact_powers) {
+        const double scale = pow10(static_cast<std::int64_t>(digits));
+        const double scaled = x * scale;
+        if (std::abs(scaled) < 0x1p52 && std::nearbyint(scaled) / scale == x) return true;
+    }
     const std::string shown = format_number(x, digits);
     return std::strtod(shown.c_str(), nullptr) == x;
+}
+
+bool letters_only(std::string_view name) {
+    if (name.empty()) return false;
+    for (const char c : name) {
+        if (!is_letter(c)) return false;
+    }
+    return true;
 }
 
 // Significant digits of a plain decimal number text with a point ("0.002" has one), or nothing
@@ -123,11 +140,15 @@ void WarningChecker::warn(const char* code, std::uint64_t line, std::string_view
 }
 
 void WarningChecker::before(const Statement& statement, const ProgramState& state) {
+    if (const auto* alias = std::get_if<AliasStmt>(&statement.kind)) {
+        if (letters_only(alias->name)) unit_like_names_.insert(alias->name);
+    }
     const Expr* expr = expression_of(statement);
     if (expr == nullptr) return;
     const ExprStore& store = *expr->store;
     const std::string_view line = lines_.line(statement.line);
     auto check_shadowing = [&](std::string_view name, bool in_hint) {
+        if (!unit_like_names_.contains(name)) return;
         const auto alias = state.aliases.find(name);
         const std::string_view stored = alias != state.aliases.end() ? alias->second : name;
         if (!state.variables.find(stored)) return;
@@ -158,7 +179,7 @@ void WarningChecker::before(const Statement& statement, const ProgramState& stat
     };
     for (NodeIndex i = expr->nodes_begin; i < expr->nodes_end; ++i) {
         const ExprNode& node = store[i];
-        if (node.kind == ExprKind::WithUnit) {
+        if (node.kind == ExprKind::WithUnit && !unit_like_names_.empty()) {
             for_each_unit_name(store.annotation_latex(store.annotations[node.link.index]),
                                [&](std::string_view name) { check_shadowing(name, false); });
         } else if (node.kind == ExprKind::Chain &&
@@ -173,7 +194,7 @@ void WarningChecker::before(const Statement& statement, const ProgramState& stat
             }
         }
     }
-    if (const UnitHint* hint = hint_of(statement)) {
+    if (const UnitHint* hint = hint_of(statement); hint && !unit_like_names_.empty()) {
         for_each_unit_name(hint->latex,
                            [&](std::string_view name) { check_shadowing(name, true); });
     }
@@ -183,6 +204,9 @@ void WarningChecker::after(const Statement& statement, const StatementTrace& tra
                            const ProgramState& state) {
     const Expr* expr = expression_of(statement);
     if (expr == nullptr) return;
+    if (letters_only(trace.name) && !unit_like_names_.contains(trace.name)) {
+        unit_like_names_.insert(trace.name);
+    }
     const ExprStore& store = *expr->store;
     const std::uint64_t digits = state.settings.digits;
     for (NodeIndex i = expr->nodes_begin; i < expr->nodes_end; ++i) {

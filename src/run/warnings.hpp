@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
+#include "eval/evaluate.hpp"
 #include "run/evaluator.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
@@ -33,6 +35,8 @@ class WarningChecker {
     void warn(const char* code, std::uint64_t line, std::string_view name, std::string message,
               std::size_t search_from = 0);
     Problems problems_;
+    // Names a unit could have that the document defined or aliased: only these can shadow.
+    std::unordered_set<std::string, NameHash, std::equal_to<>> unit_like_names_;
 };
 
 }  // namespace mensurator

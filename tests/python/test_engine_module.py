@@ -3,6 +3,7 @@ errors, statement records that match the math lines, and diagnose's problems in 
 
 import random
 import sys
+from collections.abc import Sequence
 from pathlib import Path
 from typing import Optional
 
@@ -191,3 +192,15 @@ def test_warnings_say_what_was_read(
 )
 def test_no_warning_where_the_sheet_reads_as_computed(text: str) -> None:
     assert _engine.run(text).warnings == ()
+
+
+def test_statements_read_as_a_sequence() -> None:
+    statements = _engine.run("x = 1\ny = 2 =?\nz = 3").statements
+    assert isinstance(statements, Sequence)
+    assert len(statements) == 3
+    assert [s.name for s in statements] == ["x", "y", "z"]
+    assert statements[-1] == statements[2] and statements[-1].name == "z"
+    assert tuple(s.name for s in statements[1:]) == ("y", "z")
+    assert statements[::-1][0].name == "z"
+    with pytest.raises(IndexError):
+        statements[3]

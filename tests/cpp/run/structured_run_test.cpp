@@ -42,8 +42,10 @@ TEST(StructuredRun, GivesRunDocumentsOutputOrError) {
 }
 
 TEST(StructuredRun, RecordsEachStatement) {
-    Result<StructuredRun> run = run_structured(documents[1], {});
+    const std::string& text = documents[1];
+    Result<StructuredRun> run = run_structured(text, {});
     ASSERT_TRUE(run.has_value());
+    const std::string latex = std::move(run->latex).joined();
     const std::vector<StatementRecord>& s = run->statements;
     ASSERT_GE(s.size(), 6u);
     EXPECT_EQ(s[0].kind, StatementKind::alias);
@@ -54,14 +56,34 @@ TEST(StructuredRun, RecordsEachStatement) {
     EXPECT_EQ(s[1].value->unit.dimensions[0].numerator, 1);   // m
     EXPECT_EQ(s[1].value->unit.dimensions[2].numerator, -1);  // s^-1
     EXPECT_EQ(s[2].kind, StatementKind::definition_print);
-    EXPECT_EQ(s[2].hint, "m/s");
-    EXPECT_EQ(s[2].expression, "2 \\times v_{0}");
-    ASSERT_TRUE(s[2].printed.has_value());
-    EXPECT_NE(std::move(run->latex).joined().find(*s[2].printed + "\n"), std::string::npos);
+    ASSERT_TRUE(s[2].hint && s[2].expression && s[2].printed);
+    EXPECT_EQ(s[2].hint->of(text), "m/s");
+    EXPECT_EQ(s[2].expression->of(latex), "2 \\times v_{0}");
+    EXPECT_EQ(s[2].printed->of(latex),
+              "$E = 2 \\times v_{0} = 2.778 \\ \\mathrm{\\frac{\\mathrm{m}}{\\mathrm{s}}}$\\\\");
+    EXPECT_EQ(latex[s[2].printed->offset + s[2].printed->size], '\n');
     EXPECT_EQ(s[3].kind, StatementKind::latex);
     EXPECT_EQ(s[3].first_line, 4u);
     EXPECT_EQ(s[3].last_line, 6u);
     EXPECT_FALSE(s[3].printed.has_value());
+}
+
+// A long document's output is cut into pieces; the spans are of the whole.
+TEST(StructuredRun, SpansAreOfTheJoinedDocument) {
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += "x_{" + std::to_string(i) + "} = " + std::to_string(i) + " m =? cm\n";
+    Result<StructuredRun> run = run_structured(text, {});
+    ASSERT_TRUE(run.has_value());
+    ASSERT_GT(run->latex.pieces.size(), 1u);
+    const std::string latex = std::move(run->latex).joined();
+    ASSERT_EQ(run->statements.size(), 40000u);
+    for (std::size_t i = 0; i < run->statements.size(); i += 997) {
+        const StatementRecord& record = run->statements[i];
+        ASSERT_TRUE(record.printed.has_value());
+        EXPECT_EQ(record.printed->of(latex).substr(0, 5 + std::to_string(i).size()),
+                  "$x_{" + std::to_string(i) + "}");
+    }
 }
 
 TEST(Diagnose, FirstErrorIsRunDocumentsError) {
