@@ -169,6 +169,7 @@ WARNED = [
     ("y = 0.002 =?", "value-underflows-digits", 1, None, "!scientific"),
     ("5 (m/s)^2 =?", "power-of-annotation", 1, 8, "5 m^2/s^2"),
     ("c = 0.25 (kW*hour)^-1", "power-of-annotation", 1, 19, "kW^-1*hour^-1"),
+    ("c = 2 m^2 * 3 (m/s) ^ 2 =?", "power-of-annotation", 1, 21, "5 m^2/s^2"),
 ]
 
 
