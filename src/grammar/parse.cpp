@@ -57,6 +57,16 @@ class Matcher {
     std::size_t position() const { return pos_; }
     bool at_text_end() const { return pos_ >= size_; }
     void move_to(std::size_t position) { pos_ = position; }
+    // Starts over at `position` after a failure, as if a statement had ended just before it.
+    void resume_at(std::size_t position) {
+        pos_ = position;
+        attempt_ = position;
+        atomic_ = 0;
+        depth_ = 0;
+        too_deep_ = false;
+        out_.clear();
+        skip();
+    }
 
   private:
     struct Mark {
@@ -651,6 +661,13 @@ void StatementStream::skip_to(std::size_t next) {
     start();
     matcher_->move_to(next);
     first_ = false;
+}
+
+void StatementStream::resume_at(std::size_t position) {
+    start();
+    matcher_->resume_at(position);
+    first_ = false;
+    finished_ = false;
 }
 
 std::expected<std::optional<ParseNode>, ParseFailure> StatementStream::next() {

@@ -70,6 +70,8 @@ class StatementStream {
     std::size_t position();
     // Goes on after a statement that was matched without the stream and ended at `next`.
     void skip_to(std::size_t next);
+    // Goes on at `position`, a line start, after next() failed: the failure is left behind.
+    void resume_at(std::size_t position);
 
   private:
     std::string_view text_;

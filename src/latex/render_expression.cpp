@@ -20,13 +20,14 @@ NodeIndex without_outer_paren(const ExprStore& store, NodeIndex operand) {
 }
 
 // The base of the i-th power of a chain (i from 1) is parenthesised when it is itself a power,
-// as every base after the first is, or a negative literal: the bare text would read as a
-// different power.
+// as every base after the first is, a negative literal, or a quantity with a unit annotation:
+// the bare text would read as a different power (`5 (m/s)^2` squares the 5 as well).
 bool base_needs_parens(const ExprStore& store, const ExprNode& chain, std::size_t i) {
     if (i > 1) return true;
     const ExprNode& base = store[chain.link.first];
     if (base.kind == ExprKind::Chain)
         return store[store[base.link.first].next].op == OperatorKind::Pow;
+    if (base.kind == ExprKind::WithUnit) return true;
     return base.kind == ExprKind::Number && base.number < 0;
 }
 

@@ -21,6 +21,11 @@ void apply_aliases(Expr& expr, const AliasTable& aliases) {
 }
 
 Result<void> StatementRunner::run(Statement& statement) {
+    if (trace_ != nullptr) {
+        trace_->line_begin = StatementTrace::no_line;
+        trace_->name.clear();
+        trace_->value.reset();
+    }
     return std::visit([this](auto& kind) { return execute(kind); }, statement.kind);
 }
 
@@ -62,7 +67,14 @@ void trim_appended(std::string& out, std::size_t start) {
 // written straight into the output; a statement that fails ends the run, whose output is then
 // dropped, so a partly written line does no harm.
 void StatementRunner::begin_math_line() {
+    if (trace_ != nullptr) trace_->line_begin = state_.output.size();
     state_.output += '$';
+}
+
+void StatementRunner::trace_value(const std::string& key, const Value& value) {
+    if (trace_ == nullptr) return;
+    trace_->name = key;
+    trace_->value = value;
 }
 
 void StatementRunner::end_math_line() {
@@ -79,6 +91,10 @@ Result<void> StatementRunner::append_expression_part(const Expr& expr, bool trim
         trim_appended(out, start);
     } else {
         trim_appended_end(out, start);
+    }
+    if (trace_ != nullptr) {
+        trace_->expression_begin = start;
+        trace_->expression_end = out.size();
     }
     return {};
 }
@@ -102,6 +118,7 @@ Result<void> StatementRunner::execute(VarDec& statement) {
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
     state_.variables.insert_or_assign(name.key, *value);
+    trace_value(name.key, *value);
     return {};
 }
 
@@ -114,6 +131,7 @@ Result<void> StatementRunner::execute(PrintExpr& statement) {
     if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
         return shown;
     end_math_line();
+    trace_value({}, *value);
     return {};
 }
 
@@ -129,7 +147,9 @@ Result<void> StatementRunner::execute(DecPrintExpr& statement) {
     if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
         return shown;
     end_math_line();
-    state_.variables.insert_or_assign(name.key, normalize(*value));
+    const Value stored = normalize(*value);
+    state_.variables.insert_or_assign(name.key, stored);
+    trace_value(name.key, stored);
     return {};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,10 +15,25 @@ namespace mensurator {
 // views of the alias table's displays.
 void apply_aliases(Expr& expr, const AliasTable& aliases);
 
+// Where the last statement run put its math line and expression in the output, and the value it
+// defined or printed; for callers that report on statements one by one.
+struct StatementTrace {
+    static constexpr std::size_t no_line = static_cast<std::size_t>(-1);
+
+    std::size_t line_begin = no_line;  // the math line's "$", or no_line when it wrote none
+    std::size_t expression_begin = 0;
+    std::size_t expression_end = 0;
+    std::string name;  // the defined name as stored
+    std::optional<Value> value;
+};
+
 // Executes statements one after the other against one state.
 class StatementRunner {
   public:
     explicit StatementRunner(ProgramState& state) : state_(state) {}
+
+    // Has every later statement describe itself in `trace` (none when null).
+    void trace_into(StatementTrace* trace) { trace_ = trace; }
 
     // Runs one statement; its error is returned as raised, without the line.
     Result<void> run(Statement& statement);
@@ -31,6 +47,7 @@ class StatementRunner {
     };
 
     ProgramState& state_;
+    StatementTrace* trace_ = nullptr;
     // True while LaTeX is in vertical mode (at the start of the body or after a literal block),
     // where a line break "\\" would be an error.
     bool vertical_mode_ = true;
@@ -38,6 +55,7 @@ class StatementRunner {
     ResolvedName resolve(std::string_view name) const;
     FormatSettings statement_settings(const UnitHint* hint) const;
     void begin_math_line();
+    void trace_value(const std::string& key, const Value& value);
     void end_math_line();
     // The expression's LaTeX, trimmed at its end (and at its start with `trim_start_too`).
     Result<void> append_expression_part(const Expr& expr, bool trim_start_too);

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "run/evaluator.hpp"
+#include "run/problems.hpp"
 #include "run/program_state.hpp"
 #include "syntax/fast_statement.hpp"
 #include "syntax/statement_builder.hpp"
@@ -29,15 +30,6 @@ void reserve_output(std::string& output, std::size_t text_left) {
         std::min(preamble.size() + 2 * text_left, output_piece_size + output_piece_size / 8));
 }
 
-RunError parse_failure_error(const ParseFailure& failure) {
-    if (failure.nesting_too_deep) {
-        return statement_error(failure.line,
-                               RunError::other("Brackets are nested more than " +
-                                               std::to_string(max_nesting_depth) + " levels deep"));
-    }
-    return RunError::parse_error(ParsePosition{failure.line, failure.column});
-}
-
 Result<DocumentPieces> report(const Problem& problem) {
     if (const auto* fault = std::get_if<std::exception_ptr>(&problem))
         std::rethrow_exception(*fault);
@@ -57,6 +49,9 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
     reserve_output(state.output, text.size());
     DocumentPieces document;
     StatementRunner runner(state);
+    RunObserver* const observer = options.observer;
+    StatementTrace trace;
+    if (observer != nullptr) runner.trace_into(&trace);
     ExprStore expressions;  // one statement's at a time
     ExprAssembler assembler(expressions);
     StatementStream stream(text, implied);
@@ -64,6 +59,7 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
     std::optional<Problem> build_problem;
     std::optional<Problem> run_problem;
     std::size_t polled_at = 0;
+    std::size_t finished_bytes = 0;  // in the pieces
 
     for (;;) {
         expressions.clear();
@@ -101,14 +97,18 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
         }
         if (run_problem) continue;
         try {
+            if (observer != nullptr) observer->before(**statement, state);
             if (Result<void> done = runner.run(**statement); !done) {
                 run_problem = statement_error((*statement)->line, done.error());
+            } else if (observer != nullptr) {
+                observer->after(**statement, trace, state, finished_bytes);
             }
         } catch (const InternalError&) {
             run_problem = std::current_exception();
         }
         if (state.output.size() >= output_piece_size) {
             // Statements only ever change their own output, so a finished piece stays as it is.
+            finished_bytes += state.output.size();
             document.pieces.push_back(std::move(state.output));
             state.output = std::string();
             reserve_output(state.output, text.size() - std::min(text.size(), end));

@@ -10,12 +10,31 @@
 
 namespace mensurator {
 
+struct ProgramState;
+struct Statement;
+struct StatementTrace;
+
+// Told about every statement just before and just after it runs successfully, while its output
+// is still in the state's output; `output_offset` is where the state's output starts in the
+// finished document.
+class RunObserver {
+  public:
+    virtual void before(const Statement& statement, const ProgramState& state) = 0;
+    virtual void after(const Statement& statement, const StatementTrace& trace,
+                       const ProgramState& state, std::size_t output_offset) = 0;
+
+  protected:
+    ~RunObserver() = default;
+};
+
 struct RunOptions {
     // Read the text as if one line feed followed it, as a document's last line must end: the
     // same result as appending one, without copying the text to do so.
     bool implied_line_end = false;
     // Lets a long run be stopped between statements (see RunInterruption).
     RunInterruption* interruption = nullptr;
+    // Sees every statement that runs (none when null).
+    RunObserver* observer = nullptr;
 };
 
 // A finished LaTeX document in consecutive pieces, so that a caller can copy it elsewhere piece by

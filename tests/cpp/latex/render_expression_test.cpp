@@ -68,6 +68,13 @@ INSTANTIATE_TEST_SUITE_P(
         ExprCase{"annotated_fraction",
                  [] { return div(with_unit(lit(3), metre, "\\mathrm{m}"), lit(2)); },
                  "\\frac{3\\ \\mathrm{\\mathrm{m}}}{2}"},
+        // The power applies to the annotated quantity, which the parentheses show.
+        ExprCase{"annotated_power_base",
+                 [] { return pow(with_unit(lit(5), metre, "\\mathrm{m}"), lit(2)); },
+                 "(5\\ \\mathrm{\\mathrm{m}})^{2}"},
+        ExprCase{"annotated_exponent_unchanged",
+                 [] { return pow(lit(2), with_unit(lit(3), metre, "\\mathrm{m}")); },
+                 "2^{3\\ \\mathrm{\\mathrm{m}}}"},
         ExprCase{"call", [] { return call("max", {var("x"), var("y")}); }, "\\mathrm{max}(x,y)"},
         ExprCase{"call_without_arguments", [] { return call("f"); }, "\\mathrm{f}()"},
         ExprCase{"call_name_verbatim", [] { return call(" sin", {lit(1)}); }, "\\mathrm{ sin}(1)"},

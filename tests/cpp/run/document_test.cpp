@@ -171,6 +171,12 @@ $(-0.500)^{2} = 0.250$\\
 $x = -2$\\
 $x^{2} = 4$\\
 )"},
+        Case{
+            "PowersOfAnnotatedQuantities", "5 (m/s)^2 =?\nc = 0.25 (kW*hour)^-1\n2 m^2 =?",
+            R"($(5\ \mathrm{\mathrm{\mathrm{\frac{\mathrm{m}}{\mathrm{s}}}}})^{2} = 25 \ \mathrm{\frac{ m^{2}\,}{ s^{2}\,}}$\\
+$c = (0.250\ \mathrm{\mathrm{\mathrm{\mathrm{kW} \ \mathrm{hour}}}})^{-1}$\\
+$2\ \mathrm{\mathrm{\mathrm{m}^{2}}} = 2 \ \mathrm{ m^{2}\,}$\\
+)"},
         Case{"UnitPowerWithBlank", "5 m^ 2 =?",
              R"($5\ \mathrm{\mathrm{\mathrm{m}^{2}}} = 5 \ \mathrm{ m^{2}\,}$\\
 )"},

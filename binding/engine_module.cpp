@@ -1,0 +1,503 @@
+// The companion package's native module, mensurator._engine: a document's run with what every
+// statement did, and every problem of a document in one pass. The core computes; this only
+// converts.
+
+#include <array>
+#include <atomic>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine_call.hpp"
+#include "run/diagnose.hpp"
+#include "run/structured_run.hpp"
+
+namespace {
+
+using namespace mensurator::binding;
+using mensurator::DocumentProblem;
+using mensurator::Problems;
+using mensurator::StatementKind;
+using mensurator::StatementRecord;
+
+// The result types: read-only records, made when the module is imported.
+PyTypeObject* run_result_type = nullptr;
+PyTypeObject* statement_type = nullptr;
+PyTypeObject* value_type = nullptr;
+PyTypeObject* problem_type = nullptr;
+
+PyStructSequence_Field run_result_fields[] = {
+    {"latex", "the LaTeX document, as run_mensurator returns it"},
+    {"statements", "what each statement did, in document order"},
+    {"warnings", "what the document may not mean, in document order"},
+    {nullptr, nullptr},
+};
+PyStructSequence_Field statement_fields[] = {
+    {"first_line", nullptr}, {"last_line", nullptr},  {"kind", nullptr},
+    {"name", nullptr},       {"expression", nullptr}, {"hint", nullptr},
+    {"value", nullptr},      {"printed", nullptr},    {nullptr, nullptr},
+};
+PyStructSequence_Field value_fields[] = {
+    {"number", "the quantity in base units"},
+    {"mantissa", "the engine's own number"},
+    {"exp10", nullptr},
+    {"factor", nullptr},
+    {"exponents", "(numerator, denominator) per base unit: m, g, s, A, K, mol, cd"},
+    {nullptr, nullptr},
+};
+PyStructSequence_Field problem_fields[] = {
+    {"severity", nullptr},   {"code", nullptr},    {"line", nullptr}, {"column", nullptr},
+    {"end_column", nullptr}, {"message", nullptr}, {"name", nullptr}, {nullptr, nullptr},
+};
+
+PyStructSequence_Desc run_result_desc = {"mensurator._engine.RunResult", nullptr, run_result_fields,
+                                         3};
+PyStructSequence_Desc statement_desc = {"mensurator._engine.Statement", nullptr, statement_fields,
+                                        8};
+PyStructSequence_Desc value_desc = {"mensurator._engine.Value", nullptr, value_fields, 5};
+PyStructSequence_Desc problem_desc = {"mensurator._engine.Problem", nullptr, problem_fields, 7};
+
+// ---- conversions; each returns a new reference or null with the exception set ----
+
+PyObject* to_python(std::string_view text) {
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+}
+
+PyObject* to_python(const std::optional<std::string>& text) {
+    if (!text) Py_RETURN_NONE;
+    return to_python(std::string_view(*text));
+}
+
+PyObject* to_python(const std::optional<std::size_t>& number) {
+    if (!number) Py_RETURN_NONE;
+    return PyLong_FromSize_t(*number);
+}
+
+// Fills a record from new references, dropping them all when one is null.
+template <std::size_t N>
+PyObject* record(PyTypeObject* type, const std::array<PyObject*, N>& items) {
+    PyObject* result = nullptr;
+    bool complete = true;
+    for (PyObject* item : items) complete = complete && item != nullptr;
+    if (complete) result = PyStructSequence_New(type);
+    if (result == nullptr) {
+        for (PyObject* item : items) Py_XDECREF(item);
+        return nullptr;
+    }
+    for (std::size_t i = 0; i < N; ++i) {
+        PyStructSequence_SetItem(result, static_cast<Py_ssize_t>(i), items[i]);
+    }
+    return result;
+}
+
+PyObject* new_exponents(const mensurator::Unit& unit) {
+    PyObject* pairs = PyTuple_New(mensurator::base_unit_count);
+    if (pairs == nullptr) return nullptr;
+    for (std::size_t i = 0; i < mensurator::base_unit_count; ++i) {
+        const mensurator::Rational8 exponent = unit.dimensions[i];
+        PyObject* pair = Py_BuildValue("(ii)", int{exponent.numerator}, int{exponent.denominator});
+        if (pair == nullptr) {
+            Py_DECREF(pairs);
+            return nullptr;
+        }
+        PyTuple_SET_ITEM(pairs, static_cast<Py_ssize_t>(i), pair);
+    }
+    return pairs;
+}
+
+// The exponent tuples of one conversion by dimensions: a document uses few units, so its values
+// share a handful of (immutable) tuples instead of building eight objects each.
+class ExponentTuples {
+  public:
+    ExponentTuples() = default;
+    ExponentTuples(const ExponentTuples&) = delete;
+    ExponentTuples& operator=(const ExponentTuples&) = delete;
+    ~ExponentTuples() {
+        for (const Entry& entry : entries_) Py_DECREF(entry.tuple);
+    }
+
+    PyObject* get(const mensurator::Unit& unit) {
+        for (const Entry& entry : entries_) {
+            if (entry.dimensions == unit.dimensions) return Py_NewRef(entry.tuple);
+        }
+        PyObject* tuple = new_exponents(unit);
+        if (tuple == nullptr || entries_.size() >= max_entries) return tuple;
+        entries_.push_back({unit.dimensions, Py_NewRef(tuple)});
+        return tuple;
+    }
+
+  private:
+    static constexpr std::size_t max_entries = 64;
+    struct Entry {
+        std::array<mensurator::Rational8, mensurator::base_unit_count> dimensions;
+        PyObject* tuple;
+    };
+    std::vector<Entry> entries_;
+};
+
+// What one conversion reads and reuses: the texts the records' spans are of.
+struct Conversion {
+    std::string_view latex;
+    std::string_view source;
+    ExponentTuples exponents;
+};
+
+PyObject* to_python(const std::optional<mensurator::TextSpan>& span, std::string_view text) {
+    if (!span) Py_RETURN_NONE;
+    return to_python(span->of(text));
+}
+
+PyObject* to_python(const std::optional<mensurator::Value>& value, Conversion& conversion) {
+    if (!value) Py_RETURN_NONE;
+    return record<5>(
+        value_type,
+        {PyFloat_FromDouble(mensurator::to_plain_number(*value)), PyFloat_FromDouble(value->number),
+         PyLong_FromLongLong(value->unit.exp10), PyFloat_FromDouble(value->unit.factor),
+         conversion.exponents.get(value->unit)});
+}
+
+const char* kind_name(StatementKind kind) {
+    switch (kind) {
+        case StatementKind::definition:
+            return "definition";
+        case StatementKind::print:
+            return "print";
+        case StatementKind::definition_print:
+            return "definition_print";
+        case StatementKind::alias:
+            return "alias";
+        case StatementKind::digits:
+            return "digits";
+        case StatementKind::scientific:
+            return "scientific";
+        case StatementKind::latex:
+            return "latex";
+        case StatementKind::gap:
+            return "gap";
+    }
+    return "gap";
+}
+
+// The kinds' names, made once.
+std::array<PyObject*, 8> kind_names{};
+
+PyObject* to_python(const StatementRecord& statement, Conversion& conversion) {
+    PyObject* kind = kind_names[static_cast<std::size_t>(statement.kind)];
+    return record<8>(
+        statement_type,
+        {PyLong_FromUnsignedLongLong(statement.first_line),
+         PyLong_FromUnsignedLongLong(statement.last_line), Py_NewRef(kind),
+         to_python(statement.name), to_python(statement.expression, conversion.latex),
+         to_python(statement.hint, conversion.source), to_python(statement.value, conversion),
+         to_python(statement.printed, conversion.latex)});
+}
+
+PyObject* to_python(const DocumentProblem& problem, Conversion&) {
+    const char* severity = problem.severity == mensurator::Severity::error ? "error" : "warning";
+    return record<7>(problem_type,
+                     {PyUnicode_FromString(severity), to_python(std::string_view(problem.code)),
+                      PyLong_FromUnsignedLongLong(problem.line), to_python(problem.column),
+                      to_python(problem.end_column), to_python(std::string_view(problem.message)),
+                      to_python(problem.name)});
+}
+
+template <class Item>
+PyObject* tuple_to_python(const std::vector<Item>& items, Conversion& conversion) {
+    PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(items.size()));
+    if (tuple == nullptr) return nullptr;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        PyObject* item = to_python(items[i], conversion);
+        if (item == nullptr) {
+            Py_DECREF(tuple);
+            return nullptr;
+        }
+        PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
+    }
+    return tuple;
+}
+
+// ---- the statements of a run, made into records as they are read ----
+
+// A run's statements: a read-only sequence that holds the engine's records and makes the Python
+// record of one only when it is read, so that a run whose statements are never looked at costs
+// little more than run_mensurator.
+struct StatementsObject {
+    PyObject ob_base;
+    std::vector<StatementRecord>* records;
+    PyObject* latex;   // the str the spans of the LaTeX are of
+    PyObject* source;  // the document's str, which hints are spans of
+};
+
+PyTypeObject* statements_type = nullptr;
+
+void statements_dealloc(PyObject* self) {
+    auto* statements = reinterpret_cast<StatementsObject*>(self);
+    delete statements->records;
+    Py_XDECREF(statements->latex);
+    Py_XDECREF(statements->source);
+    PyTypeObject* type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+Py_ssize_t statements_length(PyObject* self) {
+    return static_cast<Py_ssize_t>(reinterpret_cast<StatementsObject*>(self)->records->size());
+}
+
+PyObject* statements_item(PyObject* self, Py_ssize_t index) {
+    auto* statements = reinterpret_cast<StatementsObject*>(self);
+    const std::vector<StatementRecord>& records = *statements->records;
+    if (index < 0 || static_cast<std::size_t>(index) >= records.size()) {
+        PyErr_SetString(PyExc_IndexError, "statement index out of range");
+        return nullptr;
+    }
+    // Both are strs whose UTF-8 form the spans index: an ASCII str's own data, or its cached
+    // UTF-8 copy.
+    Py_ssize_t latex_size = 0;
+    Py_ssize_t source_size = 0;
+    const char* latex = PyUnicode_AsUTF8AndSize(statements->latex, &latex_size);
+    const char* source = PyUnicode_AsUTF8AndSize(statements->source, &source_size);
+    if (latex == nullptr || source == nullptr) return nullptr;
+    return guarded([&] {
+        Conversion conversion;
+        conversion.latex = std::string_view(latex, static_cast<std::size_t>(latex_size));
+        conversion.source = std::string_view(source, static_cast<std::size_t>(source_size));
+        return to_python(records[static_cast<std::size_t>(index)], conversion);
+    });
+}
+
+// An index (negative ones from the end) or a slice, which gives a tuple.
+PyObject* statements_subscript(PyObject* self, PyObject* key) {
+    const Py_ssize_t length = statements_length(self);
+    if (PySlice_Check(key)) {
+        Py_ssize_t start = 0;
+        Py_ssize_t stop = 0;
+        Py_ssize_t step = 0;
+        if (PySlice_Unpack(key, &start, &stop, &step) < 0) return nullptr;
+        const Py_ssize_t count = PySlice_AdjustIndices(length, &start, &stop, step);
+        PyObject* tuple = PyTuple_New(count);
+        if (tuple == nullptr) return nullptr;
+        for (Py_ssize_t i = 0; i < count; ++i) {
+            PyObject* item = statements_item(self, start + i * step);
+            if (item == nullptr) {
+                Py_DECREF(tuple);
+                return nullptr;
+            }
+            PyTuple_SET_ITEM(tuple, i, item);
+        }
+        return tuple;
+    }
+    Py_ssize_t index = PyNumber_AsSsize_t(key, PyExc_IndexError);
+    if (index == -1 && PyErr_Occurred()) return nullptr;
+    if (index < 0) index += length;
+    return statements_item(self, index);
+}
+
+PyType_Slot statements_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(statements_dealloc)},
+    {Py_sq_length, reinterpret_cast<void*>(statements_length)},
+    {Py_sq_item, reinterpret_cast<void*>(statements_item)},
+    {Py_mp_length, reinterpret_cast<void*>(statements_length)},
+    {Py_mp_subscript, reinterpret_cast<void*>(statements_subscript)},
+    {Py_tp_doc, const_cast<char*>("The statements of a run, in document order.")},
+    {0, nullptr},
+};
+
+PyType_Spec statements_type_layout = {"mensurator._engine.Statements", sizeof(StatementsObject), 0,
+                                      Py_TPFLAGS_DEFAULT, statements_slots};
+
+// Takes the records over, with new references to the texts they are spans of; null with the
+// exception set when the object cannot be made.
+PyObject* statements_to_python(std::vector<StatementRecord>&& records, PyObject* latex,
+                               PyObject* source) {
+    auto* owned = new std::vector<StatementRecord>(std::move(records));
+    auto* self = PyObject_New(StatementsObject, statements_type);
+    if (self == nullptr) {
+        delete owned;
+        return nullptr;
+    }
+    self->records = owned;
+    self->latex = Py_NewRef(latex);
+    self->source = Py_NewRef(source);
+    return reinterpret_cast<PyObject*>(self);
+}
+
+// ---- the document exception ----
+
+// The class run_mensurator raises for a failed document, so that one `except` catches the
+// failures of both modules. That module makes it on its first failure and does not export it;
+// an empty document, which always fails, provokes it once.
+std::atomic<PyObject*> document_exception{nullptr};
+
+PyObject* document_exception_class() {
+    if (PyObject* known = document_exception.load(std::memory_order_acquire)) return known;
+    PyObject* module = PyImport_ImportModule("mensurator_py");
+    if (module == nullptr) return nullptr;
+    PyObject* result = PyObject_CallMethod(module, "run_mensurator", "s", "");
+    Py_DECREF(module);
+    if (result != nullptr) {
+        Py_DECREF(result);
+        PyErr_SetString(PyExc_RuntimeError, "run_mensurator accepted an empty document");
+        return nullptr;
+    }
+#if PY_VERSION_HEX >= 0x030C0000
+    PyObject* raised = PyErr_GetRaisedException();
+    if (raised == nullptr) return nullptr;
+    PyObject* type = Py_NewRef(reinterpret_cast<PyObject*>(Py_TYPE(raised)));
+    Py_DECREF(raised);
+#else
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    Py_XDECREF(value);
+    Py_XDECREF(traceback);
+    if (type == nullptr) return nullptr;
+#endif
+    PyObject* expected = nullptr;
+    // The class is kept for the rest of the process; a second thread's copy is the same object.
+    if (!document_exception.compare_exchange_strong(expected, type, std::memory_order_acq_rel)) {
+        Py_DECREF(type);
+        return expected;
+    }
+    return type;
+}
+
+// ---- the functions ----
+
+// The call's document: its str and that str's UTF-8 form.
+bool document_text(PyObject* args, PyObject* kwargs, const char* format, PyObject*& argument,
+                   std::string_view& text) {
+    static const char* keywords[] = {"text", nullptr};
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),
+                                     &argument)) {
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(argument, &size);
+    if (utf8 == nullptr) return false;
+    text = std::string_view(utf8, static_cast<std::size_t>(size));
+    return true;
+}
+
+PyObject* run(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* source = nullptr;
+    std::string_view text;
+    if (!document_text(args, kwargs, "U:run", source, text)) return nullptr;
+    return guarded([&]() -> PyObject* {
+        mensurator::Result<mensurator::StructuredRun> result =
+            run_engine(text, [](std::string_view document, const mensurator::RunOptions& options) {
+                return mensurator::run_structured(document, options);
+            });
+        if (!result) {
+            PyObject* type = document_exception_class();
+            if (type == nullptr) return nullptr;
+            return raise_with(type, result.error().display());
+        }
+        // The records keep their spans of the LaTeX and the source, and are made into Python
+        // records only when read.
+        Conversion conversion;
+        PyObject* latex = document_to_python(result->latex);
+        PyObject* statements =
+            latex ? statements_to_python(std::move(result->statements), latex, source) : nullptr;
+        PyObject* warnings = statements ? tuple_to_python(result->warnings, conversion) : nullptr;
+        return record<3>(run_result_type, {latex, statements, warnings});
+    });
+}
+
+PyObject* diagnose(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* source = nullptr;
+    std::string_view text;
+    if (!document_text(args, kwargs, "U:diagnose", source, text)) return nullptr;
+    return guarded([&]() -> PyObject* {
+        const Problems problems =
+            run_engine(text, [](std::string_view document, const mensurator::RunOptions& options) {
+                return mensurator::diagnose_document(document, options);
+            });
+        Conversion conversion;
+        return tuple_to_python(problems, conversion);
+    });
+}
+
+PyMethodDef methods[] = {
+    {"run", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(run)),
+     METH_VARARGS | METH_KEYWORDS,
+     "run(text)\n--\n\nRun a calculation document: its LaTeX, statements and warnings."},
+    {"diagnose", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(diagnose)),
+     METH_VARARGS | METH_KEYWORDS,
+     "diagnose(text)\n--\n\nEvery problem of a calculation document, errors and warnings."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT,
+    "mensurator._engine",
+    "",
+    -1,
+    methods,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+bool add_type(PyObject* module, PyTypeObject*& slot, PyStructSequence_Desc& desc,
+              const char* name) {
+    slot = PyStructSequence_NewType(&desc);
+    if (slot == nullptr) return false;
+    Py_INCREF(slot);
+    if (PyModule_AddObject(module, name, reinterpret_cast<PyObject*>(slot)) < 0) {
+        Py_DECREF(slot);
+        return false;
+    }
+    return true;
+}
+
+// Makes isinstance(statements, collections.abc.Sequence) hold, as it does for a tuple.
+bool register_as_sequence(PyObject* type) {
+    PyObject* abc = PyImport_ImportModule("collections.abc");
+    if (abc == nullptr) return false;
+    PyObject* sequence = PyObject_GetAttrString(abc, "Sequence");
+    Py_DECREF(abc);
+    if (sequence == nullptr) return false;
+    PyObject* result = PyObject_CallMethod(sequence, "register", "O", type);
+    Py_DECREF(sequence);
+    Py_XDECREF(result);
+    return result != nullptr;
+}
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__engine() {
+    PyObject* module = PyModule_Create(&module_definition);
+    if (module == nullptr) return nullptr;
+    for (std::size_t i = 0; i < kind_names.size(); ++i) {
+        if (kind_names[i] == nullptr) {
+            kind_names[i] = PyUnicode_InternFromString(kind_name(static_cast<StatementKind>(i)));
+        }
+        if (kind_names[i] == nullptr) {
+            Py_DECREF(module);
+            return nullptr;
+        }
+    }
+    if (!add_type(module, run_result_type, run_result_desc, "RunResult") ||
+        !add_type(module, statement_type, statement_desc, "Statement") ||
+        !add_type(module, value_type, value_desc, "Value") ||
+        !add_type(module, problem_type, problem_desc, "Problem")) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    statements_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&statements_type_layout));
+    if (statements_type == nullptr ||
+        PyModule_AddObject(module, "Statements", Py_NewRef(statements_type)) < 0 ||
+        !register_as_sequence(reinterpret_cast<PyObject*>(statements_type))) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+#ifdef Py_GIL_DISABLED
+    // Runs share nothing but the exception classes, which are published atomically.
+    PyUnstable_Module_SetGIL(module, Py_MOD_GIL_NOT_USED);
+#endif
+    return module;
+}
