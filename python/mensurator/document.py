@@ -3,10 +3,12 @@ displays and PDF."""
 
 from __future__ import annotations
 
-from dataclasses import dataclass
+from dataclasses import dataclass, field
+from typing import Tuple
 
 from . import display, pdf
 from .paths import PathLike
+from .results import Problem, Statement
 
 BEGIN = "\\begin{document}\n"
 END = "\\end{document}"
@@ -14,9 +16,14 @@ END = "\\end{document}"
 
 @dataclass(frozen=True)
 class Document:
-    """A rendered document. ``latex`` is the complete LaTeX text as the engine wrote it."""
+    """A rendered document. ``latex`` is the complete LaTeX text as the engine wrote it,
+    ``statements`` what each statement defined and printed, ``warnings`` the engine's warnings
+    (which never change the text)."""
 
     latex: str
+    # Views of the same run: a document equals another by its text.
+    statements: Tuple[Statement, ...] = field(default=(), compare=False, repr=False)
+    warnings: Tuple[Problem, ...] = field(default=(), compare=False, repr=False)
 
     @property
     def body(self) -> str:

@@ -6,12 +6,12 @@ import os
 from concurrent.futures import ThreadPoolExecutor
 from typing import Callable, Iterable, List, Optional, Union
 
-import mensurator_py
-
+from . import _engine
 from .document import Document
 from .engine_class import MensuratorException
 from .errors import DocumentError
 from .paths import PathLike
+from .results import diagnose, problem_from, statement_from
 
 LINE_ENDS = ("\r\n", "\n", "\r")
 
@@ -45,11 +45,24 @@ def render(text: str) -> Document:
     """Render a document text; the result's ``latex`` is exactly the engine's output.
 
     A failing document raises ``DocumentError``, whose ``__cause__`` is the engine's
-    ``MensuratorException``."""
+    ``MensuratorException``; its ``problems`` list every error and warning of the text."""
     try:
-        return Document(mensurator_py.run_mensurator(text))
+        result = _engine.run(text)
     except MensuratorException as error:
-        raise DocumentError.from_exception(error) from error
+        raise failure(text, error) from error
+    return Document(
+        result.latex,
+        tuple(statement_from(statement) for statement in result.statements),
+        tuple(problem_from(warning) for warning in result.warnings),
+    )
+
+
+def failure(text: str, error: BaseException) -> DocumentError:
+    """The error of a failed document, with every problem the engine finds in it."""
+    first = DocumentError.from_exception(error)
+    return DocumentError(
+        first.message, first.line, first.column, first.kind, first.hints, diagnose(text)
+    )
 
 
 def render_file(path: PathLike) -> Document:

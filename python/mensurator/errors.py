@@ -10,9 +10,12 @@ back to the caller.
 from __future__ import annotations
 
 import re
-from typing import Literal, Optional, Tuple
+from typing import TYPE_CHECKING, Literal, Optional, Tuple
 
 from .engine_class import MensuratorException
+
+if TYPE_CHECKING:
+    from .results import Problem
 
 ErrorKind = Literal["parse error", "statement error"]
 PARSE_ERROR: ErrorKind = "parse error"
@@ -26,7 +29,8 @@ STATEMENT = re.compile(r"Line (\d+): (.*)\Z", re.DOTALL)
 
 
 class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
-    """A failed document: its message, line, column (parse errors only), kind and hints."""
+    """A failed document: its message, line, column (parse errors only), kind and hints, and
+    every problem of the document (``problems``, the first of them this error)."""
 
     def __init__(
         self,
@@ -35,14 +39,16 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         column: Optional[int] = None,
         kind: ErrorKind = STATEMENT_ERROR,
         hints: Tuple[str, ...] = (),
+        problems: Tuple[Problem, ...] = (),
     ) -> None:
         # Every field is an argument, so that the default pickling of exceptions rebuilds it.
-        super().__init__(message, line, column, kind, hints)
+        super().__init__(message, line, column, kind, hints, problems)
         self.message = message
         self.line = line
         self.column = column
         self.kind = kind
         self.hints = hints
+        self.problems = problems
 
     def __str__(self) -> str:
         return self.message

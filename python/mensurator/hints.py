@@ -53,7 +53,12 @@ def hints_for(reason: str) -> Tuple[str, ...]:
     unknown = UNKNOWN_NAME.match(reason)
     if not unknown:
         return ()
-    spellings = valid_spellings(unknown.group(1))
+    return hints_for_name(unknown.group(1))
+
+
+def hints_for_name(name: str) -> Tuple[str, ...]:
+    """Hint lines for a name the engine knows neither as a variable nor as a unit."""
+    spellings = valid_spellings(name)
     if not spellings:
         return ()
     return (f"did you mean {' or '.join(spellings)}?",)
