@@ -22,8 +22,9 @@ from __future__ import annotations
 
 import json
 import math
+from collections.abc import Sequence
 from dataclasses import asdict
-from typing import Any, Dict, Optional, Sequence, Union
+from typing import Any, Union
 
 from .results import BASE_UNITS, Problem, Statement, Value
 
@@ -34,12 +35,12 @@ JsonNumber = Union[float, int, str]
 
 def document_json(
     name: str,
-    latex: Optional[str],
+    latex: str | None,
     statements: Sequence[Statement],
     problems: Sequence[Problem],
 ) -> str:
     """The JSON text of one document's results (without a line end)."""
-    record: Dict[str, Any] = {
+    record: dict[str, Any] = {
         "schema": SCHEMA,
         "file": name,
         "ok": latex is not None,
@@ -51,23 +52,25 @@ def document_json(
     return json.dumps(record, ensure_ascii=False, allow_nan=False)
 
 
-def statement_json(statement: Statement) -> Dict[str, Any]:
+def statement_json(statement: Statement) -> dict[str, Any]:
     fields = asdict(statement)
     fields["value"] = None if statement.value is None else value_json(statement.value)
     return fields
 
 
-def value_json(value: Value) -> Dict[str, Any]:
+def value_json(value: Value) -> dict[str, Any]:
     return {
         "number": number_json(value.number),
         "mantissa": number_json(value.mantissa),
         "exp10": value.exp10,
         "factor": number_json(value.factor),
-        "exponents": {unit: str(power) for unit, power in zip(BASE_UNITS, value.exponents)},
+        "exponents": {
+            unit: str(power) for unit, power in zip(BASE_UNITS, value.exponents)
+        },
     }
 
 
-def problem_json(problem: Problem) -> Dict[str, Any]:
+def problem_json(problem: Problem) -> dict[str, Any]:
     fields = asdict(problem)
     fields["hints"] = list(problem.hints)
     return fields
@@ -77,4 +80,3 @@ def number_json(number: float) -> JsonNumber:
     if math.isfinite(number):
         return number
     return "nan" if math.isnan(number) else ("inf" if number > 0 else "-inf")
-

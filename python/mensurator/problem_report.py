@@ -10,7 +10,8 @@ message gives one, hint lines after the source line).
 
 from __future__ import annotations
 
-from typing import Iterable, List, Literal, Optional
+from collections.abc import Iterable
+from typing import Literal
 
 from .diagnostics import caret_line, source_line
 from .results import Problem
@@ -21,7 +22,7 @@ WarningMode = Literal["default", "error", "ignore"]
 WARNING_MODES = ("default", "error", "ignore")
 
 
-def shown(problems: Iterable[Problem], mode: WarningMode) -> List[Problem]:
+def shown(problems: Iterable[Problem], mode: WarningMode) -> list[Problem]:
     """The problems a report under ``mode`` lists, in the engine's order."""
     return [p for p in problems if p.severity == "error" or mode != "ignore"]
 
@@ -32,7 +33,7 @@ def fails(problems: Iterable[Problem], mode: WarningMode) -> bool:
 
 
 def format_problems(
-    problems: Iterable[Problem], source: Optional[str], filename: str, mode: WarningMode
+    problems: Iterable[Problem], source: str | None, filename: str, mode: WarningMode
 ) -> str:
     return "".join(
         format_problem(problem, source, filename, as_error=mode == "error")
@@ -41,7 +42,7 @@ def format_problems(
 
 
 def format_problem(
-    problem: Problem, source: Optional[str], filename: str, as_error: bool = False
+    problem: Problem, source: str | None, filename: str, as_error: bool = False
 ) -> str:
     """One problem: the location line, the source line with a caret under the column, hints.
     ``as_error`` reports a warning as an error (``-W error``); it keeps its code."""
@@ -49,7 +50,10 @@ def format_problem(
     column = problem.column if warning or gives_column(problem) else None
     location = f"{filename}:{problem.line}" + ("" if column is None else f":{column}")
     label = "error" if as_error or not warning else "warning"
-    lines = [f"{location}: {label}: {problem.message}" + (f" [{problem.code}]" if warning else "")]
+    lines = [
+        f"{location}: {label}: {problem.message}"
+        + (f" [{problem.code}]" if warning else "")
+    ]
     text = source_line(source, problem.line) if source is not None else None
     if text is not None:
         lines.append(text)

@@ -9,7 +9,7 @@ from __future__ import annotations
 
 from dataclasses import dataclass
 from fractions import Fraction
-from typing import Literal, Optional, Tuple, cast
+from typing import Literal, cast
 
 from . import _engine
 
@@ -17,7 +17,14 @@ from . import _engine
 BASE_UNITS = ("m", "g", "s", "A", "K", "mol", "cd")
 
 StatementKind = Literal[
-    "definition", "print", "definition_print", "alias", "digits", "scientific", "latex", "gap"
+    "definition",
+    "print",
+    "definition_print",
+    "alias",
+    "digits",
+    "scientific",
+    "latex",
+    "gap",
 ]
 Severity = Literal["error", "warning"]
 
@@ -36,7 +43,7 @@ class Value:
     mantissa: float
     exp10: int
     factor: float
-    exponents: Tuple[Fraction, ...]
+    exponents: tuple[Fraction, ...]
 
     def exponent(self, base_unit: str) -> Fraction:
         """The power of one base unit (``"m"``, ``"g"``, ...) in this value's unit."""
@@ -54,11 +61,11 @@ class Statement:
     first_line: int
     last_line: int
     kind: StatementKind
-    name: Optional[str]
-    expression: Optional[str]
-    hint: Optional[str]
-    value: Optional[Value]
-    printed: Optional[str]
+    name: str | None
+    expression: str | None
+    hint: str | None
+    value: Value | None
+    printed: str | None
 
 
 @dataclass(frozen=True)
@@ -70,11 +77,11 @@ class Problem:
     severity: Severity
     code: str
     line: int
-    column: Optional[int]
-    end_column: Optional[int]
+    column: int | None
+    end_column: int | None
     message: str
-    name: Optional[str] = None
-    hints: Tuple[str, ...] = ()
+    name: str | None = None
+    hints: tuple[str, ...] = ()
 
 
 def value_from(native: _engine.Value) -> Value:
@@ -83,7 +90,10 @@ def value_from(native: _engine.Value) -> Value:
         mantissa=native.mantissa,
         exp10=native.exp10,
         factor=native.factor,
-        exponents=tuple(Fraction(numerator, denominator) for numerator, denominator in native.exponents),
+        exponents=tuple(
+            Fraction(numerator, denominator)
+            for numerator, denominator in native.exponents
+        ),
     )
 
 
@@ -105,7 +115,9 @@ def problem_from(native: _engine.Problem) -> Problem:
     from .hints import hints_for_name
 
     name = native.name
-    hints = hints_for_name(name) if native.code in NAME_CODES and name is not None else ()
+    hints = (
+        hints_for_name(name) if native.code in NAME_CODES and name is not None else ()
+    )
     return Problem(
         severity=cast(Severity, native.severity),
         code=native.code,
@@ -119,7 +131,7 @@ def problem_from(native: _engine.Problem) -> Problem:
     )
 
 
-def diagnose(text: str) -> Tuple[Problem, ...]:
+def diagnose(text: str) -> tuple[Problem, ...]:
     """Every problem of a document: the error ``run_mensurator`` raises first (if any), then
     the other errors and the warnings by line."""
     return tuple(problem_from(problem) for problem in _engine.diagnose(text))
