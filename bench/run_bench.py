@@ -7,8 +7,10 @@ does only the irreducible work; how the time grows from 10 000 to 100 000 and fr
 1 000 000 statements, for both; calls per second on the four-line README example; the peak
 memory of a call on the 100 000-statement document and on a 10 MB single-line sum, each in a
 fresh process; the speed-up over an equivalent pint pipeline run on the same statements; and
-calls per second from 1, 2 and 8 threads at once. Prints a table with each target marked PASS
-or FAIL and writes the figures as JSON to bench/results/. Exits 0 whatever the figures are.
+calls per second from 1, 2 and 8 threads at once; and the companion module's run and diagnose
+against run_mensurator on the 100 000-statement document. Prints a table with each target
+marked PASS or FAIL and writes the figures as JSON to bench/results/. Exits 0 whatever the
+figures are.
 
     python bench/run_bench.py            # full run
     python bench/run_bench.py --quick    # 1 000 and 10 000 statements, shorter timing
@@ -56,7 +58,10 @@ TARGETS = (
     ("scaling_1m", "time(1 000 000) / time(100 000), vs the limit's", "<=", "limit_scaling_1m"),
     ("peak_memory_ratio_100000", "peak memory / document size, 100 000 statements", "<=", 4.0),
     ("peak_memory_ratio_sum_10mb", "peak memory / document size, 10 MB one-line sum", "<=", 20.0),
+    ("engine_run_ratio", "_engine.run time / run_mensurator's, 100 000 statements", "<=", 1.3),
+    ("diagnose_ratio", "_engine.diagnose time / run_mensurator's, 100 000 statements", "<=", 1.5),
 )
+ENGINE_SIZE = 100_000  # the document the companion module's calls are timed on
 
 # Run in a fresh interpreter: reads the document from a file, then measures the resident memory
 # the call adds on top of the interpreter, the module and the input string.
@@ -175,6 +180,29 @@ def measure_small(run, repeat: int) -> dict:
     number, _ = timer.autorange()
     best = min(timer.repeat(repeat=repeat, number=number)) / number
     return {"document": corpus.README_EXAMPLE, "best_call_s": best, "calls_per_s": 1.0 / best}
+
+
+def measure_engine_calls(run, doc: corpus.Corpus, min_total: float) -> dict:
+    """_engine.run and _engine.diagnose against run_mensurator on one document, called in turn
+    so that the machine's load weighs on all three alike; the best time of each."""
+    from mensurator import _engine
+
+    calls = {"run_mensurator": run, "run": _engine.run, "diagnose": _engine.diagnose}
+    times: dict[str, list[float]] = {name: [] for name in calls}
+    start = time.perf_counter()
+    while len(times["run"]) < 3 or time.perf_counter() - start < 3 * min_total:
+        for name, call in calls.items():
+            t0 = time.perf_counter()
+            call(doc.text)
+            times[name].append(time.perf_counter() - t0)
+    best = {name: min(values) for name, values in times.items()}
+    return {
+        "statements": doc.statements,
+        "best_s": best,
+        "rounds": len(times["run"]),
+        "run_ratio": best["run"] / best["run_mensurator"],
+        "diagnose_ratio": best["diagnose"] / best["run_mensurator"],
+    }
 
 
 def single_line_sum(size_bytes: int) -> str:
@@ -324,6 +352,12 @@ def print_report(report: dict) -> None:
     print(
         f"README example: {small['calls_per_s']:,.0f} calls/s ({small['best_call_s'] * 1e6:.2f} us per call)"
     )
+    calls = report["engine_calls"]
+    print(
+        f"companion module, {calls['statements']} statements: "
+        + ", ".join(f"{name} {seconds * 1e3:.1f} ms" for name, seconds in calls["best_s"].items())
+        + f"; run {calls['run_ratio']:.2f}x, diagnose {calls['diagnose_ratio']:.2f}x"
+    )
     for name, rates in report["threads"].items():
         print(
             f"calls/s from 1, 2, 8 threads, {name}: "
@@ -416,6 +450,9 @@ def main(argv: list[str] | None = None) -> int:
     for size in sizes:
         print(f"timing mensurator_py on {size} statements", flush=True)
         measured[size] = measure_size(run_mensurator, docs[size], min_time)
+    engine_size = max([size for size in sizes if size <= ENGINE_SIZE] or sizes[:1])
+    print(f"timing _engine.run and _engine.diagnose on {engine_size} statements", flush=True)
+    engine_calls = measure_engine_calls(run_mensurator, docs[engine_size], min_time)
     print("timing the README example", flush=True)
     small = measure_small(run_mensurator, repeat=3 if args.quick else 7)
     print("timing calls from 1, 2 and 8 threads in a fresh process", flush=True)
@@ -449,6 +486,9 @@ def main(argv: list[str] | None = None) -> int:
 
     figures = {f"mb_per_s_{size}": row["mb_per_s"] for size, row in measured.items()}
     figures["small_calls_per_s"] = small["calls_per_s"]
+    if engine_size == ENGINE_SIZE:
+        figures["engine_run_ratio"] = engine_calls["run_ratio"]
+        figures["diagnose_ratio"] = engine_calls["diagnose_ratio"]
     for size, row in limit.items():
         figures[f"limit_mb_per_s_{size}"] = row["mb_per_s"]
         figures[f"limit_share_{size}"] = 100.0 * measured[size]["mb_per_s"] / row["mb_per_s"]
@@ -478,6 +518,7 @@ def main(argv: list[str] | None = None) -> int:
         "sizes": measured,
         "limit": limit,
         "small_document": small,
+        "engine_calls": engine_calls,
         "threads": threads,
         "memory": memory,
         "pint": pint_results,

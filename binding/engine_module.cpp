@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine_call.hpp"
 #include "run/diagnose.hpp"
@@ -90,7 +91,7 @@ PyObject* record(PyTypeObject* type, const std::array<PyObject*, N>& items) {
     return result;
 }
 
-PyObject* exponents_to_python(const mensurator::Unit& unit) {
+PyObject* new_exponents(const mensurator::Unit& unit) {
     PyObject* pairs = PyTuple_New(mensurator::base_unit_count);
     if (pairs == nullptr) return nullptr;
     for (std::size_t i = 0; i < mensurator::base_unit_count; ++i) {
@@ -105,12 +106,55 @@ PyObject* exponents_to_python(const mensurator::Unit& unit) {
     return pairs;
 }
 
-PyObject* to_python(const std::optional<mensurator::Value>& value) {
+// The exponent tuples of one conversion by dimensions: a document uses few units, so its values
+// share a handful of (immutable) tuples instead of building eight objects each.
+class ExponentTuples {
+  public:
+    ExponentTuples() = default;
+    ExponentTuples(const ExponentTuples&) = delete;
+    ExponentTuples& operator=(const ExponentTuples&) = delete;
+    ~ExponentTuples() {
+        for (const Entry& entry : entries_) Py_DECREF(entry.tuple);
+    }
+
+    PyObject* get(const mensurator::Unit& unit) {
+        for (const Entry& entry : entries_) {
+            if (entry.dimensions == unit.dimensions) return Py_NewRef(entry.tuple);
+        }
+        PyObject* tuple = new_exponents(unit);
+        if (tuple == nullptr || entries_.size() >= max_entries) return tuple;
+        entries_.push_back({unit.dimensions, Py_NewRef(tuple)});
+        return tuple;
+    }
+
+  private:
+    static constexpr std::size_t max_entries = 64;
+    struct Entry {
+        std::array<mensurator::Rational8, mensurator::base_unit_count> dimensions;
+        PyObject* tuple;
+    };
+    std::vector<Entry> entries_;
+};
+
+// What one conversion reads and reuses: the texts the records' spans are of.
+struct Conversion {
+    std::string_view latex;
+    std::string_view source;
+    ExponentTuples exponents;
+};
+
+PyObject* to_python(const std::optional<mensurator::TextSpan>& span, std::string_view text) {
+    if (!span) Py_RETURN_NONE;
+    return to_python(span->of(text));
+}
+
+PyObject* to_python(const std::optional<mensurator::Value>& value, Conversion& conversion) {
     if (!value) Py_RETURN_NONE;
-    return record<5>(value_type,
-                     {PyFloat_FromDouble(mensurator::to_plain_number(*value)),
-                      PyFloat_FromDouble(value->number), PyLong_FromLongLong(value->unit.exp10),
-                      PyFloat_FromDouble(value->unit.factor), exponents_to_python(value->unit)});
+    return record<5>(
+        value_type,
+        {PyFloat_FromDouble(mensurator::to_plain_number(*value)), PyFloat_FromDouble(value->number),
+         PyLong_FromLongLong(value->unit.exp10), PyFloat_FromDouble(value->unit.factor),
+         conversion.exponents.get(value->unit)});
 }
 
 const char* kind_name(StatementKind kind) {
@@ -135,16 +179,21 @@ const char* kind_name(StatementKind kind) {
     return "gap";
 }
 
-PyObject* to_python(const StatementRecord& statement) {
-    return record<8>(statement_type,
-                     {PyLong_FromUnsignedLongLong(statement.first_line),
-                      PyLong_FromUnsignedLongLong(statement.last_line),
-                      PyUnicode_FromString(kind_name(statement.kind)), to_python(statement.name),
-                      to_python(statement.expression), to_python(statement.hint),
-                      to_python(statement.value), to_python(statement.printed)});
+// The kinds' names, made once.
+std::array<PyObject*, 8> kind_names{};
+
+PyObject* to_python(const StatementRecord& statement, Conversion& conversion) {
+    PyObject* kind = kind_names[static_cast<std::size_t>(statement.kind)];
+    return record<8>(
+        statement_type,
+        {PyLong_FromUnsignedLongLong(statement.first_line),
+         PyLong_FromUnsignedLongLong(statement.last_line), Py_NewRef(kind),
+         to_python(statement.name), to_python(statement.expression, conversion.latex),
+         to_python(statement.hint, conversion.source), to_python(statement.value, conversion),
+         to_python(statement.printed, conversion.latex)});
 }
 
-PyObject* to_python(const DocumentProblem& problem) {
+PyObject* to_python(const DocumentProblem& problem, Conversion&) {
     const char* severity = problem.severity == mensurator::Severity::error ? "error" : "warning";
     return record<7>(problem_type,
                      {PyUnicode_FromString(severity), to_python(std::string_view(problem.code)),
@@ -154,11 +203,11 @@ PyObject* to_python(const DocumentProblem& problem) {
 }
 
 template <class Item>
-PyObject* tuple_to_python(const std::vector<Item>& items) {
+PyObject* tuple_to_python(const std::vector<Item>& items, Conversion& conversion) {
     PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(items.size()));
     if (tuple == nullptr) return nullptr;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        PyObject* item = to_python(items[i]);
+        PyObject* item = to_python(items[i], conversion);
         if (item == nullptr) {
             Py_DECREF(tuple);
             return nullptr;
@@ -166,6 +215,112 @@ PyObject* tuple_to_python(const std::vector<Item>& items) {
         PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), item);
     }
     return tuple;
+}
+
+// ---- the statements of a run, made into records as they are read ----
+
+// A run's statements: a read-only sequence that holds the engine's records and makes the Python
+// record of one only when it is read, so that a run whose statements are never looked at costs
+// little more than run_mensurator.
+struct StatementsObject {
+    PyObject ob_base;
+    std::vector<StatementRecord>* records;
+    PyObject* latex;   // the str the spans of the LaTeX are of
+    PyObject* source;  // the document's str, which hints are spans of
+};
+
+PyTypeObject* statements_type = nullptr;
+
+void statements_dealloc(PyObject* self) {
+    auto* statements = reinterpret_cast<StatementsObject*>(self);
+    delete statements->records;
+    Py_XDECREF(statements->latex);
+    Py_XDECREF(statements->source);
+    PyTypeObject* type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+Py_ssize_t statements_length(PyObject* self) {
+    return static_cast<Py_ssize_t>(reinterpret_cast<StatementsObject*>(self)->records->size());
+}
+
+PyObject* statements_item(PyObject* self, Py_ssize_t index) {
+    auto* statements = reinterpret_cast<StatementsObject*>(self);
+    const std::vector<StatementRecord>& records = *statements->records;
+    if (index < 0 || static_cast<std::size_t>(index) >= records.size()) {
+        PyErr_SetString(PyExc_IndexError, "statement index out of range");
+        return nullptr;
+    }
+    // Both are strs whose UTF-8 form the spans index: an ASCII str's own data, or its cached
+    // UTF-8 copy.
+    Py_ssize_t latex_size = 0;
+    Py_ssize_t source_size = 0;
+    const char* latex = PyUnicode_AsUTF8AndSize(statements->latex, &latex_size);
+    const char* source = PyUnicode_AsUTF8AndSize(statements->source, &source_size);
+    if (latex == nullptr || source == nullptr) return nullptr;
+    return guarded([&] {
+        Conversion conversion;
+        conversion.latex = std::string_view(latex, static_cast<std::size_t>(latex_size));
+        conversion.source = std::string_view(source, static_cast<std::size_t>(source_size));
+        return to_python(records[static_cast<std::size_t>(index)], conversion);
+    });
+}
+
+// An index (negative ones from the end) or a slice, which gives a tuple.
+PyObject* statements_subscript(PyObject* self, PyObject* key) {
+    const Py_ssize_t length = statements_length(self);
+    if (PySlice_Check(key)) {
+        Py_ssize_t start = 0;
+        Py_ssize_t stop = 0;
+        Py_ssize_t step = 0;
+        if (PySlice_Unpack(key, &start, &stop, &step) < 0) return nullptr;
+        const Py_ssize_t count = PySlice_AdjustIndices(length, &start, &stop, step);
+        PyObject* tuple = PyTuple_New(count);
+        if (tuple == nullptr) return nullptr;
+        for (Py_ssize_t i = 0; i < count; ++i) {
+            PyObject* item = statements_item(self, start + i * step);
+            if (item == nullptr) {
+                Py_DECREF(tuple);
+                return nullptr;
+            }
+            PyTuple_SET_ITEM(tuple, i, item);
+        }
+        return tuple;
+    }
+    Py_ssize_t index = PyNumber_AsSsize_t(key, PyExc_IndexError);
+    if (index == -1 && PyErr_Occurred()) return nullptr;
+    if (index < 0) index += length;
+    return statements_item(self, index);
+}
+
+PyType_Slot statements_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(statements_dealloc)},
+    {Py_sq_length, reinterpret_cast<void*>(statements_length)},
+    {Py_sq_item, reinterpret_cast<void*>(statements_item)},
+    {Py_mp_length, reinterpret_cast<void*>(statements_length)},
+    {Py_mp_subscript, reinterpret_cast<void*>(statements_subscript)},
+    {Py_tp_doc, const_cast<char*>("The statements of a run, in document order.")},
+    {0, nullptr},
+};
+
+PyType_Spec statements_spec = {"mensurator._engine.Statements", sizeof(StatementsObject), 0,
+                               Py_TPFLAGS_DEFAULT, statements_slots};
+
+// Takes the records over, with new references to the texts they are spans of; null with the
+// exception set when the object cannot be made.
+PyObject* statements_to_python(std::vector<StatementRecord>&& records, PyObject* latex,
+                               PyObject* source) {
+    auto* owned = new std::vector<StatementRecord>(std::move(records));
+    auto* self = PyObject_New(StatementsObject, statements_type);
+    if (self == nullptr) {
+        delete owned;
+        return nullptr;
+    }
+    self->records = owned;
+    self->latex = Py_NewRef(latex);
+    self->source = Py_NewRef(source);
+    return reinterpret_cast<PyObject*>(self);
 }
 
 // ---- the document exception ----
@@ -211,9 +366,10 @@ PyObject* document_exception_class() {
 
 // ---- the functions ----
 
-bool document_text(PyObject* args, PyObject* kwargs, const char* format, std::string_view& text) {
+// The call's document: its str and that str's UTF-8 form.
+bool document_text(PyObject* args, PyObject* kwargs, const char* format, PyObject*& argument,
+                   std::string_view& text) {
     static const char* keywords[] = {"text", nullptr};
-    PyObject* argument = nullptr;
     if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),
                                      &argument)) {
         return false;
@@ -226,8 +382,9 @@ bool document_text(PyObject* args, PyObject* kwargs, const char* format, std::st
 }
 
 PyObject* run(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* source = nullptr;
     std::string_view text;
-    if (!document_text(args, kwargs, "U:run", text)) return nullptr;
+    if (!document_text(args, kwargs, "U:run", source, text)) return nullptr;
     return guarded([&]() -> PyObject* {
         mensurator::Result<mensurator::StructuredRun> result =
             run_engine(text, [](std::string_view document, const mensurator::RunOptions& options) {
@@ -238,23 +395,28 @@ PyObject* run(PyObject*, PyObject* args, PyObject* kwargs) {
             if (type == nullptr) return nullptr;
             return raise_with(type, result.error().display());
         }
-        // The records first: the LaTeX, copied last, frees its pieces as it goes.
-        PyObject* statements = tuple_to_python(result->statements);
-        PyObject* warnings = statements ? tuple_to_python(result->warnings) : nullptr;
-        PyObject* latex = warnings ? document_to_python(result->latex) : nullptr;
+        // The records keep their spans of the LaTeX and the source, and are made into Python
+        // records only when read.
+        Conversion conversion;
+        PyObject* latex = document_to_python(result->latex);
+        PyObject* statements =
+            latex ? statements_to_python(std::move(result->statements), latex, source) : nullptr;
+        PyObject* warnings = statements ? tuple_to_python(result->warnings, conversion) : nullptr;
         return record<3>(run_result_type, {latex, statements, warnings});
     });
 }
 
 PyObject* diagnose(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* source = nullptr;
     std::string_view text;
-    if (!document_text(args, kwargs, "U:diagnose", text)) return nullptr;
+    if (!document_text(args, kwargs, "U:diagnose", source, text)) return nullptr;
     return guarded([&]() -> PyObject* {
         const Problems problems =
             run_engine(text, [](std::string_view document, const mensurator::RunOptions& options) {
                 return mensurator::diagnose_document(document, options);
             });
-        return tuple_to_python(problems);
+        Conversion conversion;
+        return tuple_to_python(problems, conversion);
     });
 }
 
@@ -292,15 +454,44 @@ bool add_type(PyObject* module, PyTypeObject*& slot, PyStructSequence_Desc& desc
     return true;
 }
 
+// Makes isinstance(statements, collections.abc.Sequence) hold, as it does for a tuple.
+bool register_as_sequence(PyObject* type) {
+    PyObject* abc = PyImport_ImportModule("collections.abc");
+    if (abc == nullptr) return false;
+    PyObject* sequence = PyObject_GetAttrString(abc, "Sequence");
+    Py_DECREF(abc);
+    if (sequence == nullptr) return false;
+    PyObject* result = PyObject_CallMethod(sequence, "register", "O", type);
+    Py_DECREF(sequence);
+    Py_XDECREF(result);
+    return result != nullptr;
+}
+
 }  // namespace
 
 PyMODINIT_FUNC PyInit__engine() {
     PyObject* module = PyModule_Create(&module_definition);
     if (module == nullptr) return nullptr;
+    for (std::size_t i = 0; i < kind_names.size(); ++i) {
+        if (kind_names[i] == nullptr) {
+            kind_names[i] = PyUnicode_InternFromString(kind_name(static_cast<StatementKind>(i)));
+        }
+        if (kind_names[i] == nullptr) {
+            Py_DECREF(module);
+            return nullptr;
+        }
+    }
     if (!add_type(module, run_result_type, run_result_desc, "RunResult") ||
         !add_type(module, statement_type, statement_desc, "Statement") ||
         !add_type(module, value_type, value_desc, "Value") ||
         !add_type(module, problem_type, problem_desc, "Problem")) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    statements_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&statements_spec));
+    if (statements_type == nullptr ||
+        PyModule_AddObject(module, "Statements", Py_NewRef(statements_type)) < 0 ||
+        !register_as_sequence(reinterpret_cast<PyObject*>(statements_type))) {
         Py_DECREF(module);
         return nullptr;
     }

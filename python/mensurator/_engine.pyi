@@ -1,7 +1,7 @@
 """The engine's structured results for the companion package: a run with its statements and
 warnings, and every problem of a document."""
 
-from typing import Optional, Tuple
+from typing import Optional, Sequence, Tuple, overload
 
 class Value:
     @property
@@ -49,11 +49,21 @@ class Problem:
     @property
     def name(self) -> Optional[str]: ...
 
+class Statements(Sequence[Statement]):
+    """The statements of a run, in document order; each record is made when it is read."""
+
+    def __len__(self) -> int: ...
+    @overload
+    def __getitem__(self, index: int) -> Statement: ...
+    @overload
+    def __getitem__(self, index: slice) -> Tuple[Statement, ...]: ...
+    def __getitem__(self, index: int | slice) -> Statement | Tuple[Statement, ...]: ...
+
 class RunResult:
     @property
     def latex(self) -> str: ...
     @property
-    def statements(self) -> Tuple[Statement, ...]: ...
+    def statements(self) -> Statements: ...
     @property
     def warnings(self) -> Tuple[Problem, ...]: ...
 

@@ -94,6 +94,7 @@ class Findings {
     void build_error(DocumentProblem problem) { add(std::move(problem), first_build_); }
     void run_error(DocumentProblem problem) { add(std::move(problem), first_run_); }
     void note(DocumentProblem problem) { problems_.push_back(std::move(problem)); }
+    bool has_parse_failure() const { return first_parse_.has_value(); }
 
     // The reported error first, then every other problem, warnings among them, by line.
     Problems finish(Problems warnings) && {
@@ -144,6 +145,7 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
     Findings findings;
     FailedDefinitions failed;
     std::size_t polled_at = 0;
+    bool inside_unclosed_block = false;
 
     // The definition on `line` failed: its name is defined-but-unknown from here on.
     auto definition_failed = [&](std::string_view written, std::uint64_t line, bool noted) {
@@ -166,6 +168,12 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
             const std::size_t start = stream.position();
             auto node = stream.next();
             if (!node) {
+                // Inside an unclosed block only the failure run_document would report counts.
+                if (inside_unclosed_block) {
+                    if (!findings.has_parse_failure())
+                        findings.parse_failure(parse_problem(node.error()));
+                    break;
+                }
                 findings.parse_failure(parse_problem(node.error()));
                 // Always forward, also when the failure is placed before the statement.
                 const std::optional<std::size_t> resume =
@@ -183,12 +191,18 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
             polled_at = end;
             if (interruption->interrupted()) throw RunInterrupted{};
         }
-        if (!statement) continue;
+        if (!statement || inside_unclosed_block) continue;
         if (!*statement) {
             DocumentProblem problem =
                 statement_problem(statement->error(), ErrorStage::build, lines);
             if (auto name = defined_name_on_line(lines.line(problem.line)))
                 definition_failed(*name, problem.line, false);
+            // A LaTeX block that never closes fails as an invalid statement at its fence; the
+            // rest of the document is the block's text, not statements.
+            if (problem.code == "invalid-statement" &&
+                trim(lines.line(problem.line)).starts_with("'''")) {
+                inside_unclosed_block = true;
+            }
             findings.build_error(std::move(problem));
             continue;
         }

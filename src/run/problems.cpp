@@ -69,19 +69,23 @@ Classified classify(std::string_view inner, ErrorStage stage) {
 
 }  // namespace
 
-std::optional<ColumnSpan> find_name(std::string_view line_text, std::string_view name) {
+std::optional<std::size_t> find_name_offset(std::string_view line_text, std::string_view name) {
     if (name.empty()) return std::nullopt;
     for (std::size_t at = line_text.find(name); at != std::string_view::npos;
          at = line_text.find(name, at + 1)) {
         const std::size_t end = at + name.size();
         const bool starts_word = at == 0 || !is_name_char(line_text[at - 1]);
         const bool ends_word = end == line_text.size() || !is_name_char(line_text[end]);
-        if (starts_word && ends_word) {
-            return ColumnSpan{SourceLines::column(line_text, at),
-                              SourceLines::column(line_text, end)};
-        }
+        if (starts_word && ends_word) return at;
     }
     return std::nullopt;
+}
+
+std::optional<ColumnSpan> find_name(std::string_view line_text, std::string_view name) {
+    const std::optional<std::size_t> at = find_name_offset(line_text, name);
+    if (!at) return std::nullopt;
+    return ColumnSpan{SourceLines::column(line_text, *at),
+                      SourceLines::column(line_text, *at + name.size())};
 }
 
 DocumentProblem statement_problem(const RunError& error, ErrorStage stage,

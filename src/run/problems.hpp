@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "base/error.hpp"
@@ -30,5 +32,7 @@ struct ColumnSpan {
     std::size_t end_column = 1;
 };
 std::optional<ColumnSpan> find_name(std::string_view line_text, std::string_view name);
+// The same, as the byte offset of the name on the line.
+std::optional<std::size_t> find_name_offset(std::string_view line_text, std::string_view name);
 
 }  // namespace mensurator

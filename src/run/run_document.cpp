@@ -59,6 +59,7 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
     std::optional<Problem> build_problem;
     std::optional<Problem> run_problem;
     std::size_t polled_at = 0;
+    std::size_t finished_bytes = 0;  // in the pieces
 
     for (;;) {
         expressions.clear();
@@ -100,13 +101,14 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
             if (Result<void> done = runner.run(**statement); !done) {
                 run_problem = statement_error((*statement)->line, done.error());
             } else if (observer != nullptr) {
-                observer->after(**statement, trace, state);
+                observer->after(**statement, trace, state, finished_bytes);
             }
         } catch (const InternalError&) {
             run_problem = std::current_exception();
         }
         if (state.output.size() >= output_piece_size) {
             // Statements only ever change their own output, so a finished piece stays as it is.
+            finished_bytes += state.output.size();
             document.pieces.push_back(std::move(state.output));
             state.output = std::string();
             reserve_output(state.output, text.size() - std::min(text.size(), end));

@@ -15,12 +15,13 @@ struct Statement;
 struct StatementTrace;
 
 // Told about every statement just before and just after it runs successfully, while its output
-// is still in the state's output.
+// is still in the state's output; `output_offset` is where the state's output starts in the
+// finished document.
 class RunObserver {
   public:
     virtual void before(const Statement& statement, const ProgramState& state) = 0;
     virtual void after(const Statement& statement, const StatementTrace& trace,
-                       const ProgramState& state) = 0;
+                       const ProgramState& state, std::size_t output_offset) = 0;
 
   protected:
     ~RunObserver() = default;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quantity/value.hpp"
@@ -21,16 +22,25 @@ enum class StatementKind : std::uint8_t {
     gap,
 };
 
-// One statement of a finished run, as the companion reports it.
+// A piece of a text by byte offset, kept instead of a copy.
+struct TextSpan {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+
+    std::string_view of(std::string_view text) const { return text.substr(offset, size); }
+};
+
+// One statement of a finished run, as the companion reports it. Its texts are spans of the
+// finished LaTeX document (expression, printed) and of the source (hint).
 struct StatementRecord {
     std::uint64_t first_line = 1;
     std::uint64_t last_line = 1;
     StatementKind kind = StatementKind::gap;
-    std::optional<std::string> name;        // as stored; for an alias, the new name
-    std::optional<std::string> expression;  // its LaTeX as on the math line
-    std::optional<std::string> hint;        // the unit hint as written
-    std::optional<Value> value;             // the defined or printed value
-    std::optional<std::string> printed;     // the math line, without its line feed
+    std::optional<std::string> name;     // as stored; for an alias, the new name
+    std::optional<TextSpan> expression;  // its LaTeX as on the math line
+    std::optional<TextSpan> hint;        // the unit hint as written
+    std::optional<Value> value;          // the defined or printed value
+    std::optional<TextSpan> printed;     // the math line, without its line feed
 };
 
 enum class Severity : std::uint8_t { error, warning };

@@ -17,30 +17,33 @@ struct Overloaded : Handlers... {
 
 }  // namespace
 
-std::string_view hint_as_written(const SourceLines& lines, std::uint64_t line) {
+TextSpan hint_as_written(const SourceLines& lines, std::uint64_t line) {
     const std::string_view text = lines.line(line);
     const std::size_t mark = text.find('?');
-    return mark == std::string_view::npos ? std::string_view{} : trim(text.substr(mark + 1));
+    if (mark == std::string_view::npos) return {lines.start(line), 0};
+    const std::string_view hint = trim(text.substr(mark + 1));
+    return {static_cast<std::size_t>(hint.data() - lines.text().data()), hint.size()};
 }
 
 StatementRecord record_statement(const Statement& statement, const StatementTrace& trace,
-                                 const ProgramState& state, const SourceLines& lines) {
+                                 const ProgramState& state, std::size_t output_offset,
+                                 const SourceLines& lines) {
     StatementRecord record;
     record.first_line = statement.line;
     record.last_line = statement.line;
-    const std::string_view output = state.output;
+    const std::size_t output_size = state.output.size();
     const bool wrote_line = trace.line_begin != StatementTrace::no_line;
     auto take_expression = [&] {
         if (!wrote_line) return;
-        record.expression = std::string(
-            output.substr(trace.expression_begin, trace.expression_end - trace.expression_begin));
+        record.expression = TextSpan{output_offset + trace.expression_begin,
+                                     trace.expression_end - trace.expression_begin};
         // The math line ends with its line feed.
         record.printed =
-            std::string(output.substr(trace.line_begin, output.size() - 1 - trace.line_begin));
+            TextSpan{output_offset + trace.line_begin, output_size - 1 - trace.line_begin};
         record.value = trace.value;
     };
     auto take_hint = [&](const std::shared_ptr<const UnitHint>& hint) {
-        if (hint) record.hint = std::string(hint_as_written(lines, statement.line));
+        if (hint) record.hint = hint_as_written(lines, statement.line);
     };
     std::visit(Overloaded{
                    [&](const VarDec&) {

@@ -10,11 +10,13 @@
 
 namespace mensurator {
 
-// The record of a statement that just ran, from its trace and the output it wrote.
+// The record of a statement that just ran, from its trace and the output it wrote, which starts
+// at `output_offset` of the finished document.
 StatementRecord record_statement(const Statement& statement, const StatementTrace& trace,
-                                 const ProgramState& state, const SourceLines& lines);
+                                 const ProgramState& state, std::size_t output_offset,
+                                 const SourceLines& lines);
 
 // The unit hint of a printing statement as written: what follows its "?" on its line.
-std::string_view hint_as_written(const SourceLines& lines, std::uint64_t line);
+TextSpan hint_as_written(const SourceLines& lines, std::uint64_t line);
 
 }  // namespace mensurator

@@ -14,14 +14,17 @@ namespace {
 
 class Recorder final : public RunObserver {
   public:
-    explicit Recorder(std::string_view text) : lines_(text), warnings_(lines_) {}
+    // Most documents hold about one statement a line.
+    explicit Recorder(std::string_view text) : lines_(text), warnings_(lines_) {
+        statements_.reserve(lines_.count());
+    }
 
     void before(const Statement& statement, const ProgramState& state) override {
         warnings_.before(statement, state);
     }
-    void after(const Statement& statement, const StatementTrace& trace,
-               const ProgramState& state) override {
-        statements_.push_back(record_statement(statement, trace, state, lines_));
+    void after(const Statement& statement, const StatementTrace& trace, const ProgramState& state,
+               std::size_t output_offset) override {
+        statements_.push_back(record_statement(statement, trace, state, output_offset, lines_));
         warnings_.after(statement, trace, state);
     }
 

@@ -9,7 +9,8 @@
 
 namespace mensurator {
 
-// A finished run with what each statement did and what the document may not mean.
+// A finished run with what each statement did and what the document may not mean. The records'
+// spans are of the joined LaTeX document and of the source text.
 struct StructuredRun {
     DocumentPieces latex;
     std::vector<StatementRecord> statements;

@@ -1,5 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "eval/evaluate.hpp"
 #include "run/evaluator.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
@@ -23,7 +30,13 @@ class WarningChecker {
 
   private:
     const SourceLines& lines_;
+
+    // Adds a warning, placed at `name` on the line (searched from byte `search_from`) when given.
+    void warn(const char* code, std::uint64_t line, std::string_view name, std::string message,
+              std::size_t search_from = 0);
     Problems problems_;
+    // Names a unit could have that the document defined or aliased: only these can shadow.
+    std::unordered_set<std::string, NameHash, std::equal_to<>> unit_like_names_;
 };
 
 }  // namespace mensurator

@@ -13,6 +13,7 @@ sys.path.insert(0, str(TOOLS))
 
 import differential
 import documents
+import framing
 from workers import Worker, WorkerError
 
 COUNT, SEED = 300, 11
@@ -130,3 +131,24 @@ def test_documents_are_reproducible_one_by_one_and_mostly_run():
     assert texts == [documents.generated(SEED, index) for index in reversed(range(COUNT))][::-1]
     # Documents that fail early test little beyond the parser: most must run to the end.
     assert sum(not raises(text) for text in texts) > COUNT * 0.35
+
+
+def result(latex):
+    return (framing.RESULT, latex.encode())
+
+
+@pytest.mark.parametrize(
+    ("old", "new", "permitted"),
+    [
+        # the change itself: a power of an annotated operand gains parentheses around its base
+        ("$5\\ \\mathrm{m}^{2} = 25$", "$(5\\ \\mathrm{m})^{2} = 25$", True),
+        ("$a^{2} + 5\\ m^{2}$", "$a^{2} + (5\\ m)^{2}$", True),
+        ("$5\\ m^{2}$", "$5\\ m^{2}$", False),  # no parentheses added: not this change
+        ("$5\\ m \\times 2$", "$(5\\ m) \\times 2$", False),  # not around a power base
+        ("$5\\ m^{2}$", "$(5\\ m)^{3}$", False),  # something else changed too
+        ("$5\\ m^{2}$", "$((5\\ m)^{2}$", False),  # unbalanced
+    ],
+)
+def test_added_power_parentheses_permits_exactly_that_change(old, new, permitted):
+    assert differential.added_power_parentheses(result(old), result(new)) is permitted
+    assert not differential.added_power_parentheses((framing.ERROR, b"x"), result(new))

@@ -10,6 +10,11 @@ document differs, 2 when the earlier engine cannot be built or a worker cannot s
     python tests/tools/differential.py                       # 100 000 documents
     python tests/tools/differential.py --count 5000 --seed 7 --commit HEAD~2
     python tests/tools/differential.py --current-commit HEAD     # committed state, not installed
+    python tests/tools/differential.py --commit 00f4f89 --annotated-powers
+
+With --annotated-powers, a document whose LaTeX differs only by parentheses added around the
+bases of powers (a power of an annotated operand, `5 (m/s)^2`, is now typeset as `(5 m/s)^2`)
+is counted on its own line, not as a difference.
 """
 
 from __future__ import annotations
@@ -18,7 +23,7 @@ import argparse
 import os
 import sys
 import time
-from collections.abc import Iterable, Iterator
+from collections.abc import Callable, Iterable, Iterator
 from dataclasses import dataclass
 from itertools import islice
 from pathlib import Path
@@ -57,9 +62,21 @@ def batches(items: Iterable[tuple[str, str]], size: int) -> Iterator[list[tuple[
 def compare(
     previous: Worker, current: Worker, items: Iterable[tuple[str, str]], keep: int
 ) -> tuple[int, int, list[Difference]]:
-    """(documents, differences, the first `keep` differences). Both workers run each batch at
-    once, and the next batch is generated meanwhile."""
-    total = different = 0
+    """(documents, differences, the first `keep` differences)."""
+    total, different, _, kept = compare_permitting(previous, current, items, keep, None)
+    return total, different, kept
+
+
+def compare_permitting(
+    previous: Worker,
+    current: Worker,
+    items: Iterable[tuple[str, str]],
+    keep: int,
+    permitted: Callable[[Outcome, Outcome], bool] | None,
+) -> tuple[int, int, int, list[Difference]]:
+    """(documents, differences, permitted differences, the first `keep` differences). Both
+    workers run each batch at once, and the next batch is generated meanwhile."""
+    total = different = allowed = 0
     kept: list[Difference] = []
     pending = batches(items, BATCH)
     batch = next(pending, None)
@@ -69,13 +86,36 @@ def compare(
         current.send(texts)
         following = next(pending, None)
         for (label, text), old, new in zip(batch, previous.receive(texts), current.receive(texts)):
-            if old != new:
-                different += 1
-                if len(kept) < keep:
-                    kept.append(Difference(label, text, old, new))
+            if old == new:
+                continue
+            if permitted is not None and permitted(old, new):
+                allowed += 1
+                continue
+            different += 1
+            if len(kept) < keep:
+                kept.append(Difference(label, text, old, new))
         total += len(batch)
         batch = following
-    return total, different, kept
+    return total, different, allowed, kept
+
+
+def without_parentheses(text: str) -> str:
+    return text.replace("(", "").replace(")", "")
+
+
+def added_power_parentheses(old: Outcome, new: Outcome) -> bool:
+    """Whether the new LaTeX is the old one with pairs of parentheses added around power bases
+    and nothing else: every added ")" closes a base, right before "^{"."""
+    if old[0] != framing.RESULT or new[0] != framing.RESULT:
+        return False
+    before, after = framing.decode(old[1]), framing.decode(new[1])
+    added = after.count("(") - before.count("(")
+    return (
+        added > 0
+        and after.count(")") - before.count(")") == added
+        and after.count(")^{") - before.count(")^{") == added
+        and without_parentheses(before) == without_parentheses(after)
+    )
 
 
 def shrink(previous: Worker, current: Worker, difference: Difference) -> Difference:
@@ -118,7 +158,10 @@ def report(difference: Difference) -> str:
     if old[0] == new[0] == framing.RESULT:
         at = first_mismatch(old[1], new[1])
         lines.append(f"    results differ from byte {at}:")
-        old, new = (old[0], old[1][max(0, at - 60) :]), (new[0], new[1][max(0, at - 60) :])
+        old, new = (
+            (old[0], old[1][max(0, at - 60) :]),
+            (new[0], new[1][max(0, at - 60) :]),
+        )
     lines += [f"    previous {describe(old)}", f"    current  {describe(new)}"]
     return "\n".join(lines)
 
@@ -130,20 +173,35 @@ def run(
     seed: int,
     show: int = 3,
     out: TextIO | None = None,
+    annotated_powers: bool = False,
 ) -> int:
-    """Compare the two workers over count documents; the number of differences."""
+    """Compare the two workers over count documents; the number of differences. With
+    `annotated_powers`, documents that differ only by added power-base parentheses are counted
+    apart and are not differences."""
     out = out or sys.stdout
     previous, current = Worker(previous_command), Worker(current_command)
     try:
-        print(f"previous engine: {previous.module}\ncurrent engine:  {current.module}", file=out)
+        print(
+            f"previous engine: {previous.module}\ncurrent engine:  {current.module}",
+            file=out,
+        )
         started = time.perf_counter()
-        total, different, kept = compare(previous, current, documents.documents(count, seed), show)
+        permitted = added_power_parentheses if annotated_powers else None
+        total, different, allowed, kept = compare_permitting(
+            previous, current, documents.documents(count, seed), show, permitted
+        )
         seconds = time.perf_counter() - started
         print(
             f"differential: {total} documents, {different} differences "
             f"(seed {seed}, {seconds:.0f} s)",
             file=out,
         )
+        if annotated_powers:
+            print(
+                f"differential: {allowed} documents differ only by the parentheses added around "
+                "annotated power bases",
+                file=out,
+            )
         for difference in kept:
             print(report(shrink(previous, current, difference)), file=out)
     finally:
@@ -160,7 +218,9 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
     parser.add_argument("--count", type=int, default=100_000, help="documents to compare")
     parser.add_argument("--seed", type=int, default=1, help="seed of the generated documents")
     parser.add_argument(
-        "--commit", default=build_engine.DEFAULT_COMMIT, help="commit of the previous engine"
+        "--commit",
+        default=build_engine.DEFAULT_COMMIT,
+        help="commit of the previous engine",
     )
     parser.add_argument(
         "--current-commit",
@@ -172,6 +232,11 @@ def parse_args(argv: list[str] | None) -> argparse.Namespace:
         help="use the mensurator_py already installed in this directory instead of --commit",
     )
     parser.add_argument("--show", type=int, default=3, help="differences to shrink and print")
+    parser.add_argument(
+        "--annotated-powers",
+        action="store_true",
+        help="count documents that differ only by parentheses added around power bases apart",
+    )
     parser.add_argument(
         "--jobs", type=int, default=int(os.environ.get("JOBS", "1")), help="build jobs"
     )
@@ -187,7 +252,12 @@ def main(argv: list[str] | None = None) -> int:
         path = args.previous_path or build_engine.build(args.commit, args.jobs)
         current = args.current_commit and build_engine.build(args.current_commit, args.jobs)
         different = run(
-            worker_command(path), worker_command(current or None), args.count, args.seed, args.show
+            worker_command(path),
+            worker_command(current or None),
+            args.count,
+            args.seed,
+            args.show,
+            annotated_powers=args.annotated_powers,
         )
     except (build_engine.BuildError, WorkerError) as error:
         print(f"differential: {error}", file=sys.stderr)
