@@ -4,7 +4,7 @@ displays and PDF."""
 from __future__ import annotations
 
 from dataclasses import dataclass, field
-from typing import Tuple
+from typing import Sequence, Tuple
 
 from . import display, pdf
 from .paths import PathLike
@@ -22,7 +22,7 @@ class Document:
 
     latex: str
     # Views of the same run: a document equals another by its text.
-    statements: Tuple[Statement, ...] = field(default=(), compare=False, repr=False)
+    statements: Sequence[Statement] = field(default=(), compare=False, repr=False)
     warnings: Tuple[Problem, ...] = field(default=(), compare=False, repr=False)
 
     @property

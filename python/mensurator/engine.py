@@ -11,7 +11,7 @@ from .document import Document
 from .engine_class import MensuratorException
 from .errors import DocumentError
 from .paths import PathLike
-from .results import diagnose, problem_from, statement_from
+from .results import Statements, diagnose, problem_from
 
 LINE_ENDS = ("\r\n", "\n", "\r")
 
@@ -52,7 +52,7 @@ def render(text: str) -> Document:
         raise failure(text, error) from error
     return Document(
         result.latex,
-        tuple(statement_from(statement) for statement in result.statements),
+        Statements(result.statements),
         tuple(problem_from(warning) for warning in result.warnings),
     )
 

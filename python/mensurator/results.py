@@ -1,15 +1,17 @@
 """What the engine reports about a document, as plain records: each statement with its value,
 and each problem (error or warning) with its place, code and hints.
 
-The records are converted from the engine's native objects once, so they compare, print and
-pickle like any dataclass, and the unit exponents are exact fractions.
+The records are converted from the engine's native objects, so they compare, print and pickle
+like any dataclass, and the unit exponents are exact fractions. A long document's statements
+are converted only as they are read.
 """
 
 from __future__ import annotations
 
+from collections.abc import Sequence
 from dataclasses import dataclass
 from fractions import Fraction
-from typing import Literal, cast
+from typing import Any, Literal, cast, overload
 
 from . import _engine
 
@@ -108,6 +110,29 @@ def statement_from(native: _engine.Statement) -> Statement:
         value=None if native.value is None else value_from(native.value),
         printed=native.printed,
     )
+
+
+class Statements(Sequence[Statement]):
+    """The statements of a run in document order, each converted when it is read."""
+
+    def __init__(self, native: _engine.Statements) -> None:
+        self._native = native
+
+    def __len__(self) -> int:
+        return len(self._native)
+
+    @overload
+    def __getitem__(self, index: int) -> Statement: ...
+    @overload
+    def __getitem__(self, index: slice) -> tuple[Statement, ...]: ...
+    def __getitem__(self, index: int | slice) -> Statement | tuple[Statement, ...]:
+        if isinstance(index, slice):
+            return tuple(statement_from(native) for native in self._native[index])
+        return statement_from(self._native[index])
+
+    def __reduce__(self) -> tuple[Any, ...]:
+        # The engine's records do not pickle; the converted ones do, as a plain tuple.
+        return (tuple, (tuple(self),))
 
 
 def problem_from(native: _engine.Problem) -> Problem:
