@@ -50,7 +50,7 @@ def test_statements_give_the_values_of_a_small_sheet():
         "definition",
         "definition_print",
     ]
-    g, alias, h, t, gap, area, root = statements
+    g, _alias, h, t, gap, area, root = statements
     assert (g.name, g.first_line, g.last_line) == ("g", 1, 1)
     assert g.value.number == pytest.approx(9.81)
     assert dict(zip(BASE_UNITS, g.value.exponents)) == {
