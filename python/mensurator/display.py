@@ -8,7 +8,7 @@ transforms recognise exactly those pieces and leave all other text as it is.
 from __future__ import annotations
 
 import re
-from typing import Callable, List
+from typing import Callable, Iterable, List
 
 # A math line: the engine's math never holds a dollar sign or a line feed.
 MATH_LINE = re.compile(r"\$([^$\n]*)\$\\\\\n")
@@ -23,6 +23,20 @@ def display_math(latex: str) -> str:
 
     Display math ends its line by itself, so the line break after each math line goes."""
     return MATH_LINE.sub(lambda match: "\\[ " + match.group(1) + " \\]\n", latex)
+
+
+def display_printed(latex: str, printed: Iterable[str]) -> str:
+    """``display_math`` for a document whose statements' math lines are known (``printed``, in
+    document order): only those lines change, so math a LaTeX block holds stays as written."""
+    parts: List[str] = []
+    position = 0
+    for line in printed:
+        at = latex.index(line + "\n", position)
+        # A math line is "$" MATH "$\\".
+        parts += [latex[position:at], "\\[ ", line[1:-3], " \\]\n"]
+        position = at + len(line) + 1
+    parts.append(latex[position:])
+    return "".join(parts)
 
 
 def markdown_heading(level: int, title: str) -> str:

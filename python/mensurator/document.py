@@ -34,8 +34,14 @@ class Document:
     @property
     def display_latex(self) -> str:
         """The same document with every math line set as display math (``\\[ ... \\]``), the
-        layout of a hand calculation sheet: full-size fractions, results that stand out."""
-        return display.display_math(self.latex)
+        layout of a hand calculation sheet: full-size fractions, results that stand out.
+
+        The statements' own math lines are the ones set; a document made from a LaTeX text
+        alone has no statements, and every line of the form ``$...$\\\\`` is set."""
+        if not self.statements:
+            return display.display_math(self.latex)
+        printed = (s.printed for s in self.statements if s.printed is not None)
+        return display.display_printed(self.latex, printed)
 
     def to_pdf(self, path: PathLike) -> None:
         """Compile the document with ``pdflatex`` and write the PDF to ``path``.

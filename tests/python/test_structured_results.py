@@ -7,9 +7,11 @@ import re
 import subprocess
 import sys
 from fractions import Fraction
+from pathlib import Path
 
 import mensurator
 import pytest
+from mensurator.display import display_math
 from mensurator.problem_report import format_problem
 from mensurator.results import BASE_UNITS, Problem
 from mensurator_py import run_mensurator
@@ -274,3 +276,25 @@ def test_json_gives_one_line_per_file(tmp_path):
         (str(first), True),
         (str(second), False),
     ]
+
+
+# ---- display math from the statements ----
+
+EXAMPLES = sorted((Path(__file__).resolve().parents[2] / "examples").glob("*.txt"))
+
+
+@pytest.mark.parametrize("path", EXAMPLES, ids=[p.name for p in EXAMPLES])
+def test_display_from_statements_agrees_with_the_text_patterns(path):
+    document = mensurator.render_file(path)
+    assert document.display_latex == display_math(document.latex)
+
+
+def test_display_leaves_math_written_in_a_latex_block():
+    document = mensurator.render("'''Given:\n$a = 1$\\\\\n'''\nx = 2 m\ny = x =?")
+    display = document.display_latex
+    assert "Given:\n$a = 1$\\\\\n" in display
+    assert display.count("\\[ ") == 2 and "$x" not in display and "$y" not in display
+    # Built from the text alone, the document has no statements to go by.
+    assert mensurator.Document(document.latex).display_latex == display_math(
+        document.latex
+    )
