@@ -295,6 +295,4 @@ def test_display_leaves_math_written_in_a_latex_block():
     assert "Given:\n$a = 1$\\\\\n" in display
     assert display.count("\\[ ") == 2 and "$x" not in display and "$y" not in display
     # Built from the text alone, the document has no statements to go by.
-    assert mensurator.Document(document.latex).display_latex == display_math(
-        document.latex
-    )
+    assert "\\[ a = 1 \\]" in mensurator.Document(document.latex).display_latex
