@@ -304,8 +304,8 @@ PyType_Slot statements_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec statements_spec = {"mensurator._engine.Statements", sizeof(StatementsObject), 0,
-                               Py_TPFLAGS_DEFAULT, statements_slots};
+PyType_Spec statements_type_layout = {"mensurator._engine.Statements", sizeof(StatementsObject), 0,
+                                      Py_TPFLAGS_DEFAULT, statements_slots};
 
 // Takes the records over, with new references to the texts they are spans of; null with the
 // exception set when the object cannot be made.
@@ -488,7 +488,7 @@ PyMODINIT_FUNC PyInit__engine() {
         Py_DECREF(module);
         return nullptr;
     }
-    statements_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&statements_spec));
+    statements_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&statements_type_layout));
     if (statements_type == nullptr ||
         PyModule_AddObject(module, "Statements", Py_NewRef(statements_type)) < 0 ||
         !register_as_sequence(reinterpret_cast<PyObject*>(statements_type))) {

@@ -119,6 +119,19 @@ std::optional<std::size_t> significant_digits(std::string_view number) {
     return count;
 }
 
+// Where a power of a parenthesised group is written on the line ("^" after ")"), else its
+// first "^".
+std::optional<std::size_t> power_of_group(std::string_view line) {
+    for (std::size_t at = line.find('^'); at != std::string_view::npos;
+         at = line.find('^', at + 1)) {
+        const std::size_t before = skip_back(line, at, is_blank);
+        if (before > 0 && line[before - 1] == ')') return at;
+    }
+    const std::size_t first = line.find('^');
+    if (first == std::string_view::npos) return std::nullopt;
+    return first;
+}
+
 }  // namespace
 
 void WarningChecker::warn(const char* code, std::uint64_t line, std::string_view name,
@@ -189,8 +202,8 @@ void WarningChecker::before(const Statement& statement, const ProgramState& stat
                  "The power applies to the whole annotated quantity, its number included (5 "
                  "(m/s)^2 is 25 m^2/s^2); to raise only the unit, write the power on each unit, "
                  "as in 5 m^2/s^2 or 0.25 kW^-1*hour^-1");
-            if (const std::size_t caret = line.find('^'); caret != std::string_view::npos) {
-                problems_.back().column = SourceLines::column(line, caret);
+            if (const std::optional<std::size_t> caret = power_of_group(line)) {
+                problems_.back().column = SourceLines::column(line, *caret);
             }
         }
     }

@@ -2,7 +2,9 @@
 errors, statement records that match the math lines, and diagnose's problems in one pass."""
 
 import random
+import subprocess
 import sys
+import textwrap
 from collections.abc import Sequence
 from pathlib import Path
 from typing import Optional
@@ -167,6 +169,7 @@ WARNED = [
     ("y = 0.002 =?", "value-underflows-digits", 1, None, "!scientific"),
     ("5 (m/s)^2 =?", "power-of-annotation", 1, 8, "5 m^2/s^2"),
     ("c = 0.25 (kW*hour)^-1", "power-of-annotation", 1, 19, "kW^-1*hour^-1"),
+    ("c = 2 m^2 * 3 (m/s) ^ 2 =?", "power-of-annotation", 1, 21, "5 m^2/s^2"),
 ]
 
 
@@ -204,3 +207,62 @@ def test_statements_read_as_a_sequence() -> None:
     assert statements[::-1][0].name == "z"
     with pytest.raises(IndexError):
         statements[3]
+
+
+def run_child(source: str) -> subprocess.CompletedProcess[str]:
+    return subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(source)],
+        capture_output=True,
+        text=True,
+        timeout=120,
+        check=False,
+    )
+
+
+@pytest.mark.parametrize("call", ["run", "diagnose"])
+def test_ctrl_c_ends_a_long_call(call: str) -> None:
+    # Both calls poll for signals as run_mensurator does: an interrupt a tenth of a second into
+    # a run of seconds ends it at once, and the interpreter goes on.
+    result = run_child(f"""
+        import os, signal, threading, time
+        from mensurator import _engine
+        text = "x = 1 m\\ny = x * 2 =? km\\n" * 1_000_000
+        threading.Timer(0.1, os.kill, (os.getpid(), signal.SIGINT)).start()
+        start = time.perf_counter()
+        try:
+            _engine.{call}(text)
+            print("finished", time.perf_counter() - start)
+        except KeyboardInterrupt:
+            print("interrupted", time.perf_counter() - start)
+        print(len(_engine.run("x = 2 =?").statements))
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    first, second = result.stdout.split("\n")[:2]
+    kind, seconds = first.split()
+    assert kind == "interrupted"
+    assert float(seconds) < 1.0
+    assert second == "1"
+
+
+@pytest.mark.parametrize("call", ["run", "diagnose"])
+def test_running_out_of_memory_is_a_memory_error(call: str) -> None:
+    # A ladder of address-space limits: each call ends with a result, a document error or
+    # MemoryError, and the interpreter stays usable.
+    result = run_child(f"""
+        import resource
+        from mensurator import _engine
+        text = "x = 1 m\\nx =? km\\n" * 300_000 + "x = " + "1+" * 5_000_000 + "1\\n"
+        for mib in (100, 150, 200, 300, 500, 1024, 2048):
+            resource.setrlimit(resource.RLIMIT_AS, (mib << 20, resource.RLIM_INFINITY))
+            try:
+                _engine.{call}(text)
+                outcome = "result"
+            except MemoryError:
+                outcome = "MemoryError"
+            print(mib, outcome, sum(range(10)), flush=True)
+    """)
+    assert result.returncode == 0, result.stderr[-2000:]
+    outcomes = [line.split() for line in result.stdout.split("\n")[:-1]]
+    assert len(outcomes) == 7, result.stdout
+    assert all(check == "45" for _, _, check in outcomes)
+    assert {outcome for _, outcome, _ in outcomes} == {"MemoryError", "result"}
