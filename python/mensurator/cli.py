@@ -150,28 +150,26 @@ def finish_document(
 ) -> bool:
     """Report a document's errors and warnings and write it where the options say; False
     when it failed (an error, or a warning under -W error) or could not be written."""
-    failed = isinstance(result, DocumentError)
-    problems = result.problems if isinstance(result, DocumentError) else result.warnings
-    failed = failed or fails(problems, options.warnings)
+    document: Optional[Document] = None
+    if isinstance(result, DocumentError):
+        problems = result.problems
+    else:
+        problems = result.warnings
+        document = None if fails(problems, options.warnings) else result
     if options.json:
-        written = None if isinstance(result, DocumentError) or failed else result
-        write_stdout(
-            document_json(
-                name,
-                None if written is None else written.latex,
-                () if written is None else written.statements,
-                shown(problems, options.warnings),
-            )
-            + "\n"
+        record = document_json(
+            name,
+            None if document is None else document.latex,
+            () if document is None else document.statements,
+            shown(problems, options.warnings),
         )
-        return not failed
+        write_stdout(record + "\n")
+        return document is not None
     if isinstance(result, DocumentError) and not any(p.severity == "error" for p in problems):
         # An error the engine's diagnosis does not list is still reported.
         sys.stderr.write(format_error(result, text, name))
     sys.stderr.write(format_problems(problems, text, name, options.warnings))
-    if isinstance(result, DocumentError) or failed:
-        return False
-    return write_result(result, options)
+    return document is not None and write_result(document, options)
 
 
 def read_source(name: str) -> Source:
