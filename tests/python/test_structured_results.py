@@ -11,8 +11,10 @@ from pathlib import Path
 
 import mensurator
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 from mensurator.display import display_math
-from mensurator.problem_report import format_problem
+from mensurator.problem_report import format_problem, format_problems
 from mensurator.results import BASE_UNITS, Problem
 from mensurator_py import run_mensurator
 
@@ -296,3 +298,44 @@ def test_display_leaves_math_written_in_a_latex_block():
     assert display.count("\\[ ") == 2 and "$x" not in display and "$y" not in display
     # Built from the text alone, the document has no statements to go by.
     assert "\\[ a = 1 \\]" in mensurator.Document(document.latex).display_latex
+
+
+# ---- over generated sheets ----
+
+LINES = [
+    "a = 2 m",
+    "b = a * 3 =?",
+    "c = 0.0175 ohm*mm^2/m =?",
+    "d = 5 (m/s)^2 =?",
+    "e = 1.602 * 10^-19 C =?",
+    "f = 3 Hz =?",
+    "g = 5 6",
+    "h = q * 2",
+    "",
+    "!digits 5",
+    "b =? km",
+]
+
+
+@settings(max_examples=60, deadline=None)
+@given(st.lists(st.sampled_from(LINES), min_size=1, max_size=8))
+def test_generated_sheets_agree_with_the_engine(lines):
+    text = "\n".join(lines)
+    try:
+        document = mensurator.render(text)
+    except mensurator.DocumentError as error:
+        with pytest.raises(Exception) as raised:
+            run_mensurator(text)
+        assert error.problems[0].message == str(raised.value).rstrip("\n")
+        problems = error.problems
+    else:
+        assert document.latex == run_mensurator(text)
+        assert all(w.severity == "warning" for w in document.warnings)
+        assert document.display_latex == display_math(document.latex)
+        problems = document.warnings
+    report = format_problems(problems, text, "s.txt", "default")
+    locations = [line for line in report.splitlines() if line.startswith("s.txt:")]
+    assert len(locations) == len(problems)
+    assert format_problems(problems, text, "s.txt", "ignore").count("s.txt:") == sum(
+        p.severity == "error" for p in problems
+    )
