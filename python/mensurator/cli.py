@@ -1,7 +1,7 @@
 """The ``mensurator`` command: render calculation documents to LaTeX, a body or a PDF.
 
-    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --body] [--display]
-               [--jobs N]
+    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --body | --json]
+               [--display] [-W error | -W ignore] [--jobs N]
     mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
 
 Rendering is the default command. Other commands are looked up by the first argument in
@@ -20,8 +20,10 @@ from typing import Callable
 
 from .diagnostics import format_error
 from .document import Document
-from .engine import read_document, render_many
+from .engine import RenderResult, read_document, render_many
 from .errors import DocumentError
+from .json_output import document_json
+from .problem_report import WARNING_MODES, fails, format_problems, shown
 from .progress import Progress
 
 PROG = "mensurator"
@@ -102,10 +104,22 @@ def build_parser() -> argparse.ArgumentParser:
         "--html", metavar="OUT.html", help="write one self-contained HTML page (no TeX needed)"
     )
     output.add_argument("--body", action="store_true", help="print only the document body")
+    output.add_argument(
+        "--json",
+        action="store_true",
+        help="print the statements, values, warnings and errors as JSON (schema 1)",
+    )
     parser.add_argument(
         "--display",
         action="store_true",
         help="set every math line as display math, like a hand calculation sheet",
+    )
+    parser.add_argument(
+        "-W",
+        dest="warnings",
+        choices=WARNING_MODES[1:],
+        default=WARNING_MODES[0],
+        help="error: warnings fail the document; ignore: do not report them",
     )
     parser.add_argument(
         "-j", "--jobs", type=positive_int, metavar="N", help="render N files at a time"
@@ -135,6 +149,8 @@ def render_command(arguments: list[str]) -> int:
         parser.error("-o, --pdf and --html take a single FILE")
     if options.files.count(STDIN) > 1:
         parser.error(f"standard input ({STDIN}) can be read only once")
+    if options.json and options.display:
+        parser.error("--display does not apply to --json")
 
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
@@ -148,13 +164,36 @@ def render_command(arguments: list[str]) -> int:
             report(f"cannot read {source.shown_name}: {source.unreadable}")
             status = 1
             continue
-        result = next(results)
-        if isinstance(result, DocumentError):
-            sys.stderr.write(format_error(result, source.text, source.shown_name))
-            status = 1
-        elif not write_result(result, options):
+        if not finish_document(next(results), source.text, source.shown_name, options):
             status = 1
     return status
+
+
+def finish_document(
+    result: RenderResult, text: str, name: str, options: argparse.Namespace
+) -> bool:
+    """Report a document's errors and warnings and write it where the options say; False
+    when it failed (an error, or a warning under -W error) or could not be written."""
+    document: Document | None = None
+    if isinstance(result, DocumentError):
+        problems = result.problems
+    else:
+        problems = result.warnings
+        document = None if fails(problems, options.warnings) else result
+    if options.json:
+        record = document_json(
+            name,
+            None if document is None else document.latex,
+            () if document is None else document.statements,
+            shown(problems, options.warnings),
+        )
+        write_stdout(record + "\n")
+        return document is not None
+    if isinstance(result, DocumentError) and not any(p.severity == "error" for p in problems):
+        # An error the engine's diagnosis does not list is still reported.
+        sys.stderr.write(format_error(result, text, name))
+    sys.stderr.write(format_problems(problems, text, name, options.warnings))
+    return document is not None and write_result(document, options)
 
 
 def read_source(name: str) -> Source:

@@ -6,6 +6,7 @@ LaTeX blocks as it is.
 from __future__ import annotations
 
 import re
+from collections.abc import Iterable
 from typing import Callable
 
 from .pieces import BLOCK, GAP, MATH, Piece, pieces
@@ -32,11 +33,15 @@ def aligned_row(math: str) -> str:
     return math
 
 
-def display_math(latex: str) -> str:
+def display_math(latex: str, printed: Iterable[str] | None = None) -> str:
     """The document with its math lines set as display math, each run of consecutive lines in
     one ``align*`` block aligned on the equals signs, as on a hand calculation sheet.
 
-    Display math ends its line by itself, so the line break after each math line goes."""
+    Display math ends its line by itself, so the line break after each math line goes. Given
+    the statements' own math lines (``printed``, in document order), only those are set, so
+    math that a LaTeX block holds stays as written; otherwise every ``$...$\\\\`` line is."""
+    expected = None if printed is None else iter(printed)
+    upcoming = None if expected is None else next(expected, None)
     parts: list[str] = []
     rows: list[str] = []
 
@@ -46,8 +51,10 @@ def display_math(latex: str) -> str:
             rows.clear()
 
     for piece in pieces(latex):
-        if piece.kind == MATH:
+        if piece.kind == MATH and (expected is None or piece.source == f"{upcoming}\n"):
             rows.append(aligned_row(piece.math))
+            if expected is not None:
+                upcoming = next(expected, None)
             continue
         end_rows()
         parts.append(piece.source)

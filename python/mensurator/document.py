@@ -3,10 +3,12 @@ displays and PDF."""
 
 from __future__ import annotations
 
-from dataclasses import dataclass
+from dataclasses import dataclass, field
+from typing import Sequence, Tuple
 
 from . import display
 from .paths import PathLike
+from .results import Problem, Statement
 
 BEGIN = "\\begin{document}\n"
 END = "\\end{document}"
@@ -14,9 +16,14 @@ END = "\\end{document}"
 
 @dataclass(frozen=True)
 class Document:
-    """A rendered document. ``latex`` is the complete LaTeX text as the engine wrote it."""
+    """A rendered document. ``latex`` is the complete LaTeX text as the engine wrote it,
+    ``statements`` what each statement defined and printed, ``warnings`` the engine's warnings
+    (which never change the text)."""
 
     latex: str
+    # Views of the same run: a document equals another by its text.
+    statements: Sequence[Statement] = field(default=(), compare=False, repr=False)
+    warnings: Tuple[Problem, ...] = field(default=(), compare=False, repr=False)
 
     @property
     def body(self) -> str:
@@ -28,8 +35,14 @@ class Document:
     def display_latex(self) -> str:
         """The same document with its math lines set as display math, aligned on the equals
         signs: the layout of a hand calculation sheet, full-size fractions, results that stand
-        out."""
-        return display.display_math(self.latex)
+        out.
+
+        The statements' own math lines are the ones set; a document made from a LaTeX text
+        alone has no statements, and every line of the form ``$...$\\\\`` is set."""
+        if not self.statements:
+            return display.display_math(self.latex)
+        printed = [s.printed for s in self.statements if s.printed is not None]
+        return display.display_math(self.latex, printed)
 
     def to_pdf(self, path: PathLike) -> None:
         """Compile the document with ``pdflatex`` and write the PDF to ``path``. A heading

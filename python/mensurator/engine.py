@@ -6,11 +6,11 @@ import os
 from collections.abc import Iterable, Sequence
 from typing import Callable, Union
 
-import mensurator_py
-
+from . import _engine
 from .document import Document
 from .errors import DocumentError, MensuratorException
 from .paths import PathLike
+from .results import Statements, diagnose, problem_from
 
 LINE_END_CHARACTERS = ("\n", "\r")
 # Documents handed to a worker thread at a time: enough to make the hand-over cost nothing
@@ -49,12 +49,26 @@ def render(text: str) -> Document:
     file rather than adding a blank line; so ``render(path.read_text())`` and
     ``render_file(path)`` give the same document. The result's ``latex`` is the engine's
     output for the rest, exactly. A failing document raises ``DocumentError``, whose
-    ``__cause__`` is the engine's ``MensuratorException``."""
+    ``__cause__`` is the engine's ``MensuratorException``; its ``problems`` list every error
+    and warning of the text."""
     text = strip_final_line_end(text)
     try:
-        return Document(mensurator_py.run_mensurator(text))
+        result = _engine.run(text)
     except MensuratorException as error:
-        raise DocumentError.from_exception(error, text) from error
+        raise failure(text, error) from error
+    return Document(
+        result.latex,
+        Statements(result.statements),
+        tuple(problem_from(warning) for warning in result.warnings),
+    )
+
+
+def failure(text: str, error: BaseException) -> DocumentError:
+    """The error of a failed document, with every problem the engine finds in it."""
+    first = DocumentError.from_exception(error, text)
+    return DocumentError(
+        first.message, first.line, first.column, first.kind, first.hints, diagnose(text)
+    )
 
 
 def render_file(path: PathLike) -> Document:
@@ -67,8 +81,8 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
     speed, as on small documents its calls would cost a good part of the engine's own time."""
     results: list[RenderResult] = []
     append = results.append
-    run = mensurator_py.run_mensurator
-    # Document(latex) without its __init__, which costs a tenth of a small document's run.
+    run = _engine.run
+    # Document(...) without its __init__, which costs a tenth of a small document's run.
     new, assign = object.__new__, object.__setattr__
     remaining = iter(sources)
     text = ""
@@ -78,12 +92,16 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
                 text = source if isinstance(source, str) else read_document(source)
                 if text.endswith(LINE_END_CHARACTERS):
                     text = strip_final_line_end(text)
+                result = run(text)
                 document = new(Document)
-                assign(document, "latex", run(text))
+                assign(document, "latex", result.latex)
+                assign(document, "statements", Statements(result.statements))
+                warnings = result.warnings
+                assign(document, "warnings", tuple(map(problem_from, warnings)) if warnings else ())
                 append(document)
             return results
         except MensuratorException as error:
-            append(DocumentError.from_exception(error, text))
+            append(failure(text, error))
 
 
 def render_many(

@@ -10,7 +10,7 @@ back to the caller.
 from __future__ import annotations
 
 import re
-from typing import Literal
+from typing import TYPE_CHECKING, Literal
 
 import mensurator_py
 
@@ -29,6 +29,9 @@ def engine_exception_class() -> type[Exception]:
 
 MensuratorException = engine_exception_class()
 
+if TYPE_CHECKING:
+    from .results import Problem
+
 ErrorKind = Literal["parse error", "statement error"]
 PARSE_ERROR: ErrorKind = "parse error"
 STATEMENT_ERROR: ErrorKind = "statement error"
@@ -41,7 +44,8 @@ STATEMENT = re.compile(r"Line (\d+): (.*)\Z", re.DOTALL)
 
 
 class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
-    """A failed document: its message, line, column (parse errors only), kind and hints."""
+    """A failed document: its message, line, column (parse errors only), kind and hints, and
+    every problem of the document (``problems``, the first of them this error)."""
 
     def __init__(
         self,
@@ -50,14 +54,16 @@ class DocumentError(MensuratorException):  # type: ignore[misc,valid-type]
         column: int | None = None,
         kind: ErrorKind = STATEMENT_ERROR,
         hints: tuple[str, ...] = (),
+        problems: tuple[Problem, ...] = (),
     ) -> None:
         # Every field is an argument, so that the default pickling of exceptions rebuilds it.
-        super().__init__(message, line, column, kind, hints)
+        super().__init__(message, line, column, kind, hints, problems)
         self.message = message
         self.line = line
         self.column = column
         self.kind = kind
         self.hints = hints
+        self.problems = problems
 
     def __str__(self) -> str:
         return self.message

@@ -74,7 +74,13 @@ def hints_for(reason: str, defined: Callable[[str], bool] = lambda name: False) 
     unknown = UNKNOWN_NAME.match(reason)
     if not unknown:
         return ()
-    name = unknown.group(1)
+    return hints_for_name(unknown.group(1), defined)
+
+
+def hints_for_name(
+    name: str, defined: Callable[[str], bool] = lambda name: False
+) -> tuple[str, ...]:
+    """Hint lines for a name the engine knows neither as a variable nor as a unit."""
     if defined(name):
         return (
             f"{name} is a variable, but a name after a number is read as a unit: "
