@@ -3,8 +3,8 @@ displays and PDF."""
 
 from __future__ import annotations
 
+from collections.abc import Sequence
 from dataclasses import dataclass, field
-from typing import Sequence, Tuple
 
 from . import display
 from .paths import PathLike
@@ -23,7 +23,7 @@ class Document:
     latex: str
     # Views of the same run: a document equals another by its text.
     statements: Sequence[Statement] = field(default=(), compare=False, repr=False)
-    warnings: Tuple[Problem, ...] = field(default=(), compare=False, repr=False)
+    warnings: tuple[Problem, ...] = field(default=(), compare=False, repr=False)
 
     @property
     def body(self) -> str:
