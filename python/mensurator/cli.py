@@ -19,10 +19,12 @@ from typing import Callable, Dict, List, Optional, Sequence
 
 from .diagnostics import format_error
 from .document import Document
-from .engine import read_document, render_many, strip_final_line_end
+from .engine import decode_document, read_document, render_many
 from .errors import DocumentError
 from .html_report import page, write_page
-from .pdf import PdfError
+from .output_file import input_written_to, replace_file, write_fully
+from .pdf import DEFAULT_TIME_LIMIT, PdfError
+from .printable import printable
 from .progress import Progress
 from .server.command import serve_command
 
@@ -86,6 +88,13 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument(
         "-j", "--jobs", type=positive_int, metavar="N", help="render N files at a time"
     )
+    parser.add_argument(
+        "--pdf-time-limit",
+        type=positive_int,
+        default=DEFAULT_TIME_LIMIT,
+        metavar="SECONDS",
+        help=f"stop pdflatex after this many seconds (default {DEFAULT_TIME_LIMIT})",
+    )
     return parser
 
 
@@ -111,6 +120,11 @@ def render_command(arguments: List[str]) -> int:
         parser.error("-o, --pdf and --html take a single FILE")
     if options.files.count(STDIN) > 1:
         parser.error(f"standard input ({STDIN}) can be read only once")
+    target = options.output or options.pdf or options.html
+    overwritten = None if target in (None, STDIN) else input_written_to(target, options.files, STDIN)
+    if overwritten is not None:
+        shown = STDIN_NAME if overwritten == STDIN else overwritten
+        parser.error(f"the output {target} is the input {shown}: it would be overwritten")
 
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
@@ -137,7 +151,7 @@ def read_source(name: str) -> Source:
     source = Source(name)
     try:
         if name == STDIN:
-            source.text = strip_final_line_end(sys.stdin.buffer.read().decode("utf-8"))
+            source.text = decode_document(sys.stdin.buffer.read())
         else:
             source.text = read_document(name)
     except OSError as error:
@@ -154,22 +168,21 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
     if options.display:
         document = Document(document.display_latex)
     target = options.pdf or (options.output if options.output != STDIN else None)
-    if target is None:
-        text = document.body if options.body else document.latex
-        write_stdout(text if text.endswith("\n") else text + "\n")
-        return True
-    # Only failures of the target file are reported here; a closed standard output is not one.
     try:
-        if options.pdf:
-            document.to_pdf(target)
+        if target is None:
+            text = document.body if options.body else document.latex
+            write_stdout(text if text.endswith("\n") else text + "\n")
+        elif options.pdf:
+            document.to_pdf(target, time_limit=options.pdf_time_limit)
         else:
-            with open(target, "w", encoding="utf-8", newline="") as output:
-                output.write(document.latex + "\n")
+            replace_file(target, (document.latex + "\n").encode("utf-8"))
     except PdfError as error:
         report(str(error))
         return False
+    except BrokenPipeError:
+        raise  # the reader went away: quiet, see main
     except OSError as error:
-        report(f"cannot write {target}: {error.strerror or error}")
+        report(f"cannot write {target or 'standard output'}: {error.strerror or error}")
         return False
     return True
 
@@ -185,24 +198,33 @@ def write_html(document: Document, path: str, name: str) -> bool:
             unconverted = rendered.unconverted
         else:
             unconverted = write_page(document.body, path, title)
+    except BrokenPipeError:
+        raise
     except OSError as error:
-        report(f"cannot write {path}: {error.strerror or error}")
+        shown = "standard output" if path == STDIN else path
+        report(f"cannot write {shown}: {error.strerror or error}")
         return False
     for latex in unconverted:
-        sys.stderr.write(f"{PROG}: warning: not converted to MathML, shown as LaTeX: {latex}\n")
+        sys.stderr.write(
+            f"{PROG}: warning: not converted to MathML, shown as LaTeX: {printable(latex)}\n"
+        )
     return True
 
 
 def write_stdout(text: str) -> None:
-    # The document is UTF-8 whatever the locale says, like the files it is written to.
-    stream = getattr(sys.stdout, "buffer", None)
-    if stream is None:
+    """Write ``text`` whole to standard output, or raise OSError.
+
+    The document is UTF-8 whatever the locale says, like the files it is written to. It goes
+    straight to the descriptor, whose every short write is continued or fails."""
+    sys.stdout.flush()
+    try:
+        descriptor = sys.stdout.fileno()
+    except (AttributeError, OSError, ValueError):  # replaced by an object without one
         sys.stdout.write(text)
-    else:
         sys.stdout.flush()
-        stream.write(text.encode("utf-8"))
-        stream.flush()
+        return
+    write_fully(descriptor, text.encode("utf-8"))
 
 
 def report(message: str) -> None:
-    sys.stderr.write(f"{PROG}: error: {message}\n")
+    sys.stderr.write(f"{PROG}: error: {printable(message)}\n")

@@ -30,11 +30,13 @@ class Document:
         layout of a hand calculation sheet: full-size fractions, results that stand out."""
         return display.display_math(self.latex)
 
-    def to_pdf(self, path: PathLike) -> None:
+    def to_pdf(self, path: PathLike, time_limit: float = pdf.DEFAULT_TIME_LIMIT) -> None:
         """Compile the document with ``pdflatex`` and write the PDF to ``path``.
 
-        Raises ``PdfError`` naming the missing program or quoting LaTeX's first error."""
-        pdf.write_pdf(self.latex, path)
+        pdflatex may read and write only inside a temporary directory and is stopped after
+        ``time_limit`` seconds. Raises ``PdfError`` naming the missing program, the exceeded
+        limit, or quoting LaTeX's first error."""
+        pdf.write_pdf(self.latex, path, time_limit)
 
     def to_html(self, title: str = "mensurator") -> str:
         """One self-contained HTML page: math lines as MathML, no TeX and no network needed.

@@ -14,6 +14,8 @@ from .errors import DocumentError
 from .paths import PathLike
 
 LINE_ENDS = ("\r\n", "\n", "\r")
+# Some editors start UTF-8 files with it; it is no part of the first statement.
+BYTE_ORDER_MARK = "\ufeff"
 
 
 RenderResult = Union[Document, DocumentError]
@@ -31,14 +33,23 @@ def strip_final_line_end(text: str) -> str:
     return text
 
 
-def read_document(path: PathLike) -> str:
-    """Read a document file as UTF-8, keeping its line ends as written except the final one.
+def decode_document(raw: bytes) -> str:
+    """A document's bytes as text: UTF-8 without a leading byte-order mark, its line ends as
+    written except the final one. Raises UnicodeDecodeError.
 
     Line ends are not translated: a lone CR counts differently from LF in the engine's line
     numbers, and the numbers in messages must match the file.
     """
+    text = raw.decode("utf-8")
+    if text.startswith(BYTE_ORDER_MARK):
+        text = text[len(BYTE_ORDER_MARK) :]
+    return strip_final_line_end(text)
+
+
+def read_document(path: PathLike) -> str:
+    """Read a document file (see ``decode_document``)."""
     with open(path, "rb") as source:
-        return strip_final_line_end(source.read().decode("utf-8"))
+        return decode_document(source.read())
 
 
 def render(text: str) -> Document:

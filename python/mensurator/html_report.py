@@ -19,6 +19,7 @@ from typing import Optional
 from .display import GAP, MATH_LINE
 from .latex_text import BlockText
 from .mathml import to_mathml
+from .output_file import replace_file
 from .paths import PathLike
 
 BODY_TOKEN = re.compile(f"(?P<math>{MATH_LINE.pattern})|(?P<gap>{GAP.pattern})")
@@ -127,8 +128,8 @@ def page(body: str, title: str) -> HtmlRendering:
 
 
 def write_page(body: str, path: PathLike, title: str) -> tuple[str, ...]:
-    """Write the page to ``path``; returns the LaTeX it shows as source. Raises OSError."""
+    """Write the page to ``path`` (whole or not at all); returns the LaTeX it shows as source.
+    Raises OSError."""
     rendered = page(body, title)
-    with open(path, "w", encoding="utf-8") as output:
-        output.write(rendered.html)
+    replace_file(path, rendered.html.encode("utf-8"))
     return rendered.unconverted
