@@ -21,7 +21,8 @@ function post(path) {
   return fetch(path, {
     method: "POST",
     headers: { "Content-Type": "application/json" },
-    body: JSON.stringify({ text: source.value }),
+    // The page token lets the server drop this page's renders that a newer one superseded.
+    body: JSON.stringify({ text: source.value, page: settings.page }),
   });
 }
 
@@ -105,6 +106,7 @@ async function renderNow() {
     return;
   }
   if (request !== latestRequest) return; // a newer rendering is on its way
+  if (answer !== null && answer.superseded) return;
   if (answer === null) {
     setStatus(`not rendered: ${await messageOf(response)}`);
   } else if (answer.ok) {
