@@ -121,7 +121,9 @@ def render_command(arguments: List[str]) -> int:
     if options.files.count(STDIN) > 1:
         parser.error(f"standard input ({STDIN}) can be read only once")
     target = options.output or options.pdf or options.html
-    overwritten = None if target in (None, STDIN) else input_written_to(target, options.files, STDIN)
+    overwritten = None
+    if target not in (None, STDIN):
+        overwritten = input_written_to(target, options.files, STDIN)
     if overwritten is not None:
         shown = STDIN_NAME if overwritten == STDIN else overwritten
         parser.error(f"the output {target} is the input {shown}: it would be overwritten")

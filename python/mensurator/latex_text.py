@@ -62,9 +62,7 @@ def matching_braces(text: str) -> dict[int, int]:
     return closing
 
 
-def braced_argument(
-    text: str, start: int, closing: dict[int, int]
-) -> Optional[tuple[str, int]]:
+def braced_argument(text: str, start: int, closing: dict[int, int]) -> Optional[tuple[str, int]]:
     """The ``{...}`` group at ``start`` (after blanks) and the position after it, if there;
     ``closing`` is ``matching_braces(text)``."""
     position = start

@@ -74,7 +74,8 @@ def test_a_failing_write_leaves_the_old_output_whole(tmp_path, big, option):
     output.write_bytes(b"old")
     completed = command(option, output, big, size_limit=SIZE_LIMIT)
     assert completed.returncode == 1
-    assert completed.stderr.decode() == f"mensurator: error: cannot write {output}: File too large\n"
+    report = f"mensurator: error: cannot write {output}: File too large\n"
+    assert completed.stderr.decode() == report
     assert output.read_bytes() == b"old"
     assert sorted(path.name for path in tmp_path.iterdir()) == ["big.txt", "out"]
 
@@ -88,7 +89,8 @@ def test_a_replaced_output_keeps_its_mode_and_link_and_a_device_is_written_to(tm
     link = tmp_path / "link.tex"
     link.symlink_to(target)
     assert command("-o", link, source).returncode == 0
-    assert link.is_symlink() and target.read_text(encoding="utf-8") == run_mensurator("x = 1 m") + "\n"
+    assert link.is_symlink()
+    assert target.read_text(encoding="utf-8") == run_mensurator("x = 1 m") + "\n"
     assert target.stat().st_mode & 0o777 == 0o604
     completed = command("-o", os.devnull, source)
     assert completed.returncode == 0 and Path(os.devnull).is_char_device()
@@ -123,8 +125,7 @@ def test_nothing_from_a_document_reaches_the_terminal_as_a_control_character(tmp
     completed = command("--html", tmp_path / "out.html", unconverted)
     assert completed.returncode == 0
     assert completed.stderr.decode() == (
-        "mensurator: warning: not converted to MathML, shown as LaTeX: "
-        "$\\foo\\x1b]0;title\\x07$\n"
+        "mensurator: warning: not converted to MathML, shown as LaTeX: $\\foo\\x1b]0;title\\x07$\n"
     )
 
 

@@ -10,7 +10,6 @@ import subprocess
 import sys
 import threading
 import time
-from pathlib import Path
 
 import anyio
 import pytest
@@ -139,7 +138,8 @@ def test_a_save_keeps_hard_links_mode_and_owner(workspace, tmp_path):
     assert post(client_for(workspace), "/api/save", "x = 2").status_code == 200
     after = workspace.stat()
     assert other_name.read_bytes() == b"x = 2\n" and after.st_nlink == 2
-    assert (after.st_ino, after.st_uid, after.st_gid) == (before.st_ino, before.st_uid, before.st_gid)
+    kept = (before.st_ino, before.st_uid, before.st_gid)
+    assert (after.st_ino, after.st_uid, after.st_gid) == kept
     assert after.st_mode & 0o777 == 0o620
 
 
@@ -204,9 +204,7 @@ class Gate:
 
 def in_thread(function, *args, **options):
     result = {}
-    thread = threading.Thread(
-        target=lambda: result.setdefault("value", function(*args, **options))
-    )
+    thread = threading.Thread(target=lambda: result.setdefault("value", function(*args, **options)))
     thread.start()
     return thread, result
 
@@ -271,9 +269,8 @@ def supersede_in_order(client, gate, arrived):
     assert arrived.acquire(timeout=10)
     gate.release.set()
     answers = {}
-    for name, (thread, result) in zip(
-        ["first", "other", "queued", "newest"], [first, other, queued, newest]
-    ):
+    requests = {"first": first, "other": other, "queued": queued, "newest": newest}
+    for name, (thread, result) in requests.items():
         thread.join(30)
         answers[name] = result["value"].json()
     return answers
@@ -342,7 +339,6 @@ def test_a_body_that_trickles_in_gets_408():
 
 SERVE = """
 import sys
-from pathlib import Path
 from mensurator.server.connections import ConnectionLimits
 from mensurator.server.run import serve
 serve(Path(sys.argv[1]), "127.0.0.1", 0, limits=ConnectionLimits(1, 1, 4))

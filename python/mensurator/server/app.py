@@ -71,8 +71,7 @@ class DocumentTooLarge(BadRequest):
 
 def size_limit_message(size: int, max_document: int) -> str:
     return (
-        f"the document is {size} bytes; the editor handles documents of up to "
-        f"{max_document} bytes"
+        f"the document is {size} bytes; the editor handles documents of up to {max_document} bytes"
     )
 
 

@@ -19,6 +19,7 @@ from .guard import DEFAULT_MAX_DOCUMENT, allowed_hosts
 from .source_file import SourceFile
 
 PROG = "mensurator serve"
+DEFAULT_LIMITS = ConnectionLimits()
 
 
 def log(message: str) -> None:
@@ -47,7 +48,7 @@ def serve(
     open_browser: bool = False,
     max_document: int = DEFAULT_MAX_DOCUMENT,
     pdf_time_limit: float = pdf.DEFAULT_TIME_LIMIT,
-    limits: ConnectionLimits = ConnectionLimits(),
+    limits: ConnectionLimits = DEFAULT_LIMITS,
 ) -> None:
     """Serve the editor for ``file`` until interrupted. Raises OSError if the address is taken
     and SourceFileError if the file cannot be read or is larger than ``max_document``."""
