@@ -21,7 +21,7 @@ from mensurator.server.source_file import SourceFile  # noqa: E402
 
 PORT = 8765
 BASE = f"http://127.0.0.1:{PORT}"
-LIMIT = 2048
+LIMIT = 8192
 ROUTES = ["/api/render", "/api/save", "/api/export/tex", "/api/export/html", "/api/export/x"]
 
 # Document-like text: statements, LaTeX blocks, odd characters and surrogates.
@@ -41,8 +41,8 @@ BODIES = st.one_of(
         lambda payload: json.dumps(payload).encode()
     ),
     JSON_VALUES.map(lambda value: json.dumps(value).encode()),
-    st.integers(1, 3000).map(lambda depth: b"[" * depth + b"]" * depth),
-    st.integers(1000, 6000).map(lambda digits: b'{"text": "", "n": ' + b"9" * digits + b"}"),
+    st.integers(1, 4000).map(lambda depth: b"[" * depth + b"]" * depth),
+    st.integers(4000, 6000).map(lambda digits: b'{"text": "", "n": ' + b"9" * digits + b"}"),
     st.integers(LIMIT - 2, LIMIT + 2).map(lambda n: json.dumps({"text": "\n" * n}).encode()),
 )
 
