@@ -13,6 +13,7 @@ from __future__ import annotations
 import html
 import re
 from dataclasses import dataclass
+from functools import lru_cache
 from importlib import resources
 from typing import Optional
 
@@ -59,6 +60,13 @@ def _inline_math(latex: str) -> Optional[str]:
     return to_mathml(latex, display=False)
 
 
+# The live editor renders the whole document after every pause in typing; remembering each
+# math line's MathML makes a render cost what changed, not what the document holds.
+@lru_cache(maxsize=16384)
+def display_mathml(latex: str) -> Optional[str]:
+    return to_mathml(latex, display=True, mark_result=True)
+
+
 class _SheetWriter:
     def __init__(self) -> None:
         self.parts: list[str] = []
@@ -74,7 +82,7 @@ class _SheetWriter:
 
     def math_line(self, latex: str) -> None:
         self.end_paragraph()
-        mathml = to_mathml(latex, display=True, mark_result=True)
+        mathml = display_mathml(latex)
         if mathml is None:
             self.unconverted.append(latex)
             source = html.escape(f"${latex}$", quote=False)

@@ -4,6 +4,7 @@ renders and looping PDFs that must not hold up anything else, and port 80. The c
 limits run against a real server in a subprocess."""
 
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -339,6 +340,7 @@ def test_a_body_that_trickles_in_gets_408():
 
 SERVE = """
 import sys
+from pathlib import Path
 from mensurator.server.connections import ConnectionLimits
 from mensurator.server.run import serve
 serve(Path(sys.argv[1]), "127.0.0.1", 0, limits=ConnectionLimits(1, 1, 4))
@@ -352,8 +354,14 @@ def running_server(workspace):
         stderr=subprocess.PIPE,
         text=True,
     )
-    line = process.stderr.readline()
-    port = int(line.rsplit(":", 1)[1].split("/")[0])
+    seen = []
+    for line in process.stderr:
+        seen.append(line)
+        started = re.search(r"at http://127\.0\.0\.1:(\d+)/", line)
+        if started:
+            break
+    assert started, seen
+    port = int(started.group(1))
     yield process, port
     process.terminate()
     process.wait(timeout=30)
@@ -402,3 +410,23 @@ def test_idle_slow_and_surplus_connections_are_closed(running_server):
     _, stderr = process.communicate(timeout=30)
     assert stderr.count("connections are open: closing new ones") == 1
     assert "Traceback" not in stderr
+
+
+def test_a_render_after_a_one_line_change_converts_only_that_line(workspace, monkeypatch):
+    import mensurator.html_report as report
+
+    converted = []
+    convert = report.to_mathml
+
+    def counting(latex, **options):
+        converted.append(latex)
+        return convert(latex, **options)
+
+    monkeypatch.setattr(report, "to_mathml", counting)
+    client = client_for(workspace, max_document=1024 * 1024)
+    lines = [f"x_{{{n}}} = {n} m" for n in range(300)]
+    assert post(client, "/api/render", "\n".join(lines)).json()["ok"]
+    before = len(converted)
+    lines[150] = "x_{150} = 151 m"
+    assert post(client, "/api/render", "\n".join(lines)).json()["ok"]
+    assert len(converted) - before == 1
