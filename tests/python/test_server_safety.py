@@ -3,6 +3,7 @@ oversized bodies, log lines with escape sequences, saves of protected or linked 
 renders and looping PDFs that must not hold up anything else, and port 80. The connection
 limits run against a real server in a subprocess."""
 
+import logging
 import os
 import re
 import shutil
@@ -430,3 +431,16 @@ def test_a_render_after_a_one_line_change_converts_only_that_line(workspace, mon
     lines[150] = "x_{150} = 151 m"
     assert post(client, "/api/render", "\n".join(lines)).json()["ok"]
     assert len(converted) - before == 1
+
+
+def test_failed_accepts_are_reported_once_without_tracebacks():
+    from mensurator.server.connections import AcceptFailuresOnce
+
+    printed = []
+    accepts = AcceptFailuresOnce(printed.append)
+    failure = "socket.accept() out of system resource\nsocket: %r"
+    records = [logging.LogRecord("asyncio", logging.ERROR, "", 0, failure, (1,), None)] * 50
+    other = logging.LogRecord("asyncio", logging.ERROR, "", 0, "Task exception", (), None)
+    assert [accepts.filter(record) for record in records] == [False] * 50
+    assert accepts.filter(other)
+    assert printed == ["no file descriptors left to accept connections; new ones wait"]

@@ -8,6 +8,7 @@ use up the process's file descriptors, so that the author's own requests fail.
 from __future__ import annotations
 
 import asyncio
+import logging
 from dataclasses import dataclass
 from typing import Any, Callable, Optional
 
@@ -56,6 +57,27 @@ class Refusals:
     def open_count(self, count: int, limit: int) -> None:
         if self.refusing and count < limit // 2:
             self.refusing = False
+
+
+# What asyncio logs, with a traceback, every time accepting fails for want of descriptors.
+ACCEPT_FAILURE = "socket.accept() out of system resource"
+
+
+class AcceptFailuresOnce(logging.Filter):
+    """Turns asyncio's report of a failed accept, repeated for every attempt, into one line."""
+
+    def __init__(self, log: Callable[[str], None]) -> None:
+        super().__init__()
+        self.log = log
+        self.reported = False
+
+    def filter(self, record: logging.LogRecord) -> bool:
+        if not str(record.msg).startswith(ACCEPT_FAILURE):
+            return True
+        if not self.reported:
+            self.reported = True
+            self.log("no file descriptors left to accept connections; new ones wait")
+        return False
 
 
 def limited_protocol(limits: ConnectionLimits, refusals: Refusals) -> type[H11Protocol]:

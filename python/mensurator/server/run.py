@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import logging
 import socket
 import sys
 import threading
@@ -14,7 +15,7 @@ import uvicorn
 from .. import pdf
 from ..printable import printable
 from .app import create_app
-from .connections import ConnectionLimits, Refusals, limited_protocol
+from .connections import AcceptFailuresOnce, ConnectionLimits, Refusals, limited_protocol
 from .guard import DEFAULT_MAX_DOCUMENT, allowed_hosts
 from .source_file import SourceFile
 
@@ -66,6 +67,7 @@ def serve(
     what = source.path if source is not None else "an unsaved document"
     log(f"editing {what} at {url} (Ctrl+C stops)")
     limits = limits.within_descriptors()
+    logging.getLogger("asyncio").addFilter(AcceptFailuresOnce(log))
     # Access logs would print a line per keystroke; the guard and the routes log errors.
     config = uvicorn.Config(
         app,
