@@ -444,3 +444,28 @@ def test_failed_accepts_are_reported_once_without_tracebacks():
     assert [accepts.filter(record) for record in records] == [False] * 50
     assert accepts.filter(other)
     assert printed == ["no file descriptors left to accept connections; new ones wait"]
+
+
+def test_a_failed_write_in_place_puts_the_old_text_back(workspace, tmp_path, monkeypatch):
+    import mensurator.server.source_file as source_file
+
+    os.link(workspace, tmp_path / "other-name.txt")  # so the save writes in place
+    spare = tmp_path / "spare"
+    spare.mkdir()
+    monkeypatch.setattr("tempfile.tempdir", str(spare))
+    real_overwrite = source_file.overwrite
+    calls = []
+
+    def failing_first(path, content):
+        calls.append(content)
+        if len(calls) == 1:
+            path.write_bytes(content[:3])  # cut short, as a full disk would
+            raise OSError(28, "No space left on device")
+        real_overwrite(path, content)
+
+    monkeypatch.setattr(source_file, "overwrite", failing_first)
+    log = []
+    response = post(client_for(workspace, log), "/api/save", "x = 2")
+    assert response.status_code == 500
+    assert response.json()["message"].endswith("No space left on device (the file is unchanged)")
+    assert workspace.read_bytes() == ORIGINAL and list(spare.iterdir()) == []
