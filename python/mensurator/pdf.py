@@ -39,8 +39,9 @@ PRELUDE = "".join(
     f"\\expandafter\\let\\csname {name}\\endcsname\\undefined "
     for name in UNCONFINED_PRIMITIVES + FORMAT_COPIES
 )
-# Variables that would widen what pdflatex may write or read from.
-WIDENING_VARIABLES = ("TEXMFOUTPUT", "TEXMFCNF", "TEXINPUTS")
+# The paranoid setting allows absolute paths inside this folder; the user's other TeX settings
+# (where the installation and its packages are) are kept.
+WIDENING_VARIABLES = ("TEXMFOUTPUT",)
 
 
 class PdfError(Exception):

@@ -91,7 +91,10 @@ def test_pdfobj_file_and_its_copies_do_not_embed_a_file(secret, tmp_path, reader
 
 
 @pytest.mark.parametrize("name", ["../escaped.tex", "{absolute}"])
-def test_openout_writes_only_inside_the_working_directory(tmp_path, temporary_root, name):
+def test_openout_writes_only_inside_the_working_directory(
+    tmp_path, temporary_root, monkeypatch, name
+):
+    monkeypatch.setenv("TEXMFOUTPUT", str(tmp_path))  # TeX would allow writing there
     name = name.format(absolute=tmp_path / "absolute.tex")
     block = f"\\newwrite\\w \\immediate\\openout\\w={name} \\immediate\\write\\w{{x}}"
     message = outcome(block, tmp_path / "out.pdf")
