@@ -20,9 +20,12 @@ from typing import Callable
 
 from .diagnostics import format_error
 from .document import Document
-from .engine import RenderResult, read_document, render_many
+from .engine import RenderResult, decode_document, read_document, render_many
 from .errors import DocumentError
 from .json_output import document_json
+from .output_file import input_written_to, replace_file, write_fully
+from .pdf_limits import DEFAULT_TIME_LIMIT
+from .printable import printable
 from .problem_report import WARNING_MODES, fails, format_problems, shown
 from .progress import Progress
 
@@ -124,6 +127,13 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument(
         "-j", "--jobs", type=positive_int, metavar="N", help="render N files at a time"
     )
+    parser.add_argument(
+        "--pdf-time-limit",
+        type=positive_int,
+        default=DEFAULT_TIME_LIMIT,
+        metavar="SECONDS",
+        help=f"stop pdflatex after this many seconds (default {DEFAULT_TIME_LIMIT})",
+    )
     return parser
 
 
@@ -151,6 +161,13 @@ def render_command(arguments: list[str]) -> int:
         parser.error(f"standard input ({STDIN}) can be read only once")
     if options.json and options.display:
         parser.error("--display does not apply to --json")
+    target = options.output or options.pdf or options.html
+    overwritten = None
+    if target not in (None, STDIN):
+        overwritten = input_written_to(target, options.files, STDIN)
+    if overwritten is not None:
+        shown_input = STDIN_NAME if overwritten == STDIN else overwritten
+        parser.error(f"the output {target} is the input {shown_input}: it would be overwritten")
 
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
@@ -200,7 +217,7 @@ def read_source(name: str) -> Source:
     source = Source(name)
     try:
         if name == STDIN:
-            source.text = sys.stdin.buffer.read().decode("utf-8")
+            source.text = decode_document(sys.stdin.buffer.read())
         else:
             source.text = read_document(name)
     except OSError as error:
@@ -217,32 +234,23 @@ def write_result(document: Document, options: argparse.Namespace) -> bool:
     if options.display:
         document = Document(document.display_latex)
     target = options.pdf or (options.output if options.output != STDIN else None)
-    if target is None:
-        text = document.body if options.body else document.latex
-        write_stdout(text if text.endswith("\n") else text + "\n")
-        return True
-    # Only failures of the target file are reported here; a closed standard output is not one.
-    if options.pdf:
-        return write_pdf(document, target)
-    try:
-        with open(target, "w", encoding="utf-8", newline="") as output:
-            output.write(document.latex + "\n")
-    except OSError as error:
-        report(f"cannot write {target}: {error.strerror or error}")
-        return False
-    return True
-
-
-def write_pdf(document: Document, target: str) -> bool:
     from .pdf import PdfError  # subprocess and tempfile only when a PDF is made
 
     try:
-        document.to_pdf(target)
+        if target is None:
+            text = document.body if options.body else document.latex
+            write_stdout(text if text.endswith("\n") else text + "\n")
+        elif options.pdf:
+            document.to_pdf(target, time_limit=options.pdf_time_limit)
+        else:
+            replace_file(target, (document.latex + "\n").encode("utf-8"))
     except PdfError as error:
         report(str(error))
         return False
+    except BrokenPipeError:
+        raise  # the reader went away: quiet, see main
     except OSError as error:
-        report(f"cannot write {target}: {error.strerror or error}")
+        report(f"cannot write {target or 'standard output'}: {error.strerror or error}")
         return False
     return True
 
@@ -260,24 +268,33 @@ def write_html(document: Document, path: str, name: str) -> bool:
             unconverted = rendered.unconverted
         else:
             unconverted = write_page(document.body, path, title)
+    except BrokenPipeError:
+        raise
     except OSError as error:
-        report(f"cannot write {path}: {error.strerror or error}")
+        where = "standard output" if path == STDIN else path
+        report(f"cannot write {where}: {error.strerror or error}")
         return False
     for latex in unconverted:
-        sys.stderr.write(f"{PROG}: warning: not converted to MathML, shown as LaTeX: {latex}\n")
+        sys.stderr.write(
+            f"{PROG}: warning: not converted to MathML, shown as LaTeX: {printable(latex)}\n"
+        )
     return True
 
 
 def write_stdout(text: str) -> None:
-    # The document is UTF-8 whatever the locale says, like the files it is written to.
-    stream = getattr(sys.stdout, "buffer", None)
-    if stream is None:
+    """Write ``text`` whole to standard output, or raise OSError.
+
+    The document is UTF-8 whatever the locale says, like the files it is written to. It goes
+    straight to the descriptor, whose every short write is continued or fails."""
+    sys.stdout.flush()
+    try:
+        descriptor = sys.stdout.fileno()
+    except (AttributeError, OSError, ValueError):  # replaced by an object without one
         sys.stdout.write(text)
-    else:
         sys.stdout.flush()
-        stream.write(text.encode("utf-8"))
-        stream.flush()
+        return
+    write_fully(descriptor, text.encode("utf-8"))
 
 
 def report(message: str) -> None:
-    sys.stderr.write(f"{PROG}: error: {message}\n")
+    sys.stderr.write(f"{PROG}: error: {printable(message)}\n")

@@ -8,6 +8,7 @@ from dataclasses import dataclass, field
 
 from . import display
 from .paths import PathLike
+from .pdf_limits import DEFAULT_TIME_LIMIT
 from .results import Problem, Statement
 
 BEGIN = "\\begin{document}\n"
@@ -44,14 +45,17 @@ class Document:
         printed = [s.printed for s in self.statements if s.printed is not None]
         return display.display_math(self.latex, printed)
 
-    def to_pdf(self, path: PathLike) -> None:
+    def to_pdf(self, path: PathLike, time_limit: float = DEFAULT_TIME_LIMIT) -> None:
         """Compile the document with ``pdflatex`` and write the PDF to ``path``. A heading
         from a LaTeX block is followed directly by the next line, not by a blank line.
 
-        Raises ``PdfError`` naming the missing program or quoting LaTeX's first error."""
+        pdflatex may read and write only inside a temporary directory and is stopped after
+        ``time_limit`` seconds. Raises
+        ``PdfError`` naming the missing program, the exceeded limit, or quoting LaTeX's first
+        error."""
         from .pdf import write_pdf  # subprocess and tempfile only when a PDF is made
 
-        write_pdf(display.print_layout(self.latex), path)
+        write_pdf(display.print_layout(self.latex), path, time_limit)
 
     def to_html(self, title: str = "mensurator") -> str:
         """One self-contained HTML page: math lines as MathML, no TeX and no network needed.

@@ -16,6 +16,8 @@ LINE_END_CHARACTERS = ("\n", "\r")
 # Documents handed to a worker thread at a time: enough to make the hand-over cost nothing
 # next to the engine's work, few enough to keep the threads evenly busy.
 BATCH_SIZE = 16
+# Some editors start UTF-8 files with it; it is no part of the first statement.
+BYTE_ORDER_MARK = "\ufeff"
 
 RenderResult = Union[Document, DocumentError]
 Source = Union[str, "os.PathLike[str]"]
@@ -32,14 +34,23 @@ def strip_final_line_end(text: str) -> str:
     return text[:-1] if text.endswith(LINE_END_CHARACTERS) else text
 
 
-def read_document(path: PathLike) -> str:
-    """Read a document file as UTF-8, keeping its line ends as written.
+def decode_document(raw: bytes) -> str:
+    """A document's bytes as text: UTF-8 without a leading byte-order mark, its line ends as
+    written (``render`` drops the final one). Raises UnicodeDecodeError.
 
     Line ends are not translated: a lone CR counts differently from LF in the engine's line
     numbers, and the numbers in messages must match the file.
     """
+    text = raw.decode("utf-8")
+    if text.startswith(BYTE_ORDER_MARK):
+        text = text[len(BYTE_ORDER_MARK) :]
+    return text
+
+
+def read_document(path: PathLike) -> str:
+    """Read a document file (see ``decode_document``)."""
     with open(path, "rb") as source:
-        return source.read().decode("utf-8")
+        return decode_document(source.read())
 
 
 def render(text: str) -> Document:

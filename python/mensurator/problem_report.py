@@ -13,7 +13,8 @@ from __future__ import annotations
 from collections.abc import Iterable
 from typing import Literal
 
-from .diagnostics import caret_line, source_line
+from .diagnostics import caret_line, shown_column, source_line
+from .printable import printable
 from .results import Problem
 
 # What -W makes of warnings: report them, report them as errors that fail the document, or
@@ -50,16 +51,18 @@ def format_problem(
     column = problem.column if warning or gives_column(problem) else None
     location = f"{filename}:{problem.line}" + ("" if column is None else f":{column}")
     label = "error" if as_error or not warning else "warning"
+    # Everything quoted from the document is escaped, as in the single-error report.
     lines = [
-        f"{location}: {label}: {problem.message}"
+        printable(f"{location}: {label}: {problem.message}")
         + (f" [{problem.code}]" if warning else "")
     ]
     text = source_line(source, problem.line) if source is not None else None
     if text is not None:
-        lines.append(text)
+        shown_text = printable(text, keep="\t")
+        lines.append(shown_text)
         if column is not None:
-            lines.append(caret_line(text, column))
-    lines += [f"hint: {hint}" for hint in problem.hints]
+            lines.append(caret_line(shown_text, shown_column(text, column)))
+    lines += [printable(f"hint: {hint}") for hint in problem.hints]
     return "\n".join(lines) + "\n"
 
 

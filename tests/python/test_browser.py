@@ -148,3 +148,38 @@ def test_typing_renders_results_and_marks_an_unknown_unit(browser, served):
     assert not list(document.parent.glob(".*"))  # no temporary file left beside it
     # Only the start line: typing, document errors and saves print nothing.
     assert printed.empty()
+
+
+def test_a_keystroke_in_a_long_document_redraws_only_its_line(browser, served):
+    url, document, printed = served
+    document.write_text("\n".join(f"x_{{{n}}} = {n}" for n in range(400)), encoding="utf-8")
+    browser.get(url)  # the page reads FILE on every load
+    wait_for(browser, lambda: len(text_content(browser, "#preview math")) == 400, "the sheet")
+    browser.execute_script(
+        """
+        window.addedNodes = 0;
+        new MutationObserver(records => {
+            for (const record of records) window.addedNodes += record.addedNodes.length;
+        }).observe(document.getElementById('backdrop'), {childList: true, subtree: true});
+        new MutationObserver(records => {
+            for (const record of records) window.addedNodes += record.addedNodes.length;
+        }).observe(document.getElementById('gutter'), {childList: true, subtree: true});
+        const source = document.getElementById('source');
+        source.focus();
+        source.setSelectionRange(source.value.length, source.value.length);
+        """
+    )
+    def shadows():  # read in one step: the lines are replaced while the test reads them
+        script = "return [...document.querySelectorAll('#backdrop > div')].map(d => d.textContent)"
+        return browser.execute_script(script)
+
+    source = browser.find_element("id", "source")
+    source.send_keys("0")
+    wait_for(browser, lambda: shadows()[-1] == "x_{399} = 3990", "typed")
+    source.send_keys("\nHz")  # a new line, and an error on it
+    problem = browser.find_element("id", "problem")
+    wait_for(browser, problem.is_displayed, "the error")
+    assert text_content(browser, "#gutter .error") == ["401"]
+    assert shadows()[-2:] == ["x_{399} = 3990", "Hz"] and len(shadows()) == 401
+    # One changed line per key, a new number and line for the line end, the marked line.
+    assert browser.execute_script("return window.addedNodes") < 20

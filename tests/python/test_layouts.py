@@ -57,7 +57,7 @@ def test_print_layout_drops_only_the_break_under_a_heading():
 
 def test_to_pdf_compiles_the_print_layout(monkeypatch, tmp_path):
     compiled = []
-    monkeypatch.setattr("mensurator.pdf.write_pdf", lambda latex, path: compiled.append(latex))
+    monkeypatch.setattr("mensurator.pdf.write_pdf", lambda latex, path, time_limit: compiled.append(latex))
     document = mensurator.render("'''\\section{A}'''\nx = 1")
     document.to_pdf(tmp_path / "out.pdf")
     assert compiled == [display.print_layout(document.latex)]

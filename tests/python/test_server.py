@@ -18,13 +18,14 @@ except (ImportError, RuntimeError) as missing:  # RuntimeError: the client's HTT
     pytest.skip(f"the editor's packages are not installed: {missing}", allow_module_level=True)
 
 from mensurator.server.app import create_app  # noqa: E402
-from mensurator.server.guard import allowed_hosts  # noqa: E402
+from mensurator.server.guard import allowed_hosts, json_body_limit  # noqa: E402
 from mensurator.server.source_file import SourceFile  # noqa: E402
 from mensurator_py import run_mensurator  # noqa: E402
 
 PORT = 8765
 BASE = f"http://127.0.0.1:{PORT}"
-LIMIT = 4096
+LIMIT = 4096  # the largest document, in UTF-8 bytes
+BODY_LIMIT = json_body_limit(LIMIT)  # the largest request body, which carries it as JSON
 DOCUMENT = "'''\\section*{Beam <1>}'''\nl = 6 m\nq = 12 kN/m\nM = q * l^2 / 8 =? kN*m"
 
 
@@ -128,7 +129,7 @@ def test_localhost_names_the_same_loopback_server(server):
     assert response.status_code == 200 and response.json()["ok"]
 
 
-@pytest.mark.parametrize("size, status", [(LIMIT, 400), (LIMIT + 1, 413)])
+@pytest.mark.parametrize("size, status", [(BODY_LIMIT, 400), (BODY_LIMIT + 1, 413)])
 @pytest.mark.parametrize("announced", [True, False], ids=["content-length", "chunked"])
 def test_bodies_over_the_limit_get_413_whether_announced_or_not(server, size, status, announced):
     body = b"x" * size  # not JSON: a body within the limit reaches the route, which refuses it

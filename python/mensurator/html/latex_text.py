@@ -48,28 +48,35 @@ class TextItem:
 InlineMath = Callable[[str], Optional[str]]
 
 
-def braced_argument(text: str, start: int) -> tuple[str, int] | None:
-    """The ``{...}`` group at ``start`` (after blanks) and the position after it, if there."""
+# A backslash with the character after it (so \{ is no brace), or a brace.
+BRACE_TOKEN = re.compile(r"\\.|[{}]", re.DOTALL)
+
+
+def matching_braces(text: str) -> dict[int, int]:
+    """The position of the closing brace of every opening brace that has one, in one pass:
+    looking for each command's argument afresh would read to the end of the text for every
+    unclosed one."""
+    closing: dict[int, int] = {}
+    opened: list[int] = []
+    for token in BRACE_TOKEN.finditer(text):
+        brace = token.group()
+        if brace == "{":
+            opened.append(token.start())
+        elif brace == "}" and opened:
+            closing[opened.pop()] = token.start()
+    return closing
+
+
+def braced_argument(text: str, start: int, closing: dict[int, int]) -> tuple[str, int] | None:
+    """The ``{...}`` group at ``start`` (after blanks) and the position after it, if there;
+    ``closing`` is ``matching_braces(text)``."""
     position = start
     while position < len(text) and text[position] in " \t":
         position += 1
-    if position >= len(text) or text[position] != "{":
+    end = closing.get(position)
+    if end is None:
         return None
-    depth = 0
-    index = position
-    while index < len(text):
-        character = text[index]
-        if character == "\\":
-            index += 2  # an escaped character, such as \{, is no brace
-            continue
-        if character == "{":
-            depth += 1
-        elif character == "}":
-            depth -= 1
-            if depth == 0:
-                return text[position + 1 : index], index + 1
-        index += 1
-    return None
+    return text[position + 1 : end], end + 1
 
 
 class BlockText:
@@ -90,6 +97,7 @@ class BlockText:
                 run.clear()
 
         position = 0
+        closing = matching_braces(text)
         for match in TOKEN.finditer(text):
             if match.start() < position:
                 continue  # inside an argument already consumed
@@ -97,7 +105,9 @@ class BlockText:
             position = match.end()
             command = match.group("command")
             if command is not None:
-                heading, position = self._command(command, match.group("star"), text, position, run)
+                heading, position = self._command(
+                    command, match.group("star"), text, position, closing, run
+                )
                 if heading is not None:
                     flush()
                     items.append(heading)
@@ -135,13 +145,19 @@ class BlockText:
         return f'<code class="latex">{html.escape(f"${latex}$", quote=False)}</code>'
 
     def _command(
-        self, name: str, star: str, text: str, position: int, run: list[str]
+        self,
+        name: str,
+        star: str,
+        text: str,
+        position: int,
+        closing: dict[int, int],
+        run: list[str],
     ) -> tuple[TextItem | None, int]:
         source = f"\\{name}{star}"
         if name in LAYOUT_COMMANDS:
             return None, position
         if name in HEADINGS or name in EMPHASIS or name in ("begin", "end"):
-            argument = braced_argument(text, position)
+            argument = braced_argument(text, position, closing)
             if argument is None:
                 run.append(html.escape(source, quote=False))
                 return None, position

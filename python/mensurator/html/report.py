@@ -11,8 +11,10 @@ from __future__ import annotations
 
 import html
 from dataclasses import dataclass
+from functools import lru_cache
 from importlib import resources
 
+from ..output_file import replace_file
 from ..paths import PathLike
 from ..pieces import GAP, MATH, pieces
 from .latex_text import BlockText
@@ -53,6 +55,13 @@ def _inline_math(latex: str) -> str | None:
     return to_mathml(latex, display=False)
 
 
+# The live editor renders the whole document after every pause in typing; remembering each
+# math line's MathML makes a render cost what changed, not what the document holds.
+@lru_cache(maxsize=16384)
+def display_mathml(latex: str) -> str | None:
+    return to_mathml(latex, display=True, mark_result=True)
+
+
 class _SheetWriter:
     def __init__(self) -> None:
         self.parts: list[str] = []
@@ -68,7 +77,7 @@ class _SheetWriter:
 
     def math_line(self, latex: str) -> None:
         self.end_paragraph()
-        mathml = to_mathml(latex, display=True, mark_result=True)
+        mathml = display_mathml(latex)
         if mathml is None:
             self.unconverted.append(latex)
             source = html.escape(f"${latex}$", quote=False)
@@ -119,8 +128,8 @@ def page(body: str, title: str) -> HtmlRendering:
 
 
 def write_page(body: str, path: PathLike, title: str) -> tuple[str, ...]:
-    """Write the page to ``path``; returns the LaTeX it shows as source. Raises OSError."""
+    """Write the page to ``path`` (whole or not at all); returns the LaTeX it shows as source.
+    Raises OSError."""
     rendered = page(body, title)
-    with open(path, "w", encoding="utf-8") as output:
-        output.write(rendered.html)
+    replace_file(path, rendered.html.encode("utf-8"))
     return rendered.unconverted

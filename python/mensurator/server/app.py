@@ -1,8 +1,10 @@
 """The live editor's routes: the page, its static files, rendering, saving and downloads.
 
 Every route that renders takes the document text from the request body (JSON ``{"text": ...}``)
-and runs the engine in a worker thread, so a long document never blocks the event loop. Only
-the ``SourceFile`` given at start-up is ever read or written.
+and runs the engine in a worker thread, so a long document never blocks the event loop. Work
+runs in three separate lanes, so that none waits for another: renders and downloads of text
+(two at a time), the file (page loads and saves), and PDFs (one at a time, refused while one
+runs). Only the ``SourceFile`` given at start-up is ever read or written.
 """
 
 from __future__ import annotations
@@ -10,6 +12,7 @@ from __future__ import annotations
 import html
 import json
 import re
+import secrets
 import shutil
 import string
 import tempfile
@@ -28,8 +31,11 @@ from ..document import Document
 from ..engine import render
 from ..errors import DocumentError
 from ..html import report as html_report
-from .guard import DEFAULT_MAX_BODY, Log, RequestGuard
-from .source_file import SourceFile, SourceFileError
+from ..pdf_limits import DEFAULT_TIME_LIMIT
+from ..printable import printable
+from .guard import DEFAULT_MAX_DOCUMENT, Log, RequestGuard, json_body_limit
+from .latest import LatestRequests
+from .source_file import ReadOnlyFile, SourceFile, SourceFileError
 
 STATIC_FILES = {
     "editor.js": "text/javascript; charset=utf-8",
@@ -51,10 +57,24 @@ UNTITLED = "untitled"
 LINE_PREFIX = re.compile(r"\ALine \d+: ")
 # Renders at a time: each holds the interpreter while the engine runs, more would only queue.
 RENDER_THREADS = 2
+# The answer to a render that a newer one of the same page made pointless.
+SUPERSEDED = {"ok": False, "superseded": True}
 
 
 class BadRequest(Exception):
     """The request body is not what the route expects."""
+
+    status = 400
+
+
+class DocumentTooLarge(BadRequest):
+    status = 413
+
+
+def size_limit_message(size: int, max_document: int) -> str:
+    return (
+        f"the document is {size} bytes; the editor handles documents of up to {max_document} bytes"
+    )
 
 
 def error_fields(error: DocumentError) -> dict[str, Any]:
@@ -69,18 +89,28 @@ def error_fields(error: DocumentError) -> dict[str, Any]:
     }
 
 
-def document_text(body: bytes) -> str:
+def request_payload(body: bytes) -> dict[str, Any]:
+    """The JSON object of a request, with its ``text``. Nesting too deep for the parser and
+    numbers too long to convert are refused like any other malformed body."""
     try:
         payload = json.loads(body)
-    except (UnicodeDecodeError, json.JSONDecodeError) as error:
+    except RecursionError:
+        raise BadRequest("the body is not JSON the editor sends: nested too deeply") from None
+    except (UnicodeDecodeError, ValueError) as error:  # JSONDecodeError is a ValueError
         raise BadRequest(f"the body is not JSON: {error}") from None
     if not isinstance(payload, dict) or not isinstance(payload.get("text"), str):
         raise BadRequest('the body must be a JSON object {"text": "..."}')
+    return payload
+
+
+def document_text(payload: dict[str, Any], max_document: int) -> str:
     text: str = payload["text"]
     try:
-        text.encode("utf-8")
+        size = len(text.encode("utf-8"))
     except UnicodeEncodeError:
         raise BadRequest("the text holds an unpaired surrogate (\\ud800 to \\udfff)") from None
+    if size > max_document:
+        raise DocumentTooLarge(size_limit_message(size, max_document))
     return text
 
 
@@ -92,31 +122,51 @@ def static_file(name: str) -> str:
 def create_app(
     source: SourceFile | None,
     hosts: frozenset[str],
-    max_body: int = DEFAULT_MAX_BODY,
+    max_document: int = DEFAULT_MAX_DOCUMENT,
     log: Log = print,
+    pdf_time_limit: float = DEFAULT_TIME_LIMIT,
 ) -> RequestGuard:
     """The editor as an ASGI application, behind its request guard.
 
     ``source`` is the file to edit (None: an unsaved document), ``hosts`` the ``Host`` values
-    under which the server is reached.
+    under which the server is reached, ``max_document`` the largest document text in UTF-8
+    bytes that it opens, renders or saves. Everything logged has its control characters
+    escaped. Raises SourceFileError if the file cannot be read or is too large.
     """
-    if source is not None:
-        source.read()  # an unreadable file stops the start, not the first page load
-    limiter = anyio.CapacityLimiter(RENDER_THREADS)
+
+    def safe_log(message: str) -> None:
+        log(printable(message))
+
+    def read_source() -> str:
+        text = source.read() if source is not None else ""
+        size = len(text.encode("utf-8"))
+        if size > max_document:
+            name = source.path if source is not None else UNTITLED
+            raise SourceFileError(f"cannot open {name}: {size_limit_message(size, max_document)}")
+        return text
+
+    read_source()  # an unreadable or oversized file stops the start, not the first page load
+    render_lane = anyio.CapacityLimiter(RENDER_THREADS)
+    file_lane = anyio.CapacityLimiter(1)
+    pdf_lane = anyio.CapacityLimiter(1)
+    latest = LatestRequests()
     stem = download_stem(source.display_name) if source is not None else UNTITLED
 
-    async def in_worker(function: Callable[..., Any], *arguments: Any) -> Any:
-        return await anyio.to_thread.run_sync(function, *arguments, limiter=limiter)
+    async def in_lane(lane: anyio.CapacityLimiter, function: Callable[..., Any], *args: Any) -> Any:
+        return await anyio.to_thread.run_sync(function, *args, limiter=lane)
+
+    async def payload_of(request: Request) -> dict[str, Any]:
+        return request_payload(await request.body())
 
     async def text_of(request: Request) -> str:
-        return document_text(await request.body())
+        return document_text(await payload_of(request), max_document)
 
     async def page(request: Request) -> Response:
         # Read on every load, so that reloading the page after a save shows what was saved.
         try:
-            text = await in_worker(source.read) if source is not None else ""
+            text = await in_lane(file_lane, read_source)
         except SourceFileError as error:
-            log(str(error))
+            safe_log(str(error))
             return Response(f"{error}\n", status_code=500, media_type="text/plain")
         template = string.Template(static_file("editor.html"))
         pdf_reason = "" if shutil.which(pdf.PROGRAM) else f"{pdf.PROGRAM} is not installed"
@@ -127,6 +177,7 @@ def create_app(
             "text": text,
             "pdf_reason": pdf_reason,
             "save_reason": save_reason,
+            "page": secrets.token_hex(8),
         }
         escaped = {key: html.escape(value, quote=True) for key, value in fields.items()}
         return HTMLResponse(template.substitute(escaped), headers=SECURITY_HEADERS)
@@ -144,7 +195,10 @@ def create_app(
             headers=SECURITY_HEADERS,
         )
 
-    def preview(text: str) -> dict[str, Any]:
+    def preview(text: str, page: str, ticket: int) -> dict[str, Any]:
+        # A newer render of the same page is waiting: this one is dropped before each step.
+        if not latest.is_latest(page, ticket):
+            return SUPERSEDED
         if not text.strip():
             # A new file: an empty sheet, not the engine's parse error for an empty document.
             return {"ok": True, "sheet": "", "unconverted": []}
@@ -152,20 +206,30 @@ def create_app(
             document = render_source(text)
         except DocumentError as error:
             return {"ok": False, "error": error_fields(error)}
+        if not latest.is_latest(page, ticket):
+            return SUPERSEDED
         sheet = html_report.sheet(document.body)
         return {"ok": True, "sheet": sheet.html, "unconverted": list(sheet.unconverted)}
 
     async def render_route(request: Request) -> Response:
-        return JSONResponse(await in_worker(preview, await text_of(request)))
+        payload = await payload_of(request)
+        text = document_text(payload, max_document)
+        page = payload.get("page")
+        # Without a page token (another client) every render is its own page.
+        page_key = page if isinstance(page, str) else f"request {id(request)}"
+        ticket = latest.arrive(page_key)
+        return JSONResponse(await in_lane(render_lane, preview, text, page_key, ticket))
 
     async def save(request: Request) -> Response:
         text = await text_of(request)
         if source is None:
             return JSONResponse({"message": "no file was given to mensurator serve"}, 409)
         try:
-            await in_worker(source.save, text)
+            await in_lane(file_lane, source.save, text)
+        except ReadOnlyFile as error:
+            return JSONResponse({"message": str(error)}, 409)
         except SourceFileError as error:
-            log(f"save failed: {error}")
+            safe_log(f"save failed: {error}")
             return JSONResponse({"message": str(error)}, 500)
         return JSONResponse({"saved": source.display_name})
 
@@ -176,20 +240,26 @@ def create_app(
         if kind == "html":
             report = html_report.page(document.body, source.display_name if source else UNTITLED)
             return attachment(report.html.encode("utf-8"), f"{stem}.html", "text/html")
-        return attachment(pdf_bytes(document), f"{stem}.pdf", "application/pdf")
+        return attachment(pdf_bytes(document, pdf_time_limit), f"{stem}.pdf", "application/pdf")
 
     async def export_route(request: Request) -> Response:
         kind = request.path_params["kind"]
         if kind not in ("tex", "html", "pdf"):
             return JSONResponse({"message": f"no export as {kind}"}, 404)
         text = await text_of(request)
+        lane = render_lane
+        if kind == "pdf":
+            if pdf_lane.borrowed_tokens >= pdf_lane.total_tokens:
+                busy = "a PDF is being made; try again when it is done"
+                return JSONResponse({"message": busy}, 503)
+            lane = pdf_lane
         try:
-            response: Response = await in_worker(export, kind, text)
+            response: Response = await in_lane(lane, export, kind, text)
             return response
         except DocumentError as error:
             return JSONResponse({"message": error.message, "error": error_fields(error)}, 422)
         except pdf.PdfError as error:
-            log(f"PDF failed: {error}")
+            safe_log(f"PDF failed: {error}")
             return JSONResponse({"message": str(error)}, 500)
 
     app = Starlette(
@@ -203,11 +273,12 @@ def create_app(
         ],
         exception_handlers={BadRequest: bad_request},
     )
-    return RequestGuard(app, hosts, max_body=max_body, log=log)
+    return RequestGuard(app, hosts, max_body=json_body_limit(max_document), log=safe_log)
 
 
 async def bad_request(request: Request, error: Exception) -> Response:
-    return JSONResponse({"message": str(error)}, 400)
+    status = error.status if isinstance(error, BadRequest) else 400
+    return JSONResponse({"message": str(error)}, status)
 
 
 def render_source(text: str) -> Document:
@@ -223,10 +294,10 @@ def attachment(content: bytes, filename: str, media_type: str) -> Response:
     )
 
 
-def pdf_bytes(document: Document) -> bytes:
+def pdf_bytes(document: Document, time_limit: float) -> bytes:
     with tempfile.TemporaryDirectory(prefix="mensurator-serve-") as directory:
         output = Path(directory, "document.pdf")
-        document.to_pdf(output)
+        document.to_pdf(output, time_limit)
         return output.read_bytes()
 
 

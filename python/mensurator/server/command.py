@@ -7,6 +7,8 @@ import ipaddress
 import sys
 from pathlib import Path
 
+from ..pdf_limits import DEFAULT_TIME_LIMIT
+
 DEFAULT_HOST = "127.0.0.1"
 DEFAULT_PORT = 8765
 SERVER_PACKAGES = frozenset({"starlette", "uvicorn", "anyio"})
@@ -19,6 +21,12 @@ MISSING_EXTRA = (
 def port_number(text: str) -> int:
     if not text.isdigit() or int(text) > 65535:
         raise argparse.ArgumentTypeError(f"not a port number (0 to 65535): {text!r}")
+    return int(text)
+
+
+def positive_seconds(text: str) -> int:
+    if not text.isdigit() or int(text) < 1:
+        raise argparse.ArgumentTypeError(f"not a whole number of seconds (1 or more): {text!r}")
     return int(text)
 
 
@@ -64,6 +72,13 @@ def build_parser() -> argparse.ArgumentParser:
         metavar="ADDRESS",
         help=f"address to listen on (default {DEFAULT_HOST}, this machine only)",
     )
+    parser.add_argument(
+        "--pdf-time-limit",
+        type=positive_seconds,
+        default=DEFAULT_TIME_LIMIT,
+        metavar="SECONDS",
+        help=f"stop pdflatex after this many seconds (default {DEFAULT_TIME_LIMIT})",
+    )
     return parser
 
 
@@ -82,7 +97,13 @@ def serve_command(arguments: list[str]) -> int:
         sys.stderr.write(f"mensurator serve: error: {options.file} is a directory\n")
         return 1
     try:
-        serve(options.file, options.host, options.port, open_browser=options.open)
+        serve(
+            options.file,
+            options.host,
+            options.port,
+            open_browser=options.open,
+            pdf_time_limit=options.pdf_time_limit,
+        )
     except SourceFileError as error:
         sys.stderr.write(f"mensurator serve: error: {error}\n")
         return 1

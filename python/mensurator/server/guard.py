@@ -6,13 +6,21 @@
 - A request that can write or render (anything but GET and HEAD) must carry an ``Origin`` of
   the server itself, and so must any other request that carries one: a form or script on
   another site cannot make the server render or save.
-- A request body larger than the limit is answered with 413 before any route reads it.
+- A request body larger than the limit is answered with 413 before any route reads it, and
+  one that does not arrive within a time limit (a client sending a byte now and then) with 408.
+
+Refusals are logged with every control character escaped: the path and headers come from
+whoever sent the request, which may be a script on any web page.
 """
 
 from __future__ import annotations
 
 from collections.abc import Awaitable, Iterable, MutableMapping
 from typing import Any, Callable
+
+import anyio
+
+from ..printable import printable
 
 Scope = MutableMapping[str, Any]
 Message = MutableMapping[str, Any]
@@ -22,26 +30,50 @@ ASGIApp = Callable[[Scope, Receive, Send], Awaitable[None]]
 Log = Callable[[str], None]
 
 READ_ONLY_METHODS = frozenset({"GET", "HEAD"})
-DEFAULT_MAX_BODY = 1024 * 1024
+# The largest document the editor opens, renders or saves, counted in UTF-8 bytes of its text.
+DEFAULT_MAX_DOCUMENT = 1024 * 1024
+# Seconds a request body may take to arrive.
+BODY_SECONDS = 30
+HTTP_DEFAULT_PORT = 80
+
+
+def json_body_limit(max_document: int) -> int:
+    """The largest body that can carry a document of ``max_document`` bytes as JSON: every
+    byte may become a six-character escape (``\\u0001``), plus room for the other fields."""
+    return 6 * max_document + 4096
 
 
 def allowed_hosts(host: str, port: int) -> frozenset[str]:
-    """``Host`` values of the bound address; a loopback server also answers to localhost."""
+    """``Host`` values of the bound address; a loopback server also answers to localhost. On
+    port 80 clients leave the port out, so the bare name is accepted too."""
     names = {host}
     if host in ("127.0.0.1", "::1"):
         names.add("localhost")
-    return frozenset(f"[{name}]:{port}" if ":" in name else f"{name}:{port}" for name in names)
+    hosts = set()
+    for name in names:
+        shown = f"[{name}]" if ":" in name else name
+        hosts.add(f"{shown}:{port}")
+        if port == HTTP_DEFAULT_PORT:
+            hosts.add(shown)
+    return frozenset(hosts)
 
 
 class RequestGuard:
     """ASGI middleware refusing requests for another host, from another origin or too large."""
 
     def __init__(
-        self, app: ASGIApp, hosts: Iterable[str], max_body: int = DEFAULT_MAX_BODY, log: Log = print
+        self,
+        app: ASGIApp,
+        hosts: Iterable[str],
+        max_body: int = json_body_limit(DEFAULT_MAX_DOCUMENT),
+        log: Log = print,
+        body_seconds: float = BODY_SECONDS,
     ) -> None:
         self.app = app
         self.hosts = frozenset(hosts)
+        # A browser leaves the default port out of Origin as well.
         self.origins = frozenset(f"http://{host}" for host in self.hosts)
+        self.body_seconds = body_seconds
         self.max_body = max_body
         self.log = log
 
@@ -66,7 +98,13 @@ class RequestGuard:
         if declared is not None and (not declared.isdigit() or int(declared) > self.max_body):
             await self._refuse(scope, send, 413, f"request body over {self.max_body} bytes")
             return
-        body = await self._read_body(receive)
+        body: bytes | None = None
+        with anyio.move_on_after(self.body_seconds) as waited:
+            body = await self._read_body(receive)
+        if waited.cancelled_caught:
+            reason = f"request body not sent within {self.body_seconds:g} seconds"
+            await self._refuse(scope, send, 408, reason)
+            return
         if body is None:
             await self._refuse(scope, send, 413, f"request body over {self.max_body} bytes")
             return
@@ -89,7 +127,7 @@ class RequestGuard:
                 return b"".join(chunks)
 
     async def _refuse(self, scope: Scope, send: Send, status: int, reason: str) -> None:
-        self.log(f"refused {scope['method']} {scope['path']}: {reason} ({status})")
+        self.log(printable(f"refused {scope['method']} {scope['path']}: {reason} ({status})"))
         body = (reason + "\n").encode("utf-8")
         await send(
             {

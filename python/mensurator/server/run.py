@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import logging
 import socket
 import sys
 import threading
@@ -10,15 +11,19 @@ from pathlib import Path
 
 import uvicorn
 
+from ..pdf_limits import DEFAULT_TIME_LIMIT
+from ..printable import printable
 from .app import create_app
-from .guard import DEFAULT_MAX_BODY, allowed_hosts
+from .connections import AcceptFailuresOnce, ConnectionLimits, Refusals, limited_protocol
+from .guard import DEFAULT_MAX_DOCUMENT, allowed_hosts
 from .source_file import SourceFile
 
 PROG = "mensurator serve"
+DEFAULT_LIMITS = ConnectionLimits()
 
 
 def log(message: str) -> None:
-    sys.stderr.write(f"{PROG}: {message}\n")
+    sys.stderr.write(f"{PROG}: {printable(message)}\n")
     sys.stderr.flush()
 
 
@@ -41,20 +46,36 @@ def serve(
     host: str,
     port: int,
     open_browser: bool = False,
-    max_body: int = DEFAULT_MAX_BODY,
+    max_document: int = DEFAULT_MAX_DOCUMENT,
+    pdf_time_limit: float = DEFAULT_TIME_LIMIT,
+    limits: ConnectionLimits = DEFAULT_LIMITS,
 ) -> None:
     """Serve the editor for ``file`` until interrupted. Raises OSError if the address is taken
-    and SourceFileError if the file cannot be read."""
+    and SourceFileError if the file cannot be read or is larger than ``max_document``."""
     source = SourceFile(file) if file is not None else None
     listener = bind(host, port)
     bound_port = listener.getsockname()[1]
-    app = create_app(source, allowed_hosts(host, bound_port), max_body=max_body, log=log)
+    hosts = allowed_hosts(host, bound_port)
+    try:
+        app = create_app(source, hosts, max_document, log, pdf_time_limit)
+    except BaseException:
+        listener.close()
+        raise
     address = f"[{host}]" if ":" in host else host
     url = f"http://{address}:{bound_port}/"
     what = source.path if source is not None else "an unsaved document"
     log(f"editing {what} at {url} (Ctrl+C stops)")
+    limits = limits.within_descriptors()
+    logging.getLogger("asyncio").addFilter(AcceptFailuresOnce(log))
     # Access logs would print a line per keystroke; the guard and the routes log errors.
-    config = uvicorn.Config(app, log_level="warning", access_log=False, lifespan="off")
+    config = uvicorn.Config(
+        app,
+        http=limited_protocol(limits, Refusals(log)),
+        timeout_keep_alive=limits.idle_seconds,
+        log_level="warning",
+        access_log=False,
+        lifespan="off",
+    )
     server = uvicorn.Server(config)
     if open_browser:
         threading.Timer(0.5, webbrowser.open, args=(url,)).start()

@@ -8,7 +8,9 @@ in the file's own line-end style with the final line end a text file has.
 from __future__ import annotations
 
 import contextlib
+import errno
 import os
+import stat
 import tempfile
 from pathlib import Path
 
@@ -16,11 +18,17 @@ from ..engine import strip_final_line_end
 
 CRLF = "\r\n"
 LF = "\n"
+BYTE_ORDER_MARK = "\ufeff"
 NEW_FILE_MODE = 0o644
+WRITE_BITS = stat.S_IWUSR | stat.S_IWGRP | stat.S_IWOTH
 
 
 class SourceFileError(Exception):
     """The file cannot be read or written; the message says which and why."""
+
+
+class ReadOnlyFile(SourceFileError):
+    """The file is read-only: the author protected it, so it is not saved."""
 
 
 class SourceFile:
@@ -30,6 +38,7 @@ class SourceFile:
         self.path = path.resolve()
         self.display_name = path.name
         self.line_end = LF
+        self.byte_order_mark = ""
 
     def read(self) -> str:
         """The file's text for the editor; a file that does not exist yet reads as empty."""
@@ -47,38 +56,133 @@ class SourceFile:
             ) from None
         if CRLF in text:
             self.line_end = CRLF
+        # A leading byte-order mark is no part of the document, but is written back on save.
+        if text.startswith(BYTE_ORDER_MARK):
+            self.byte_order_mark = BYTE_ORDER_MARK
+            text = text[len(BYTE_ORDER_MARK) :]
         return strip_final_line_end(text).replace(CRLF, LF)
 
     def save(self, text: str) -> None:
-        """Write the editor's text to the file, replacing it in one step.
+        """Write the editor's text to the file, keeping its owner, mode and links.
 
-        The new text goes to a temporary file beside it, which then takes the file's place, so
-        a failed write (a full disk) leaves the old file whole.
+        Normally the new text goes to a temporary file beside it, which then takes the file's
+        place, so a failed write (a full disk) leaves the old file whole. Where that would
+        change the file (other hard links to it, an owner the temporary file cannot be given)
+        or cannot be done (a directory that is not writable), the file is written in place,
+        after a copy of its old text has been made and checked, which puts it back if the
+        write fails. A read-only file is not saved at all.
         """
-        content = (text.replace(CRLF, LF) + LF).replace(LF, self.line_end).encode("utf-8")
-        mode = self._mode()
+        body = (text.replace(CRLF, LF) + LF).replace(LF, self.line_end)
+        content = (self.byte_order_mark + body).encode("utf-8")
+        existing = self._status()
+        if existing is None:
+            self._replace(content, None)
+            return
+        if not stat.S_ISREG(existing.st_mode):
+            raise SourceFileError(f"cannot write {self.path}: it is not a regular file")
+        if not existing.st_mode & WRITE_BITS or not os.access(self.path, os.W_OK):
+            raise ReadOnlyFile(f"{self.path} is read-only: not saved (make it writable first)")
+        if existing.st_nlink > 1 or not can_give_owner(existing):
+            self._write_in_place(content)
+            return
+        try:
+            self._replace(content, existing)
+        except PermissionError:  # the directory is not writable, the file is
+            self._write_in_place(content)
+
+    def _replace(self, content: bytes, existing: os.stat_result | None) -> None:
         try:
             handle, temporary = tempfile.mkstemp(
                 dir=self.path.parent, prefix=f".{self.path.name}.", suffix=".saving"
             )
         except OSError as error:
+            if existing is not None and isinstance(error, PermissionError):
+                raise  # the caller writes the existing file in place instead
             raise SourceFileError(f"cannot write {self.path}: {error.strerror}") from None
         try:
             with os.fdopen(handle, "wb") as output:
                 output.write(content)
                 output.flush()
                 os.fsync(output.fileno())
-            os.chmod(temporary, NEW_FILE_MODE if mode is None else mode)
+            if existing is None:
+                os.chmod(temporary, NEW_FILE_MODE)
+            else:
+                os.chmod(temporary, stat.S_IMODE(existing.st_mode))
+                mine = os.stat(temporary)
+                if (mine.st_uid, mine.st_gid) != (existing.st_uid, existing.st_gid):
+                    os.chown(temporary, existing.st_uid, existing.st_gid)
             os.replace(temporary, self.path)
         except OSError as error:
             with contextlib.suppress(OSError):
                 os.unlink(temporary)
             raise SourceFileError(f"cannot write {self.path}: {error.strerror}") from None
 
-    def _mode(self) -> int | None:
+    def _write_in_place(self, content: bytes) -> None:
         try:
-            return self.path.stat().st_mode & 0o7777
+            original = self.path.read_bytes()
+            backup = keep_copy(original, self.path.name)
+        except OSError as error:
+            raise SourceFileError(
+                f"cannot write {self.path}: no copy of its text could be made to write it in "
+                f"place ({error.strerror})"
+            ) from None
+        try:
+            overwrite(self.path, content)
+        except OSError as error:
+            try:
+                overwrite(self.path, original)
+            except OSError:
+                raise SourceFileError(
+                    f"cannot write {self.path}: {error.strerror}; its previous text is kept in "
+                    f"{backup}"
+                ) from None
+            os.unlink(backup)
+            raise SourceFileError(
+                f"cannot write {self.path}: {error.strerror} (the file is unchanged)"
+            ) from None
+        os.unlink(backup)
+
+    def _status(self) -> os.stat_result | None:
+        try:
+            return self.path.stat()
         except FileNotFoundError:
             return None
         except OSError as error:
             raise SourceFileError(f"cannot write {self.path}: {error.strerror}") from None
+
+
+def can_give_owner(existing: os.stat_result) -> bool:
+    """Whether a new file of this process can be given the owner and group of ``existing``."""
+    if os.geteuid() == 0:
+        return True
+    return existing.st_uid == os.geteuid() and (
+        existing.st_gid == os.getegid() or existing.st_gid in os.getgroups()
+    )
+
+
+def overwrite(path: Path, content: bytes) -> None:
+    """Write ``content`` into the existing file itself and check it; raises OSError."""
+    with open(path, "r+b") as output:
+        output.write(content)
+        output.truncate()
+        output.flush()
+        os.fsync(output.fileno())
+    if path.read_bytes() != content:
+        raise OSError(errno.EIO, "the written text does not read back the same")
+
+
+def keep_copy(content: bytes, name: str) -> str:
+    """A private temporary copy of ``content``, read back to check it; returns its path."""
+    handle, backup = tempfile.mkstemp(prefix=f"mensurator-{name}.", suffix=".previous")
+    try:
+        with os.fdopen(handle, "wb") as copy:
+            copy.write(content)
+            copy.flush()
+            os.fsync(copy.fileno())
+        if Path(backup).read_bytes() != content:
+            raise OSError(errno.EIO, "the copy does not read back the same")
+    except OSError:
+        with contextlib.suppress(OSError):
+            os.unlink(backup)
+        raise
+    return backup

@@ -21,7 +21,8 @@ function post(path) {
   return fetch(path, {
     method: "POST",
     headers: { "Content-Type": "application/json" },
-    body: JSON.stringify({ text: source.value }),
+    // The page token lets the server drop this page's renders that a newer one superseded.
+    body: JSON.stringify({ text: source.value, page: settings.page }),
   });
 }
 
@@ -46,26 +47,57 @@ function element(tag, className, text) {
 }
 
 // Line numbers and the backdrop that highlights the failing line (and column) under the text.
+// Only what changed is redrawn: the lines between the unchanged start and end of the text,
+// numbers added or removed at the end, and the lines whose mark changed. A keystroke in a long
+// document thus touches a line or two, not every line.
+let drawnLines = [];
+let markedLine = 0; // the line drawn as failing, or 0
+
+function shadowLine(text, number) {
+  const failing = failure !== null && failure.line === number;
+  const shadow = element("div", failing ? "error" : "");
+  if (failing && failure.column) {
+    const at = failure.column - 1;
+    shadow.append(text.slice(0, at), element("span", "column", text.slice(at, at + 1) || " "));
+    shadow.append(text.slice(at + 1));
+  } else {
+    shadow.textContent = text;
+  }
+  return shadow;
+}
+
 function drawLines() {
   const lines = source.value.split("\n");
-  const numbers = document.createDocumentFragment();
-  const shadows = document.createDocumentFragment();
-  lines.forEach((text, index) => {
-    const number = index + 1;
-    const failing = failure !== null && failure.line === number;
-    numbers.append(element("div", failing ? "error" : "", String(number)));
-    const shadow = element("div", failing ? "error" : "");
-    if (failing && failure.column) {
-      const at = failure.column - 1;
-      shadow.append(text.slice(0, at), element("span", "column", text.slice(at, at + 1) || " "));
-      shadow.append(text.slice(at + 1));
-    } else {
-      shadow.textContent = text;
-    }
-    shadows.append(shadow);
-  });
-  gutter.replaceChildren(numbers);
-  backdrop.replaceChildren(shadows);
+  while (gutter.childElementCount < lines.length) {
+    gutter.append(element("div", "", String(gutter.childElementCount + 1)));
+  }
+  while (gutter.childElementCount > lines.length) gutter.lastElementChild.remove();
+
+  let start = 0;
+  while (start < lines.length && start < drawnLines.length && lines[start] === drawnLines[start]) {
+    start++;
+  }
+  let endNew = lines.length;
+  let endOld = drawnLines.length;
+  while (endNew > start && endOld > start && lines[endNew - 1] === drawnLines[endOld - 1]) {
+    endNew--;
+    endOld--;
+  }
+  for (let index = endOld - 1; index >= start; index--) backdrop.children[index].remove();
+  const changed = document.createDocumentFragment();
+  for (let index = start; index < endNew; index++) {
+    changed.append(shadowLine(lines[index], index + 1));
+  }
+  backdrop.insertBefore(changed, backdrop.children[start] || null);
+  drawnLines = lines;
+
+  const failingLine = failure === null ? 0 : failure.line;
+  for (const number of new Set([markedLine, failingLine])) {
+    if (number < 1 || number > lines.length) continue;
+    backdrop.children[number - 1].replaceWith(shadowLine(lines[number - 1], number));
+    gutter.children[number - 1].className = number === failingLine ? "error" : "";
+  }
+  markedLine = failingLine;
   followScroll();
 }
 
@@ -105,6 +137,7 @@ async function renderNow() {
     return;
   }
   if (request !== latestRequest) return; // a newer rendering is on its way
+  if (answer !== null && answer.superseded) return;
   if (answer === null) {
     setStatus(`not rendered: ${await messageOf(response)}`);
   } else if (answer.ok) {
