@@ -193,6 +193,7 @@ class Gate:
         self.rendered = []
 
     def __call__(self, text):
+        text = text.removesuffix("\n")  # the editor renders its text as the file, line end and all
         self.rendered.append(text)
         if text in self.held:
             self.entered.release()
