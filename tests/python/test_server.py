@@ -296,3 +296,20 @@ def test_serve_without_the_server_packages_says_how_to_install_them():
     )
     assert completed.returncode == 1 and "pip install starlette uvicorn" in completed.stderr
     assert "Traceback" not in completed.stderr
+
+
+def test_a_first_error_the_diagnosis_misses_is_still_listed(server, monkeypatch):
+    import mensurator.engine
+
+    monkeypatch.setattr(mensurator.engine, "diagnose", lambda text: ())
+    [only] = post(server, "/api/render", "x = 1\ny = 5 6").json()["problems"]
+    assert only == {
+        "line": 2,
+        "column": 7,
+        "end_column": None,
+        "severity": "error",
+        "code": "parse-error",
+        "message": "Parsing Error near line 2 column 7",
+        "reason": "Parsing Error near line 2 column 7",
+        "hints": [],
+    }
