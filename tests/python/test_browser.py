@@ -224,3 +224,29 @@ def test_every_error_and_warning_is_marked_at_its_columns(browser, served):
     assert text_content(browser, "#gutter .error") == []
     assert browser.find_element("id", "status").text == "rendered; 1 warning"
     assert printed.empty()
+
+
+def test_a_keystroke_redraws_no_marked_line_that_it_does_not_move(browser, served):
+    url, document, printed = served
+    shadowing = [f"q_{{{n}}} = 2 kN/m * L" for n in range(300)]
+    document.write_text("\n".join(["L = 6 m", *shadowing]), encoding="utf-8")
+    browser.get(url)
+    wait_for(browser, lambda: len(text_content(browser, "#gutter .warning")) == 300, "warnings")
+    # A key at the end, and the nodes its input event adds at once (the render comes later).
+    added = browser.execute_script(
+        """
+        let added = 0;
+        const observer = new MutationObserver(records => {
+            for (const record of records) added += record.addedNodes.length;
+        });
+        observer.observe(document.getElementById('backdrop'), {childList: true, subtree: true});
+        const source = document.getElementById('source');
+        source.value += ' ';
+        source.dispatchEvent(new Event('input'));
+        added += observer.takeRecords().reduce((sum, record) => sum + record.addedNodes.length, 0);
+        observer.disconnect();
+        return added;
+        """
+    )
+    assert text_content(browser, "#backdrop > div:last-child") == ["q_{299} = 2 kN/m * L "]
+    assert 0 < added < 20  # the changed line with its mark, not the 299 others

@@ -16,6 +16,7 @@ const settings = document.body.dataset;
 let timer = null;
 let latestRequest = 0;
 let problemsByLine = new Map(); // line number -> the last render's problems on it, by column
+let shownProblems = "[]"; // the same as JSON: a render that finds the same ones redraws nothing
 let savedText = source.value;
 
 function post(path) {
@@ -50,7 +51,8 @@ function element(tag, className, text) {
 // Line numbers and the backdrop that highlights the lines with problems under the text, and
 // each problem's columns on its line. Only what changed is redrawn: the lines between the
 // unchanged start and end of the text, numbers added or removed at the end, and the marked
-// lines. A keystroke in a long document thus touches a few lines, not every line.
+// lines when the marks changed or lines moved under them. A keystroke in a long document
+// thus touches a few lines, not every line, however many problems it has.
 let drawnLines = [];
 let markedLines = new Set(); // the line numbers drawn with a mark
 
@@ -81,7 +83,7 @@ function shadowLine(text, number) {
   return shadow;
 }
 
-function drawLines() {
+function drawLines(marksChanged = false) {
   const lines = source.value.split("\n");
   while (gutter.childElementCount < lines.length) {
     gutter.append(element("div", "", String(gutter.childElementCount + 1)));
@@ -104,12 +106,14 @@ function drawLines() {
     changed.append(shadowLine(lines[index], index + 1));
   }
   backdrop.insertBefore(changed, backdrop.children[start] || null);
+  const moved = lines.length !== drawnLines.length;
   drawnLines = lines;
 
-  // Lines typed above a mark move it; the marks stay at the numbers the render gave.
+  // Until the next render a mark belongs to its line number: typing above does not move it.
   const marking = new Set(problemsByLine.keys());
   for (const number of new Set([...markedLines, ...marking])) {
     if (number < 1 || number > lines.length) continue;
+    if (!marksChanged && !(moved && number > start)) continue;
     backdrop.children[number - 1].replaceWith(shadowLine(lines[number - 1], number));
     const marked = problemsByLine.get(number);
     gutter.children[number - 1].className = marked === undefined ? "" : severityOf(marked);
@@ -136,7 +140,11 @@ function problemEntry(found) {
 // The problems of the last render, listed in the engine's order and marked in the text; a
 // failed document's sheet is the last good one, shown as stale.
 function showProblems(problems, failed) {
-  const unchanged = problems.length === 0 && problemsByLine.size === 0;
+  problem.classList.toggle("failed", failed);
+  preview.classList.toggle("stale", failed);
+  const shown = JSON.stringify(problems);
+  if (shown === shownProblems) return;
+  shownProblems = shown;
   problemsByLine = new Map();
   for (const found of problems) {
     if (!problemsByLine.has(found.line)) problemsByLine.set(found.line, []);
@@ -145,11 +153,12 @@ function showProblems(problems, failed) {
   for (const marked of problemsByLine.values()) {
     marked.sort((one, other) => (one.column || 0) - (other.column || 0));
   }
-  problem.replaceChildren(...problems.map(problemEntry));
+  // A fragment, not spread arguments: a long document can have more problems than a call takes.
+  const entries = document.createDocumentFragment();
+  for (const found of problems) entries.append(problemEntry(found));
+  problem.replaceChildren(entries);
   problem.hidden = problems.length === 0;
-  problem.classList.toggle("failed", failed);
-  preview.classList.toggle("stale", failed);
-  if (!unchanged) drawLines();
+  drawLines(true);
 }
 
 function countOf(count, what) {
