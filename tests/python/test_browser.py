@@ -126,9 +126,12 @@ def test_typing_renders_results_and_marks_an_unknown_unit(browser, served):
     source.send_keys("\nf = 50 Hz")
     problem = browser.find_element("id", "problem")
     wait_for(browser, problem.is_displayed, "the error")
-    assert problem.text == "Line 4: Hz is not a variable or a valid unit\nhint: did you mean hz?"
+    assert problem.text == (
+        "Line 4, column 8: Hz is not a variable or a valid unit\nhint: did you mean hz?"
+    )
     assert text_content(browser, "#gutter .error") == ["4"]
     assert text_content(browser, "#backdrop .error") == ["f = 50 Hz"]
+    assert text_content(browser, "#backdrop mark") == ["Hz"]
     assert text_content(browser, ".result") == ["7.500\xa0MPa"]  # the last good sheet stays
     assert "stale" in browser.find_element("id", "preview").get_attribute("class")
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
@@ -183,3 +186,67 @@ def test_a_keystroke_in_a_long_document_redraws_only_its_line(browser, served):
     assert shadows()[-2:] == ["x_{399} = 3990", "Hz"] and len(shadows()) == 401
     # One changed line per key, a new number and line for the line end, the marked line.
     assert browser.execute_script("return window.addedNodes") < 20
+
+
+def test_every_error_and_warning_is_marked_at_its_columns(browser, served):
+    from selenium.webdriver.common.keys import Keys
+
+    url, document, printed = served
+    document.write_text("L = 6 m\nq = 2 kN/m * L =?\nf = 50 Hz\ng = 2 qq + L", encoding="utf-8")
+    browser.get(url)
+    problem = browser.find_element("id", "problem")
+    wait_for(browser, lambda: len(text_content(browser, "#problem > div")) == 3, "the problems")
+
+    def marks():
+        script = """return [...document.querySelectorAll('#backdrop mark')]
+            .map(mark => [mark.className, mark.textContent])"""
+        return browser.execute_script(script)
+
+    assert marks() == [["at-warning", "L"], ["at-error", "Hz"], ["at-error", "qq"]]
+    assert text_content(browser, "#gutter .warning") == ["2"]
+    assert text_content(browser, "#gutter .error") == ["3", "4"]
+    lines = problem.text.split("\n")
+    assert lines[0] == "Line 3, column 8: Hz is not a variable or a valid unit"
+    assert lines[1] == "hint: did you mean hz?"
+    assert lines[2].startswith("Line 2, column 14: warning: L in the unit annotation")
+    assert lines[3] == "Line 4, column 7: qq is not a variable or a valid unit"
+    assert browser.find_element("id", "status").text == "2 errors: the last good sheet is shown"
+
+    # Without the errors the sheet renders, and the warning stays listed and marked.
+    source = browser.find_element("id", "source")
+    source.send_keys(Keys.CONTROL, Keys.END)
+    source.send_keys(Keys.SHIFT, Keys.UP, Keys.UP, Keys.END)
+    source.send_keys(Keys.DELETE)
+    wait_for(browser, lambda: len(text_content(browser, "#preview math")) == 2, "the sheet")
+    wait_for(browser, lambda: marks() == [["at-warning", "L"]], "the warning alone")
+    assert problem.is_displayed() and problem.text.startswith("Line 2, column 14: warning:")
+    assert "stale" not in browser.find_element("id", "preview").get_attribute("class")
+    assert text_content(browser, "#gutter .error") == []
+    assert browser.find_element("id", "status").text == "rendered; 1 warning"
+    assert printed.empty()
+
+
+def test_a_keystroke_redraws_no_marked_line_that_it_does_not_move(browser, served):
+    url, document, printed = served
+    shadowing = [f"q_{{{n}}} = 2 kN/m * L" for n in range(300)]
+    document.write_text("\n".join(["L = 6 m", *shadowing]), encoding="utf-8")
+    browser.get(url)
+    wait_for(browser, lambda: len(text_content(browser, "#gutter .warning")) == 300, "warnings")
+    # A key at the end, and the nodes its input event adds at once (the render comes later).
+    added = browser.execute_script(
+        """
+        let added = 0;
+        const observer = new MutationObserver(records => {
+            for (const record of records) added += record.addedNodes.length;
+        });
+        observer.observe(document.getElementById('backdrop'), {childList: true, subtree: true});
+        const source = document.getElementById('source');
+        source.value += ' ';
+        source.dispatchEvent(new Event('input'));
+        added += observer.takeRecords().reduce((sum, record) => sum + record.addedNodes.length, 0);
+        observer.disconnect();
+        return added;
+        """
+    )
+    assert text_content(browser, "#backdrop > div:last-child") == ["q_{299} = 2 kN/m * L "]
+    assert 0 < added < 20  # the changed line with its mark, not the 299 others

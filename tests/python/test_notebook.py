@@ -45,3 +45,34 @@ def test_failing_cell_stops_execution_and_shows_the_report_not_a_traceback(shell
         "<cell>:2: error: Line 2: Hz is not a variable or a valid unit\n"
         "f = 3 Hz\nhint: did you mean hz?"
     )
+
+
+def test_warnings_are_shown_under_the_sheet_and_every_error_of_a_failing_cell(shell, capsys):
+    cell = "L = 6 m\nq = 2 kN/m * L =?\n"
+    result = shell.run_cell("%%mensurator\n" + cell)
+    # The cell's document is the plain one with a report: equal, either way round.
+    assert result.success and mensurator.render(cell) == result.result
+    shown, _ = shell.display_formatter.format(result.result)
+    sheet, warnings = shown["text/markdown"].split("\n\n```text\n")
+    assert sheet.startswith("$$L = 6") and sheet.count("$$") == 4
+    assert warnings.startswith("<cell>:2:14: warning: L in the unit annotation is read as")
+    assert warnings.endswith(
+        "[unit-shadows-variable]\nq = 2 kN/m * L =?\n             ^\n```"
+    )
+    clean, _ = shell.display_formatter.format(shell.run_cell("%%mensurator\nx = 1").result)
+    assert "```" not in clean["text/markdown"]
+
+    failed = shell.run_cell("%%mensurator\nf = 3 Hz\ng = 2 qq\n" + cell)
+    assert not failed.success and len(failed.error_in_exec.problems) == 3
+    report = capsys.readouterr().out
+    assert [line for line in report.splitlines() if line.startswith("<cell>")] == [
+        "<cell>:1: error: Line 1: Hz is not a variable or a valid unit",
+        "<cell>:2: error: Line 2: qq is not a variable or a valid unit",
+        "<cell>:4:14: " + warnings.split("<cell>:2:14: ")[1].split("\n")[0],
+    ]
+
+
+def test_a_warning_report_keeps_its_backticks_inside_the_code_block():
+    from mensurator.notebook import code_block
+
+    assert code_block("a ``` b\n") == "````text\na ``` b\n````"

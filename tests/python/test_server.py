@@ -82,21 +82,51 @@ def test_render_returns_the_sheet_or_the_error_with_line_column_and_hints(server
     assert 'class="result"' in good["sheet"] and "<h2>Beam &lt;1&gt;</h2>" in good["sheet"]
 
     unit = post(server, "/api/render", "x = 1\nf = 50 Hz").json()
-    assert unit == {
-        "ok": False,
-        "error": {
-            "line": 2,
-            "column": None,
-            "kind": "statement error",
-            "message": "Line 2: Hz is not a variable or a valid unit",
-            "reason": "Hz is not a variable or a valid unit",
-            "hints": ["did you mean hz?"],
-        },
+    assert unit["ok"] is False and unit["error"] == {
+        "line": 2,
+        "column": None,
+        "kind": "statement error",
+        "message": "Line 2: Hz is not a variable or a valid unit",
+        "reason": "Hz is not a variable or a valid unit",
+        "hints": ["did you mean hz?"],
     }
-    assert post(server, "/api/render", " \n").json() == {"ok": True, "sheet": "", "unconverted": []}
+    empty = {"ok": True, "sheet": "", "unconverted": [], "problems": []}
+    assert post(server, "/api/render", " \n").json() == empty
     parse = post(server, "/api/render", "x = 1\ny = 5 6").json()["error"]
     assert (parse["kind"], parse["line"], parse["column"]) == ("parse error", 2, 7)
     assert server.log == []  # document errors are the author's, not the server's
+
+
+def test_render_lists_every_problem_at_its_column(server):
+    failed = post(server, "/api/render", "x = 1\nf = 50 Hz\ng = 3 qq + x").json()
+    assert failed["ok"] is False and failed["error"]["line"] == 2
+    assert [(p["severity"], p["code"], p["line"], p["column"], p["end_column"])
+            for p in failed["problems"]] == [
+        ("error", "unknown-unit", 2, 8, 10),
+        ("error", "unknown-unit", 3, 7, 9),
+    ]
+    first = failed["problems"][0]
+    assert first["message"] == failed["error"]["message"]
+    assert first["reason"] == "Hz is not a variable or a valid unit"
+    assert first["hints"] == ["did you mean hz?"]
+
+    # A warning leaves the document accepted; the sheet comes with it.
+    warned = post(server, "/api/render", "L = 6 m\nq = 2 kN/m * L =?").json()
+    assert warned["ok"] is True and warned["sheet"].count("<math") == 2
+    [warning] = warned["problems"]
+    assert (warning["severity"], warning["code"], warning["line"]) == (
+        "warning", "unit-shadows-variable", 2,
+    )
+    assert warning["column"] == 14 and warning["end_column"] == 15
+    assert warning["reason"] == warning["message"] and "(2 kN/m) * L" in warning["message"]
+    assert post(server, "/api/render", DOCUMENT).json()["problems"] == []
+
+    # A parse error comes first, wherever it stands; the statement errors follow by line.
+    mixed = post(server, "/api/render", "f = 50 Hz\ny = 5 6").json()["problems"]
+    assert [(p["code"], p["line"], p["column"]) for p in mixed] == [
+        ("parse-error", 2, 7),
+        ("unknown-unit", 1, 8),
+    ]
 
 
 @pytest.mark.parametrize(
@@ -266,3 +296,20 @@ def test_serve_without_the_server_packages_says_how_to_install_them():
     )
     assert completed.returncode == 1 and "pip install starlette uvicorn" in completed.stderr
     assert "Traceback" not in completed.stderr
+
+
+def test_a_first_error_the_diagnosis_misses_is_still_listed(server, monkeypatch):
+    import mensurator.engine
+
+    monkeypatch.setattr(mensurator.engine, "diagnose", lambda text: ())
+    [only] = post(server, "/api/render", "x = 1\ny = 5 6").json()["problems"]
+    assert only == {
+        "line": 2,
+        "column": 7,
+        "end_column": None,
+        "severity": "error",
+        "code": "parse-error",
+        "message": "Parsing Error near line 2 column 7",
+        "reason": "Parsing Error near line 2 column 7",
+        "hints": [],
+    }

@@ -193,7 +193,9 @@ class Gate:
         self.rendered = []
 
     def __call__(self, text):
-        text = text.removesuffix("\n")  # the editor renders its text as the file, line end and all
+        # The editor renders its text as a file, with a final line end; the texts are held
+        # and recorded as the page sent them.
+        text = text.removesuffix("\n")
         self.rendered.append(text)
         if text in self.held:
             self.entered.release()

@@ -29,10 +29,11 @@ from starlette.routing import Route
 from .. import pdf
 from ..document import Document
 from ..engine import render
-from ..errors import DocumentError
+from ..errors import PARSE_ERROR, DocumentError
 from ..html import report as html_report
 from ..pdf_limits import DEFAULT_TIME_LIMIT
 from ..printable import printable
+from ..results import Problem
 from .guard import DEFAULT_MAX_DOCUMENT, Log, RequestGuard, json_body_limit
 from .latest import LatestRequests
 from .source_file import ReadOnlyFile, SourceFile, SourceFileError
@@ -53,8 +54,6 @@ SECURITY_HEADERS = {
     "Cache-Control": "no-store",
 }
 UNTITLED = "untitled"
-# The line prefix of a statement error's message; the editor shows the line on its own.
-LINE_PREFIX = re.compile(r"\ALine \d+: ")
 # Renders at a time: each holds the interpreter while the engine runs, more would only queue.
 RENDER_THREADS = 2
 # The answer to a render that a newer one of the same page made pointless.
@@ -77,16 +76,48 @@ def size_limit_message(size: int, max_document: int) -> str:
     )
 
 
+def reason(message: str, line: int) -> str:
+    """A message without the line it starts with; the editor shows the line on its own."""
+    return message.removeprefix(f"Line {line}: ")
+
+
 def error_fields(error: DocumentError) -> dict[str, Any]:
-    """A document error as the editor shows it: location, reason and hint lines."""
+    """A document's first error as the editor shows it: location, reason and hint lines."""
     return {
         "line": error.line,
         "column": error.column,
         "kind": error.kind,
         "message": error.message,
-        "reason": LINE_PREFIX.sub("", error.message, count=1),
+        "reason": reason(error.message, error.line),
         "hints": list(error.hints),
     }
+
+
+def problem_fields(problem: Problem) -> dict[str, Any]:
+    """An error or warning as the editor marks it: the span of the line it concerns (columns
+    from 1, the end exclusive, each None where unknown) and what it says."""
+    return {
+        "line": problem.line,
+        "column": problem.column,
+        "end_column": problem.end_column,
+        "severity": problem.severity,
+        "code": problem.code,
+        "message": problem.message,
+        "reason": reason(problem.message, problem.line),
+        "hints": list(problem.hints),
+    }
+
+
+def failure_problems(error: DocumentError) -> list[dict[str, Any]]:
+    """Every problem of a failed document; its first error is among them even where the
+    engine's diagnosis does not list it."""
+    problems = [problem_fields(problem) for problem in error.problems]
+    if not any(problem["severity"] == "error" for problem in problems):
+        first = error_fields(error)
+        code = "parse-error" if error.kind == PARSE_ERROR else "other-error"
+        del first["kind"]
+        problems.insert(0, {**first, "end_column": None, "severity": "error", "code": code})
+    return problems
 
 
 def request_payload(body: bytes) -> dict[str, Any]:
@@ -201,15 +232,20 @@ def create_app(
             return SUPERSEDED
         if not text.strip():
             # A new file: an empty sheet, not the engine's parse error for an empty document.
-            return {"ok": True, "sheet": "", "unconverted": []}
+            return {"ok": True, "sheet": "", "unconverted": [], "problems": []}
         try:
             document = render_source(text)
         except DocumentError as error:
-            return {"ok": False, "error": error_fields(error)}
+            return {"ok": False, "error": error_fields(error), "problems": failure_problems(error)}
         if not latest.is_latest(page, ticket):
             return SUPERSEDED
         sheet = html_report.sheet(document.body)
-        return {"ok": True, "sheet": sheet.html, "unconverted": list(sheet.unconverted)}
+        return {
+            "ok": True,
+            "sheet": sheet.html,
+            "unconverted": list(sheet.unconverted),
+            "problems": [problem_fields(warning) for warning in document.warnings],
+        }
 
     async def render_route(request: Request) -> Response:
         payload = await payload_of(request)

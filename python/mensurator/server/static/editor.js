@@ -1,5 +1,6 @@
 // The live editor: renders the document about 200 ms after the last key, keeps the last good
-// sheet while the text has an error, and marks the failing line with the engine's message.
+// sheet while the text has an error, and marks every error and warning at its line and column
+// with the engine's message.
 "use strict";
 
 const RENDER_DELAY_MS = 200;
@@ -14,7 +15,8 @@ const settings = document.body.dataset;
 
 let timer = null;
 let latestRequest = 0;
-let failure = null; // the current document error, or null
+let problemsByLine = new Map(); // line number -> the last render's problems on it, by column
+let shownProblems = "[]"; // the same as JSON: a render that finds the same ones redraws nothing
 let savedText = source.value;
 
 function post(path) {
@@ -46,27 +48,42 @@ function element(tag, className, text) {
   return node;
 }
 
-// Line numbers and the backdrop that highlights the failing line (and column) under the text.
-// Only what changed is redrawn: the lines between the unchanged start and end of the text,
-// numbers added or removed at the end, and the lines whose mark changed. A keystroke in a long
-// document thus touches a line or two, not every line.
+// Line numbers and the backdrop that highlights the lines with problems under the text, and
+// each problem's columns on its line. Only what changed is redrawn: the lines between the
+// unchanged start and end of the text, numbers added or removed at the end, and the marked
+// lines when the marks changed or lines moved under them. A keystroke in a long document
+// thus touches a few lines, not every line, however many problems it has.
 let drawnLines = [];
-let markedLine = 0; // the line drawn as failing, or 0
+let markedLines = new Set(); // the line numbers drawn with a mark
+
+function severityOf(lineProblems) {
+  return lineProblems.some((problem) => problem.severity === "error") ? "error" : "warning";
+}
 
 function shadowLine(text, number) {
-  const failing = failure !== null && failure.line === number;
-  const shadow = element("div", failing ? "error" : "");
-  if (failing && failure.column) {
-    const at = failure.column - 1;
-    shadow.append(text.slice(0, at), element("span", "column", text.slice(at, at + 1) || " "));
-    shadow.append(text.slice(at + 1));
-  } else {
-    shadow.textContent = text;
+  const marked = problemsByLine.get(number);
+  if (marked === undefined) return element("div", "", text);
+  const shadow = element("div", severityOf(marked));
+  // The engine counts columns in characters, not in UTF-16 units as string indices do.
+  const characters = Array.from(text);
+  let drawn = 0;
+  for (const problem of marked) {
+    if (!problem.column) continue;
+    // Overlapping spans are cut where the one before ends; each problem keeps its mark.
+    const start = Math.max(problem.column - 1, drawn);
+    const end = Math.max(problem.end_column ? problem.end_column - 1 : problem.column, start);
+    shadow.append(characters.slice(drawn, start).join(""));
+    const covered = characters.slice(start, end).join("");
+    // A column just past the line's end (a missing operand) is shown as a blank.
+    const shown = covered || (start >= characters.length ? " " : "");
+    shadow.append(element("mark", `at-${problem.severity}`, shown));
+    drawn = Math.max(drawn, end);
   }
+  shadow.append(characters.slice(drawn).join(""));
   return shadow;
 }
 
-function drawLines() {
+function drawLines(marksChanged = false) {
   const lines = source.value.split("\n");
   while (gutter.childElementCount < lines.length) {
     gutter.append(element("div", "", String(gutter.childElementCount + 1)));
@@ -89,15 +106,19 @@ function drawLines() {
     changed.append(shadowLine(lines[index], index + 1));
   }
   backdrop.insertBefore(changed, backdrop.children[start] || null);
+  const moved = lines.length !== drawnLines.length;
   drawnLines = lines;
 
-  const failingLine = failure === null ? 0 : failure.line;
-  for (const number of new Set([markedLine, failingLine])) {
+  // Until the next render a mark belongs to its line number: typing above does not move it.
+  const marking = new Set(problemsByLine.keys());
+  for (const number of new Set([...markedLines, ...marking])) {
     if (number < 1 || number > lines.length) continue;
+    if (!marksChanged && !(moved && number > start)) continue;
     backdrop.children[number - 1].replaceWith(shadowLine(lines[number - 1], number));
-    gutter.children[number - 1].className = number === failingLine ? "error" : "";
+    const marked = problemsByLine.get(number);
+    gutter.children[number - 1].className = marked === undefined ? "" : severityOf(marked);
   }
-  markedLine = failingLine;
+  markedLines = marking;
   followScroll();
 }
 
@@ -107,22 +128,41 @@ function followScroll() {
   backdrop.scrollLeft = source.scrollLeft;
 }
 
-function showProblem(error) {
-  failure = error;
-  const where = error.column ? `Line ${error.line}, column ${error.column}` : `Line ${error.line}`;
-  problem.replaceChildren(element("span", "location", where), `: ${error.reason}`);
-  for (const hint of error.hints) problem.append("\n", element("span", "hint", `hint: ${hint}`));
-  problem.hidden = false;
-  preview.classList.add("stale");
-  drawLines();
+function problemEntry(found) {
+  const entry = element("div", found.severity);
+  const where = found.column ? `Line ${found.line}, column ${found.column}` : `Line ${found.line}`;
+  const label = found.severity === "warning" ? "warning: " : "";
+  entry.append(element("span", "location", where), `: ${label}${found.reason}`);
+  for (const hint of found.hints) entry.append("\n", element("span", "hint", `hint: ${hint}`));
+  return entry;
 }
 
-function clearProblem() {
-  if (failure === null) return;
-  failure = null;
-  problem.hidden = true;
-  preview.classList.remove("stale");
-  drawLines();
+// The problems of the last render, listed in the engine's order and marked in the text; a
+// failed document's sheet is the last good one, shown as stale.
+function showProblems(problems, failed) {
+  problem.classList.toggle("failed", failed);
+  preview.classList.toggle("stale", failed);
+  const shown = JSON.stringify(problems);
+  if (shown === shownProblems) return;
+  shownProblems = shown;
+  problemsByLine = new Map();
+  for (const found of problems) {
+    if (!problemsByLine.has(found.line)) problemsByLine.set(found.line, []);
+    problemsByLine.get(found.line).push(found);
+  }
+  for (const marked of problemsByLine.values()) {
+    marked.sort((one, other) => (one.column || 0) - (other.column || 0));
+  }
+  // A fragment, not spread arguments: a long document can have more problems than a call takes.
+  const entries = document.createDocumentFragment();
+  for (const found of problems) entries.append(problemEntry(found));
+  problem.replaceChildren(entries);
+  problem.hidden = problems.length === 0;
+  drawLines(true);
+}
+
+function countOf(count, what) {
+  return count === 1 ? `1 ${what}` : `${count} ${what}s`;
 }
 
 async function renderNow() {
@@ -142,12 +182,15 @@ async function renderNow() {
     setStatus(`not rendered: ${await messageOf(response)}`);
   } else if (answer.ok) {
     preview.innerHTML = answer.sheet; // built and escaped by the server, MathML only
-    clearProblem();
-    const shown = answer.unconverted.length;
-    setStatus(shown ? `rendered; ${shown} shown as LaTeX` : "rendered");
+    showProblems(answer.problems, false);
+    const notes = [];
+    if (answer.unconverted.length) notes.push(`${answer.unconverted.length} shown as LaTeX`);
+    if (answer.problems.length) notes.push(countOf(answer.problems.length, "warning"));
+    setStatus(notes.length ? `rendered; ${notes.join(", ")}` : "rendered");
   } else {
-    showProblem(answer.error);
-    setStatus("error: the last good sheet is shown");
+    showProblems(answer.problems, true);
+    const errors = answer.problems.filter((found) => found.severity === "error").length;
+    setStatus(`${countOf(errors, "error")}: the last good sheet is shown`);
   }
 }
 
