@@ -4,12 +4,18 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine_call.hpp"
+// After Python.h, which engine_call.hpp includes.
+#include <structmember.h>
+
 #include "run/diagnose.hpp"
 #include "run/structured_run.hpp"
 
@@ -21,18 +27,11 @@ using mensurator::Problems;
 using mensurator::StatementKind;
 using mensurator::StatementRecord;
 
-// The result types: read-only records, made when the module is imported.
-PyTypeObject* run_result_type = nullptr;
+// The record types: read-only, made when the module is imported.
 PyTypeObject* statement_type = nullptr;
 PyTypeObject* value_type = nullptr;
 PyTypeObject* problem_type = nullptr;
 
-PyStructSequence_Field run_result_fields[] = {
-    {"latex", "the LaTeX document, as run_mensurator returns it"},
-    {"statements", "what each statement did, in document order"},
-    {"warnings", "what the document may not mean, in document order"},
-    {nullptr, nullptr},
-};
 PyStructSequence_Field statement_fields[] = {
     {"first_line", nullptr}, {"last_line", nullptr},  {"kind", nullptr},
     {"name", nullptr},       {"expression", nullptr}, {"hint", nullptr},
@@ -51,8 +50,6 @@ PyStructSequence_Field problem_fields[] = {
     {"end_column", nullptr}, {"message", nullptr}, {"name", nullptr}, {nullptr, nullptr},
 };
 
-PyStructSequence_Desc run_result_desc = {"mensurator._engine.RunResult", nullptr, run_result_fields,
-                                         3};
 PyStructSequence_Desc statement_desc = {"mensurator._engine.Statement", nullptr, statement_fields,
                                         8};
 PyStructSequence_Desc value_desc = {"mensurator._engine.Value", nullptr, value_fields, 5};
@@ -219,21 +216,28 @@ PyObject* tuple_to_python(const std::vector<Item>& items, Conversion& conversion
 
 // ---- the statements of a run, made into records as they are read ----
 
+// The tp_new of the types only a run makes: one made from Python would hold no run, and reading
+// it would read memory never set.
+PyObject* made_by_runs_only(PyTypeObject* type, PyObject*, PyObject*) {
+    PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", type->tp_name);
+    return nullptr;
+}
+
 // A run's statements: a read-only sequence that holds the engine's records and makes the Python
 // record of one only when it is read, so that a run whose statements are never looked at costs
 // little more than run_mensurator.
 struct StatementsObject {
     PyObject ob_base;
-    std::vector<StatementRecord>* records;
-    PyObject* latex;   // the str the spans of the LaTeX are of
-    PyObject* source;  // the document's str, which hints are spans of
+    std::vector<StatementRecord> records;  // made in place: one allocation fewer a run
+    PyObject* latex;                       // the str the spans of the LaTeX are of
+    PyObject* source;                      // the document's str, which hints are spans of
 };
 
 PyTypeObject* statements_type = nullptr;
 
 void statements_dealloc(PyObject* self) {
     auto* statements = reinterpret_cast<StatementsObject*>(self);
-    delete statements->records;
+    statements->records.~vector();
     Py_XDECREF(statements->latex);
     Py_XDECREF(statements->source);
     PyTypeObject* type = Py_TYPE(self);
@@ -242,12 +246,12 @@ void statements_dealloc(PyObject* self) {
 }
 
 Py_ssize_t statements_length(PyObject* self) {
-    return static_cast<Py_ssize_t>(reinterpret_cast<StatementsObject*>(self)->records->size());
+    return static_cast<Py_ssize_t>(reinterpret_cast<StatementsObject*>(self)->records.size());
 }
 
 PyObject* statements_item(PyObject* self, Py_ssize_t index) {
     auto* statements = reinterpret_cast<StatementsObject*>(self);
-    const std::vector<StatementRecord>& records = *statements->records;
+    const std::vector<StatementRecord>& records = statements->records;
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) {
         PyErr_SetString(PyExc_IndexError, "statement index out of range");
         return nullptr;
@@ -296,6 +300,7 @@ PyObject* statements_subscript(PyObject* self, PyObject* key) {
 
 PyType_Slot statements_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(statements_dealloc)},
+    {Py_tp_new, reinterpret_cast<void*>(made_by_runs_only)},
     {Py_sq_length, reinterpret_cast<void*>(statements_length)},
     {Py_sq_item, reinterpret_cast<void*>(statements_item)},
     {Py_mp_length, reinterpret_cast<void*>(statements_length)},
@@ -311,15 +316,74 @@ PyType_Spec statements_type_layout = {"mensurator._engine.Statements", sizeof(St
 // exception set when the object cannot be made.
 PyObject* statements_to_python(std::vector<StatementRecord>&& records, PyObject* latex,
                                PyObject* source) {
-    auto* owned = new std::vector<StatementRecord>(std::move(records));
     auto* self = PyObject_New(StatementsObject, statements_type);
-    if (self == nullptr) {
-        delete owned;
-        return nullptr;
-    }
-    self->records = owned;
+    if (self == nullptr) return nullptr;
+    new (&self->records) std::vector<StatementRecord>(std::move(records));
     self->latex = Py_NewRef(latex);
     self->source = Py_NewRef(source);
+    return reinterpret_cast<PyObject*>(self);
+}
+
+// ---- the result of a run ----
+
+// Three read-only attributes. A plain object rather than a struct sequence, which looks its
+// size up in the type's dictionary on every creation and destruction; it holds no container the
+// caller could make a cycle through, so it is not tracked by the garbage collector either.
+struct RunResultObject {
+    PyObject ob_base;
+    PyObject* latex;
+    PyObject* statements;
+    PyObject* warnings;
+};
+
+PyTypeObject* run_result_type = nullptr;
+
+void run_result_dealloc(PyObject* self) {
+    auto* result = reinterpret_cast<RunResultObject*>(self);
+    Py_XDECREF(result->latex);
+    Py_XDECREF(result->statements);
+    Py_XDECREF(result->warnings);
+    PyTypeObject* type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+PyMemberDef run_result_members[] = {
+    {"latex", T_OBJECT_EX, offsetof(RunResultObject, latex), READONLY,
+     "the LaTeX document, as run_mensurator returns it"},
+    {"statements", T_OBJECT_EX, offsetof(RunResultObject, statements), READONLY,
+     "what each statement did, in document order"},
+    {"warnings", T_OBJECT_EX, offsetof(RunResultObject, warnings), READONLY,
+     "what the document may not mean, in document order"},
+    {nullptr, 0, 0, 0, nullptr},
+};
+
+PyType_Slot run_result_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(run_result_dealloc)},
+    {Py_tp_new, reinterpret_cast<void*>(made_by_runs_only)},
+    {Py_tp_members, run_result_members},
+    {Py_tp_doc, const_cast<char*>("A document's run: its LaTeX, statements and warnings.")},
+    {0, nullptr},
+};
+
+PyType_Spec run_result_type_layout = {"mensurator._engine.RunResult", sizeof(RunResultObject), 0,
+                                      Py_TPFLAGS_DEFAULT, run_result_slots};
+
+// Takes the three new references over, dropping them all when one is null.
+PyObject* run_result_to_python(PyObject* latex, PyObject* statements, PyObject* warnings) {
+    RunResultObject* self = nullptr;
+    if (latex != nullptr && statements != nullptr && warnings != nullptr) {
+        self = PyObject_New(RunResultObject, run_result_type);
+    }
+    if (self == nullptr) {
+        Py_XDECREF(latex);
+        Py_XDECREF(statements);
+        Py_XDECREF(warnings);
+        return nullptr;
+    }
+    self->latex = latex;
+    self->statements = statements;
+    self->warnings = warnings;
     return reinterpret_cast<PyObject*>(self);
 }
 
@@ -402,7 +466,7 @@ PyObject* run(PyObject*, PyObject* args, PyObject* kwargs) {
         PyObject* statements =
             latex ? statements_to_python(std::move(result->statements), latex, source) : nullptr;
         PyObject* warnings = statements ? tuple_to_python(result->warnings, conversion) : nullptr;
-        return record<3>(run_result_type, {latex, statements, warnings});
+        return run_result_to_python(latex, statements, warnings);
     });
 }
 
@@ -481,10 +545,15 @@ PyMODINIT_FUNC PyInit__engine() {
             return nullptr;
         }
     }
-    if (!add_type(module, run_result_type, run_result_desc, "RunResult") ||
-        !add_type(module, statement_type, statement_desc, "Statement") ||
+    if (!add_type(module, statement_type, statement_desc, "Statement") ||
         !add_type(module, value_type, value_desc, "Value") ||
         !add_type(module, problem_type, problem_desc, "Problem")) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    run_result_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&run_result_type_layout));
+    if (run_result_type == nullptr ||
+        PyModule_AddObject(module, "RunResult", Py_NewRef(run_result_type)) < 0) {
         Py_DECREF(module);
         return nullptr;
     }
