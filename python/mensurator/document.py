@@ -5,11 +5,16 @@ from __future__ import annotations
 
 from collections.abc import Sequence
 from dataclasses import dataclass, field
+from typing import TYPE_CHECKING, Any
 
 from . import display
 from .paths import PathLike
 from .pdf_limits import DEFAULT_TIME_LIMIT
-from .results import Problem, Statement
+from .results import Problem, Statement, Statements, problem_from
+
+# The attribute of a document that holds its engine run while its views are not yet made.
+PENDING_RUN = "_run"
+VIEWS = ("statements", "warnings")
 
 BEGIN = "\\begin{document}\n"
 END = "\\end{document}"
@@ -22,9 +27,30 @@ class Document:
     (which never change the text)."""
 
     latex: str
-    # Views of the same run: a document equals another by its text.
-    statements: Sequence[Statement] = field(default=(), compare=False, repr=False)
-    warnings: tuple[Problem, ...] = field(default=(), compare=False, repr=False)
+    # Views of the same run: a document equals another by its text. No class-level defaults,
+    # so that a document holding a pending run reaches __getattr__ for them.
+    statements: Sequence[Statement] = field(default_factory=tuple, compare=False, repr=False)
+    warnings: tuple[Problem, ...] = field(default_factory=tuple, compare=False, repr=False)
+
+    if not TYPE_CHECKING:  # hidden from the type checker, which would accept any name then
+
+        def __getattr__(self, name: str) -> Any:
+            # A document of render_many keeps the engine's run and makes its views when one is
+            # first read: most callers of many small documents read only the LaTeX.
+            run = self.__dict__.get(PENDING_RUN)
+            if run is None or name not in VIEWS:
+                raise AttributeError(f"'{type(self).__name__}' object has no attribute '{name}'")
+            warnings = run.warnings
+            # Two threads reading at once make equal views; either one is kept.
+            object.__setattr__(self, "statements", Statements(run.statements))
+            object.__setattr__(
+                self, "warnings", tuple(map(problem_from, warnings)) if warnings else ()
+            )
+            return self.__dict__[name]
+
+    def __getstate__(self) -> dict[str, Any]:
+        # The engine's run does not pickle; its views do.
+        return {"latex": self.latex, "statements": self.statements, "warnings": self.warnings}
 
     @property
     def body(self) -> str:

@@ -7,7 +7,7 @@ from collections.abc import Iterable, Sequence
 from typing import Callable, Union
 
 from . import _engine
-from .document import Document
+from .document import PENDING_RUN, Document
 from .errors import DocumentError, MensuratorException
 from .paths import PathLike
 from .results import Statements, diagnose, problem_from
@@ -93,8 +93,10 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
     results: list[RenderResult] = []
     append = results.append
     run = _engine.run
-    # Document(...) without its __init__, which costs a tenth of a small document's run.
-    new, assign = object.__new__, object.__setattr__
+    # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
+    # a small document's run, and object.__setattr__ per attribute not much less. The document
+    # makes its statements and warnings from the run when they are first read.
+    new = object.__new__
     remaining = iter(sources)
     text = ""
     while True:
@@ -105,10 +107,9 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
                     text = strip_final_line_end(text)
                 result = run(text)
                 document = new(Document)
-                assign(document, "latex", result.latex)
-                assign(document, "statements", Statements(result.statements))
-                warnings = result.warnings
-                assign(document, "warnings", tuple(map(problem_from, warnings)) if warnings else ())
+                attributes = document.__dict__
+                attributes["latex"] = result.latex
+                attributes[PENDING_RUN] = result
                 append(document)
             return results
         except MensuratorException as error:
