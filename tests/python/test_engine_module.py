@@ -266,3 +266,22 @@ def test_running_out_of_memory_is_a_memory_error(call: str) -> None:
     assert len(outcomes) == 7, result.stdout
     assert all(check == "45" for _, _, check in outcomes)
     assert {outcome for _, outcome, _ in outcomes} == {"MemoryError", "result"}
+
+
+@pytest.mark.parametrize("name", ["RunResult", "Statements"])
+def test_only_a_run_makes_its_results(name: str) -> None:
+    # Made from Python, one would hold no run to read.
+    with pytest.raises(TypeError):
+        getattr(_engine, name)()
+
+
+def test_a_run_result_is_read_only() -> None:
+    result = _engine.run("x = 2 =?")
+    for attribute in ("latex", "statements", "warnings"):
+        with pytest.raises(AttributeError):
+            setattr(result, attribute, None)
+    assert (result.latex, len(result.statements), result.warnings) == (
+        run_mensurator("x = 2 =?"),
+        1,
+        (),
+    )

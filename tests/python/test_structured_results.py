@@ -341,3 +341,75 @@ def test_generated_sheets_agree_with_the_engine(lines):
     assert format_problems(problems, text, "s.txt", "ignore").count("s.txt:") == sum(
         p.severity == "error" for p in problems
     )
+
+
+def views(result):
+    """What a caller reads of a document or an error, with the types it reads them as."""
+    if isinstance(result, mensurator.DocumentError):
+        return ("error", result.message, result.problems)
+    return (
+        type(result).__name__,
+        result.latex,
+        type(result.statements),
+        tuple(result.statements),
+        type(result.warnings),
+        result.warnings,
+    )
+
+
+@settings(max_examples=40, deadline=None)
+@given(st.lists(st.lists(st.sampled_from(LINES), min_size=1, max_size=6), min_size=1, max_size=5))
+def test_many_documents_read_as_each_rendered_alone(sheets):
+    # render_many makes a document's statements and warnings only when they are first read.
+    texts = ["\n".join(lines) for lines in sheets]
+    alone = []
+    for text in texts:
+        try:
+            alone.append(mensurator.render(text))
+        except mensurator.DocumentError as error:
+            alone.append(error)
+    many = mensurator.render_many(texts, jobs=1)
+    assert [views(result) for result in many] == [views(result) for result in alone]
+    # Read twice, a view is the same object: made once.
+    for result in many:
+        if isinstance(result, mensurator.Document):
+            assert result.warnings is result.warnings and result.statements is result.statements
+
+
+def test_unread_views_of_many_documents_survive_copies_and_pickles():
+    import copy
+    import dataclasses
+
+    alone = mensurator.render(SHADOWED)
+    expected = views(alone)
+    # Each copy is made from a fresh document whose views nobody has read yet, and reads as the
+    # same copy of a rendered one (a pickle's statements are a plain tuple).
+    copies = [
+        lambda document: pickle.loads(pickle.dumps(document)),
+        copy.copy,
+        copy.deepcopy,
+        lambda document: dataclasses.replace(document),
+    ]
+    for make_copy in copies:
+        [document] = mensurator.render_many([SHADOWED], jobs=1)
+        assert views(make_copy(document)) == views(make_copy(alone))
+    [document] = mensurator.render_many([SHADOWED], jobs=1)
+    assert document == alone and repr(document) == repr(alone)
+    with pytest.raises(AttributeError):
+        document.no_such_view  # noqa: B018
+    with pytest.raises(dataclasses.FrozenInstanceError):
+        document.warnings = ()
+    assert views(document) == expected
+
+
+def test_views_read_first_on_many_threads_agree():
+    from concurrent.futures import ThreadPoolExecutor
+
+    def read(document):
+        return document.warnings, tuple(document.statements)
+
+    documents = mensurator.render_many([SHADOWED] * 200, jobs=1)
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        seen = list(pool.map(read, documents * 4))
+    alone = mensurator.render(SHADOWED)
+    assert set(seen) == {read(alone)}
