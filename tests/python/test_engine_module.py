@@ -290,6 +290,7 @@ def test_a_run_result_is_read_only() -> None:
 def test_run_reads_its_text_however_passed() -> None:
     text = "x = 2 m\ny = x =? cm"
     assert _engine.run(text=text).latex == _engine.run(text).latex == run_mensurator(text)
-    for arguments, keywords in [((), {}), ((text, text), {}), ((b"x = 1",), {}), ((), {"txt": text})]:
+    wrong = [((), {}), ((text, text), {}), ((b"x = 1",), {}), ((), {"txt": text})]
+    for arguments, keywords in wrong:
         with pytest.raises(TypeError):
             _engine.run(*arguments, **keywords)
