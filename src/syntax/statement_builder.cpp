@@ -142,18 +142,4 @@ Result<Statement> parse_statement(const ParseNode& node, std::string_view source
     return Statement{line, std::move(*kind)};
 }
 
-Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
-                                                std::string_view source, ExprStore& store) {
-    LineCursor lines(source);
-    ExprAssembler assembler(store);
-    std::vector<Statement> statements;
-    statements.reserve(nodes.size());
-    for (const ParseNode& node : nodes) {
-        Result<Statement> statement = parse_statement(node, source, lines, assembler);
-        if (!statement) return fail(statement.error());
-        statements.push_back(std::move(*statement));
-    }
-    return statements;
-}
-
 }  // namespace mensurator
