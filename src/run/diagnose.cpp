@@ -8,10 +8,10 @@
 
 #include "base/trim.hpp"
 #include "grammar/char_classes.hpp"
-#include "run/evaluator.hpp"
 #include "run/problems.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
+#include "run/statement_runner.hpp"
 #include "run/warnings.hpp"
 #include "syntax/fast_statement.hpp"
 #include "syntax/statement_builder.hpp"
@@ -184,7 +184,7 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
             } else {
                 if (!*node) break;
                 end = (**node).end;
-                statement = parse_statement(**node, text, cursor, assembler);
+                statement = build_statement(**node, text, cursor, assembler);
             }
         }
         if (interruption != nullptr && end - polled_at >= RunInterruption::poll_interval) {

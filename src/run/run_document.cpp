@@ -5,9 +5,9 @@
 #include <optional>
 #include <variant>
 
-#include "run/evaluator.hpp"
 #include "run/problems.hpp"
 #include "run/program_state.hpp"
+#include "run/statement_runner.hpp"
 #include "syntax/fast_statement.hpp"
 #include "syntax/statement_builder.hpp"
 
@@ -81,7 +81,7 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
                 if (!node) return fail(parse_failure_error(node.error()));
                 if (!*node) break;
                 end = (**node).end;
-                if (!build_problem) statement = parse_statement(**node, text, lines, assembler);
+                if (!build_problem) statement = build_statement(**node, text, lines, assembler);
             }
         } catch (const InternalError&) {
             if (!build_problem) build_problem = std::current_exception();

@@ -132,7 +132,7 @@ Statement::Kind latex_block_from(std::string_view text) {
     return LatexBlock{std::string(text)};
 }
 
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
+Result<Statement> build_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler) {
     if (node.children.empty()) throw InternalError("statement without content");
     const ParseNode& content = node.children.front();

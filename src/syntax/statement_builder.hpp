@@ -21,7 +21,7 @@ Result<Statement::Kind> digit_set_from(std::string_view integer_text);
 Statement::Kind latex_block_from(std::string_view block_text);
 
 // Builds one statement node; `lines` gives its line number.
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
+Result<Statement> build_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler);
 
 }  // namespace mensurator

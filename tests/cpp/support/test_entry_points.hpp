@@ -22,14 +22,14 @@ namespace mensurator {
 // Builds the statements of a parsed document in order, their expressions into `store`; the
 // first failing statement ends the building with its error. The statements refer to the source
 // and the store, which must outlive them.
-inline Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
+inline Result<std::vector<Statement>> build_statements(const std::vector<ParseNode>& nodes,
                                                        std::string_view source, ExprStore& store) {
     LineCursor lines(source);
     ExprAssembler assembler(store);
     std::vector<Statement> statements;
     statements.reserve(nodes.size());
     for (const ParseNode& node : nodes) {
-        Result<Statement> statement = parse_statement(node, source, lines, assembler);
+        Result<Statement> statement = build_statement(node, source, lines, assembler);
         if (!statement) return fail(statement.error());
         statements.push_back(std::move(*statement));
     }
