@@ -10,16 +10,8 @@ RunError RunError::parse_error(ParsePosition where) {
     return RunError(Kind::ParseError, where);
 }
 
-RunError RunError::parse_error(ParseSpan where) {
-    return RunError(Kind::ParseError, where);
-}
-
 RunError RunError::unit_error(std::string text) {
     return RunError(Kind::UnitError, std::move(text));
-}
-
-RunError RunError::math_error() {
-    return RunError(Kind::MathError, std::monostate{});
 }
 
 RunError RunError::other(std::string text) {
@@ -45,28 +37,7 @@ std::string RunError::display() const {
         return concat({"Parsing Error near line ", std::to_string(at->line), " column ",
                        std::to_string(at->column), "\n"});
     }
-    if (const auto* span = std::get_if<ParseSpan>(&payload_)) {
-        return concat({"Parsing Error near span from line ", std::to_string(span->start_line),
-                       ", column ", std::to_string(span->start_column), " to line ",
-                       std::to_string(span->end_line), " column ", std::to_string(span->end_column),
-                       "\n"});
-    }
-    if (const auto* text = std::get_if<std::string>(&payload_)) return *text;
-    return "Bad Math";
-}
-
-std::string RunError::dump() const {
-    switch (kind_) {
-        case Kind::ParseError:
-            return concat({"ParseError(", display(), ")"});
-        case Kind::UnitError:
-            return concat({"UnitError(", display(), ")"});
-        case Kind::MathError:
-            return "MathError";
-        case Kind::Other:
-            return concat({"Other(", display(), ")"});
-    }
-    return "Other";
+    return std::get<std::string>(payload_);
 }
 
 RunError statement_error(std::uint64_t line, const RunError& inner) {

@@ -13,35 +13,24 @@ struct ParsePosition {
     std::size_t column = 1;
 };
 
-struct ParseSpan {
-    std::size_t start_line = 1;
-    std::size_t start_column = 1;
-    std::size_t end_line = 1;
-    std::size_t end_column = 1;
-};
-
 // The one error type of a run; its display text is the message the caller sees.
 class RunError {
   public:
-    enum class Kind : std::uint8_t { ParseError, UnitError, MathError, Other };
+    enum class Kind : std::uint8_t { ParseError, UnitError, Other };
 
     static RunError parse_error(ParsePosition where);
-    static RunError parse_error(ParseSpan where);
     static RunError unit_error(std::string text);
-    static RunError math_error();
     static RunError other(std::string text);
 
     Kind kind() const { return kind_; }
     std::string display() const;
-    // Diagnostic form: the kind's name, with its payload in parentheses.
-    std::string dump() const;
 
   private:
-    RunError(Kind kind, std::variant<std::monostate, ParsePosition, ParseSpan, std::string> payload)
+    RunError(Kind kind, std::variant<ParsePosition, std::string> payload)
         : kind_(kind), payload_(std::move(payload)) {}
 
     Kind kind_;
-    std::variant<std::monostate, ParsePosition, ParseSpan, std::string> payload_;
+    std::variant<ParsePosition, std::string> payload_;
 };
 
 template <class T>

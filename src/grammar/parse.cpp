@@ -6,6 +6,7 @@
 
 #include "base/utf8.hpp"
 #include "grammar/char_classes.hpp"
+#include "grammar/scanner.hpp"
 
 namespace mensurator {
 
@@ -15,12 +16,10 @@ namespace mensurator {
 // produced at the end of `out_`) or fails leaving `pos_` and `out_` as it found them. Implicit
 // white space follows the grammar's rules: between the elements of a sequence, and between the
 // tries of a repetition (undone when the try fails); never inside atomic rules.
-class Matcher {
+class Matcher : private Scanner {
   public:
     Matcher(std::string_view text, bool implied_line_end)
-        : text_(text),
-          size_(text.size() + (implied_line_end ? 1 : 0)),
-          implied_line_end_(implied_line_end) {}
+        : Scanner(text, implied_line_end, 0), implied_line_end_(implied_line_end) {}
 
     std::expected<std::vector<ParseNode>, ParseFailure> run(GrammarRule start) {
         const bool matched = dispatch(start);
@@ -74,10 +73,7 @@ class Matcher {
         std::size_t nodes;
     };
 
-    std::string_view text_;
-    std::size_t size_;  // the text's, and one more for an implied final line end
     bool implied_line_end_;
-    std::size_t pos_ = 0;
     std::size_t attempt_ = 0;  // largest start of a failed node-producing rule
     int atomic_ = 0;           // > 0 while inside an atomic rule
     std::size_t depth_ = 0;    // bracket nesting
@@ -201,48 +197,10 @@ class Matcher {
         }
     }
 
-    bool at_end() const { return pos_ >= size_; }
-
-    // The character at `at`, the implied line end included.
-    char char_at(std::size_t at) const { return at < text_.size() ? text_[at] : '\n'; }
-
-    bool starts_with_at(std::size_t at, std::string_view s) const {
-        if (s.size() > size_ - std::min(at, size_)) return false;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            if (char_at(at + i) != s[i]) return false;
-        }
-        return true;
-    }
-
+    // Implicit white space, never inside atomic rules.
     void skip() {
         if (atomic_ > 0) return;
-        while (pos_ < size_ && is_blank(char_at(pos_))) ++pos_;
-    }
-
-    bool literal(std::string_view s) {
-        if (!starts_with_at(pos_, s)) return false;
-        pos_ += s.size();
-        return true;
-    }
-
-    template <class Predicate>
-    bool char_if(Predicate predicate) {
-        if (at_end() || !predicate(char_at(pos_))) return false;
-        ++pos_;
-        return true;
-    }
-
-    bool at_line_end() const {
-        return !at_end() && (char_at(pos_) == '\n' || char_at(pos_) == '\r');
-    }
-
-    bool line_end() {
-        if (literal("\n")) return true;
-        if (literal("\r")) {
-            literal("\n");
-            return true;
-        }
-        return false;
+        Scanner::skip();
     }
 
     bool any_char() {
@@ -485,12 +443,7 @@ class Matcher {
     }
 
     bool match_ident() {
-        return atomic_rule(GrammarRule::ident, [&] {
-            if (!char_if(is_ident_start)) return false;
-            while (char_if(is_ident_rest)) {
-            }
-            return true;
-        });
+        return atomic_rule(GrammarRule::ident, [&] { return ident(); });
     }
 
     // ---- expressions ----
@@ -565,32 +518,12 @@ class Matcher {
         });
     }
 
-    bool digits() {
-        if (!char_if(is_digit)) return false;
-        while (char_if(is_digit)) {
-        }
-        return true;
-    }
-
     bool match_number() {
-        return atomic_rule(GrammarRule::number, [&] {
-            const Mark start = mark();
-            literal("-");
-            if (!digits()) {
-                reset(start);
-                return false;
-            }
-            const Mark fraction = mark();
-            if (literal(".") && !digits()) reset(fraction);
-            return true;
-        });
+        return atomic_rule(GrammarRule::number, [&] { return number(); });
     }
 
     bool match_integer() {
-        return atomic_rule(GrammarRule::integer, [&] {
-            literal("-");
-            return digits();
-        });
+        return atomic_rule(GrammarRule::integer, [&] { return integer(); });
     }
 
     // ---- unit expressions ----

@@ -165,11 +165,4 @@ Result<void> append_expression(const Expr& expr, const FormatSettings& settings,
     return append_node(*expr.store, expr.root, settings, out);
 }
 
-Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings) {
-    std::string text;
-    Result<void> rendered = append_expression(expr, settings, text);
-    if (!rendered) return fail(std::move(rendered.error()));
-    return text;
-}
-
 }  // namespace mensurator

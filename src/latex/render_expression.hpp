@@ -10,7 +10,5 @@ namespace mensurator {
 
 // Appends the expression's LaTeX to `out`; after a failure `out` holds part of it.
 Result<void> append_expression(const Expr& expr, const FormatSettings& settings, std::string& out);
-// The expression's LaTeX alone.
-Result<std::string> render_expression(const Expr& expr, const FormatSettings& settings);
 
 }  // namespace mensurator

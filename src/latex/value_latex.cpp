@@ -238,14 +238,6 @@ Result<void> append_value(const Value& value, const FormatSettings& settings, st
     return {};
 }
 
-Result<std::string> render_value(const Value& value, const FormatSettings& settings) {
-    std::string text;
-    if (Result<void> shown = append_value(value, settings, text); !shown) {
-        return fail(std::move(shown.error()));
-    }
-    return text;
-}
-
 std::string unit_to_latex(const Unit& unit) {
     return assemble(unit_parts(unit), prefix_symbol(unit.exp10), unit.exp10);
 }

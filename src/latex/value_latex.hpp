@@ -12,8 +12,6 @@ namespace mensurator {
 // A value as LaTeX: converted into the hint when there is one, otherwise in its own base units
 // with an automatic prefix.
 Result<void> append_value(const Value& value, const FormatSettings& settings, std::string& out);
-// The same LaTeX alone.
-Result<std::string> render_value(const Value& value, const FormatSettings& settings);
 
 // The dimensions of a unit as LaTeX, with its exp10 written as a prefix; "" when dimensionless.
 std::string unit_to_latex(const Unit& unit);

@@ -8,13 +8,12 @@
 
 #include "base/trim.hpp"
 #include "grammar/char_classes.hpp"
-#include "run/evaluator.hpp"
 #include "run/problems.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
+#include "run/statement_runner.hpp"
 #include "run/warnings.hpp"
-#include "syntax/fast_statement.hpp"
-#include "syntax/statement_builder.hpp"
+#include "syntax/statement_source.hpp"
 
 namespace mensurator {
 
@@ -131,7 +130,6 @@ class Findings {
 
 Problems diagnose_document(std::string_view text, const RunOptions& options) {
     RunInterruption* const interruption = options.interruption;
-    const bool implied = options.implied_line_end;
     const SourceLines lines(text);
     ProgramState state = seeded_state();
     StatementRunner runner(state);
@@ -139,9 +137,7 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
     runner.trace_into(&trace);
     WarningChecker warnings(lines);
     ExprStore expressions;  // one statement's at a time
-    ExprAssembler assembler(expressions);
-    StatementStream stream(text, implied);
-    LineCursor cursor(text, implied);
+    StatementSource source(text, options.implied_line_end, expressions);
     Findings findings;
     FailedDefinitions failed;
     std::size_t polled_at = 0;
@@ -153,39 +149,27 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
     };
 
     for (;;) {
-        expressions.clear();
         std::size_t end = 0;
         std::optional<Result<Statement>> statement;
-        std::optional<FastStatement> fast;
-        if (!stream.finished()) {
-            fast = build_fast_statement(text, implied, stream.position(), cursor, assembler);
-        }
-        if (fast) {
-            stream.skip_to(fast->next);
-            end = fast->next;
-            statement = std::move(fast->statement);
-        } else {
-            const std::size_t start = stream.position();
-            auto node = stream.next();
-            if (!node) {
-                // Inside an unclosed block only the failure run_document would report counts.
-                if (inside_unclosed_block) {
-                    if (!findings.has_parse_failure())
-                        findings.parse_failure(parse_problem(node.error()));
-                    break;
-                }
-                findings.parse_failure(parse_problem(node.error()));
-                // Always forward, also when the failure is placed before the statement.
-                const std::optional<std::size_t> resume =
-                    next_line_start(text, std::max(start, node.error().position));
-                if (!resume) break;
-                stream.resume_at(*resume);
-                end = *resume;
-            } else {
-                if (!*node) break;
-                end = (**node).end;
-                statement = parse_statement(**node, text, cursor, assembler);
+        auto next = source.next();
+        if (!next) {
+            // Inside an unclosed block only the failure run_document would report counts.
+            if (inside_unclosed_block) {
+                if (!findings.has_parse_failure())
+                    findings.parse_failure(parse_problem(next.error()));
+                break;
             }
+            findings.parse_failure(parse_problem(next.error()));
+            // Always forward, also when the failure is placed before the statement.
+            const std::optional<std::size_t> resume =
+                next_line_start(text, std::max(source.statement_start(), next.error().position));
+            if (!resume) break;
+            source.resume_at(*resume);
+            end = *resume;
+        } else {
+            if (!*next) break;
+            end = (*next)->end;
+            statement = std::move((*next)->statement);
         }
         if (interruption != nullptr && end - polled_at >= RunInterruption::poll_interval) {
             polled_at = end;

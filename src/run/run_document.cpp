@@ -5,11 +5,10 @@
 #include <optional>
 #include <variant>
 
-#include "run/evaluator.hpp"
 #include "run/problems.hpp"
 #include "run/program_state.hpp"
-#include "syntax/fast_statement.hpp"
-#include "syntax/statement_builder.hpp"
+#include "run/statement_runner.hpp"
+#include "syntax/statement_source.hpp"
 
 namespace mensurator {
 
@@ -44,7 +43,6 @@ Result<DocumentPieces> report(const Problem& problem) {
 // the document is still parsed (and built).
 Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptions& options) {
     RunInterruption* const interruption = options.interruption;
-    const bool implied = options.implied_line_end;
     ProgramState state = seeded_state();
     reserve_output(state.output, text.size());
     DocumentPieces document;
@@ -53,36 +51,21 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
     StatementTrace trace;
     if (observer != nullptr) runner.trace_into(&trace);
     ExprStore expressions;  // one statement's at a time
-    ExprAssembler assembler(expressions);
-    StatementStream stream(text, implied);
-    LineCursor lines(text, implied);
+    StatementSource source(text, options.implied_line_end, expressions);
     std::optional<Problem> build_problem;
     std::optional<Problem> run_problem;
     std::size_t polled_at = 0;
     std::size_t finished_bytes = 0;  // in the pieces
 
     for (;;) {
-        expressions.clear();
         std::size_t end = 0;
         std::optional<Result<Statement>> statement;
         try {
-            // Most statements take the fast path; the grammar engine matches the rest, and is
-            // what reports failures.
-            std::optional<FastStatement> fast;
-            if (!stream.finished()) {
-                fast = build_fast_statement(text, implied, stream.position(), lines, assembler);
-            }
-            if (fast) {
-                stream.skip_to(fast->next);
-                end = fast->next;
-                statement = std::move(fast->statement);
-            } else {
-                auto node = stream.next();
-                if (!node) return fail(parse_failure_error(node.error()));
-                if (!*node) break;
-                end = (**node).end;
-                if (!build_problem) statement = parse_statement(**node, text, lines, assembler);
-            }
+            auto next = source.next(!build_problem);
+            if (!next) return fail(parse_failure_error(next.error()));
+            if (!*next) break;
+            end = (*next)->end;
+            statement = std::move((*next)->statement);
         } catch (const InternalError&) {
             if (!build_problem) build_problem = std::current_exception();
         }

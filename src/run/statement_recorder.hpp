@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "run/evaluator.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
 #include "run/statement_record.hpp"
+#include "run/statement_runner.hpp"
 #include "syntax/tree.hpp"
 
 namespace mensurator {

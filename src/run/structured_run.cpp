@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "run/evaluator.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
 #include "run/statement_recorder.hpp"
+#include "run/statement_runner.hpp"
 #include "run/warnings.hpp"
 
 namespace mensurator {

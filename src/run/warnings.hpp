@@ -7,10 +7,10 @@
 #include <unordered_set>
 
 #include "eval/evaluate.hpp"
-#include "run/evaluator.hpp"
 #include "run/program_state.hpp"
 #include "run/source_lines.hpp"
 #include "run/statement_record.hpp"
+#include "run/statement_runner.hpp"
 #include "syntax/tree.hpp"
 
 namespace mensurator {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "grammar/char_classes.hpp"
+#include "grammar/scanner.hpp"
 #include "syntax/expr_builder.hpp"
 #include "syntax/statement_builder.hpp"
 
@@ -40,13 +41,11 @@ bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
 // the assembler, in written order, once it can no longer be given back. A function that returns
 // false has left the position and the nodes as it found them. `bail_` marks a form the
 // recognizer does not handle; the statement then goes to the engine.
-class FastMatcher {
+class FastMatcher : private Scanner {
   public:
     FastMatcher(std::string_view text, bool implied_line_end, std::size_t start,
                 ExprAssembler& assembler)
-        : text_(text),
-          size_(text.size() + (implied_line_end ? 1 : 0)),
-          pos_(start),
+        : Scanner(text, implied_line_end, start),
           assembler_(assembler),
           store_(assembler.store()) {}
 
@@ -96,9 +95,6 @@ class FastMatcher {
         std::size_t nodes;
     };
 
-    std::string_view text_;
-    std::size_t size_;  // the text's, and one more for an implied final line end
-    std::size_t pos_;
     ExprAssembler& assembler_;
     ExprStore& store_;
     bool bail_ = false;
@@ -156,8 +152,6 @@ class FastMatcher {
         return text_.substr(std::min(at, text_.size())).starts_with("'''");
     }
 
-    bool at_line_end() const { return at('\n') || at('\r'); }
-
     // ''' ~ (!''' ~ ANY_CHAR)* ~ ''': the block ends at the first fence after the opening one,
     // and the next statement starts right after it. Blocks with characters beyond ASCII are left
     // to the engine, which steps over them as whole characters.
@@ -183,7 +177,7 @@ class FastMatcher {
         if (literal("digits")) {
             skip();
             const std::size_t digits_start = pos_;
-            if (integer()) {
+            if (integer_leaf()) {
                 out_.clear();
                 kind = digit_set_from(text_.substr(digits_start, pos_ - digits_start));
             }
@@ -218,12 +212,6 @@ class FastMatcher {
             return false;
         }
         display_ = text_.substr(display_start, pos_ - display_start);
-        return true;
-    }
-
-    bool literal(std::string_view word) {
-        if (!text_.substr(std::min(pos_, text_.size())).starts_with(word)) return false;
-        pos_ += word.size();
         return true;
     }
 
@@ -305,34 +293,6 @@ class FastMatcher {
         out_.push_back(ParseNode{rule, start, pos_, {}});
     }
 
-    // The character at `at`, the implied line end included.
-    char char_at(std::size_t at) const { return at < text_.size() ? text_[at] : '\n'; }
-
-    bool at(char c) const { return pos_ < size_ && char_at(pos_) == c; }
-
-    template <class Predicate>
-    bool char_if(Predicate predicate) {
-        if (pos_ >= size_ || !predicate(char_at(pos_))) return false;
-        ++pos_;
-        return true;
-    }
-
-    void skip() {
-        while (char_if(is_blank)) {
-        }
-    }
-
-    bool line_end() {
-        if (at('\n')) {
-            ++pos_;
-            return true;
-        }
-        if (!at('\r')) return false;
-        ++pos_;
-        if (at('\n')) ++pos_;
-        return true;
-    }
-
     // e*: white space is skipped between tries and given back when a try fails.
     template <class Element>
     void repeat(Element&& element) {
@@ -347,35 +307,6 @@ class FastMatcher {
         }
     }
 
-    bool digits() {
-        if (!char_if(is_digit)) return false;
-        while (char_if(is_digit)) {
-        }
-        return true;
-    }
-
-    bool ident() {
-        if (!char_if(is_ident_start)) return false;
-        while (char_if(is_ident_rest)) {
-        }
-        return true;
-    }
-
-    bool number() {
-        const std::size_t start = pos_;
-        if (at('-')) ++pos_;
-        if (!digits()) {
-            pos_ = start;
-            return false;
-        }
-        const std::size_t fraction = pos_;
-        if (at('.')) {
-            ++pos_;
-            if (!digits()) pos_ = fraction;
-        }
-        return true;
-    }
-
     // Whether a term starts here: a name, or a number with its optional minus sign.
     bool term_ahead() const {
         if (pos_ >= size_) return false;
@@ -384,13 +315,9 @@ class FastMatcher {
         return c == '-' && pos_ + 1 < size_ && is_digit(char_at(pos_ + 1));
     }
 
-    bool integer() {
+    bool integer_leaf() {
         const std::size_t start = pos_;
-        if (at('-')) ++pos_;
-        if (!digits()) {
-            pos_ = start;
-            return false;
-        }
+        if (!integer()) return false;
         leaf(GrammarRule::integer, start);
         return true;
     }
@@ -432,7 +359,7 @@ class FastMatcher {
         if (!at('^')) return false;
         ++pos_;
         skip();
-        if (!integer()) {
+        if (!integer_leaf()) {
             reset(start);
             return false;
         }

@@ -132,7 +132,7 @@ Statement::Kind latex_block_from(std::string_view text) {
     return LatexBlock{std::string(text)};
 }
 
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
+Result<Statement> build_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler) {
     if (node.children.empty()) throw InternalError("statement without content");
     const ParseNode& content = node.children.front();
@@ -140,20 +140,6 @@ Result<Statement> parse_statement(const ParseNode& node, std::string_view source
     Result<Statement::Kind> kind = build_kind(content, source, assembler);
     if (!kind) return fail(statement_error(line, kind.error()));
     return Statement{line, std::move(*kind)};
-}
-
-Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
-                                                std::string_view source, ExprStore& store) {
-    LineCursor lines(source);
-    ExprAssembler assembler(store);
-    std::vector<Statement> statements;
-    statements.reserve(nodes.size());
-    for (const ParseNode& node : nodes) {
-        Result<Statement> statement = parse_statement(node, source, lines, assembler);
-        if (!statement) return fail(statement.error());
-        statements.push_back(std::move(*statement));
-    }
-    return statements;
 }
 
 }  // namespace mensurator

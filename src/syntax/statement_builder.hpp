@@ -15,19 +15,13 @@ namespace mensurator {
 // Digit counts a document may set with !digits.
 inline constexpr std::uint64_t max_digits = 1000;
 
-// Builds the statements of a parsed document in order, their expressions into `store`; the
-// first failing statement ends the building with "Line {line}: {message}". The statements
-// refer to the source and the store, which must outlive them.
-Result<std::vector<Statement>> parse_statements(const std::vector<ParseNode>& nodes,
-                                                std::string_view source, ExprStore& store);
-
 // The statements that are their text: a digit count as matched, and a LaTeX block with its
 // fences.
 Result<Statement::Kind> digit_set_from(std::string_view integer_text);
 Statement::Kind latex_block_from(std::string_view block_text);
 
 // Builds one statement node; `lines` gives its line number.
-Result<Statement> parse_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
+Result<Statement> build_statement(const ParseNode& node, std::string_view source, LineCursor& lines,
                                   ExprAssembler& assembler);
 
 }  // namespace mensurator

@@ -6,9 +6,9 @@
 
 namespace mensurator {
 
-Result<UnitExpr> parse_unit_expr(const ParseNode& node, std::string_view source) {
+Result<UnitExpr> build_unit_expr(const ParseNode& node, std::string_view source) {
     if (node.rule != GrammarRule::unit_expr)
-        throw InternalError("parse_unit_expr: not a unit_expr");
+        throw InternalError("build_unit_expr: not a unit_expr");
     auto make_leaf = [source](const ParseNode& child) -> Result<UnitExpr> {
         switch (child.rule) {
             case GrammarRule::unit: {
@@ -17,7 +17,7 @@ Result<UnitExpr> parse_unit_expr(const ParseNode& node, std::string_view source)
                 return UnitExpr(*unit);
             }
             case GrammarRule::unit_expr: {
-                Result<Unit> group = parse_and_evaluate_unit(child, source);
+                Result<Unit> group = build_unit(child, source);
                 if (!group) return fail(group.error());
                 return UnitExpr(*group);
             }
@@ -29,8 +29,8 @@ Result<UnitExpr> parse_unit_expr(const ParseNode& node, std::string_view source)
     return build_unit_chain<UnitExpr>(children, 0, source, node, make_leaf);
 }
 
-Result<Unit> parse_and_evaluate_unit(const ParseNode& node, std::string_view source) {
-    Result<UnitExpr> tree = parse_unit_expr(node, source);
+Result<Unit> build_unit(const ParseNode& node, std::string_view source) {
+    Result<UnitExpr> tree = build_unit_expr(node, source);
     if (!tree) return fail(tree.error());
     return evaluate_unit_expr(*tree);
 }

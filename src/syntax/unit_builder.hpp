@@ -10,9 +10,9 @@ namespace mensurator {
 
 // Builds the unit-expression tree of a unit_expr node: unit names are looked up, parenthesised
 // groups are evaluated into leaves, * and / associate to the left, ^ binds tightest.
-Result<UnitExpr> parse_unit_expr(const ParseNode& node, std::string_view source);
+Result<UnitExpr> build_unit_expr(const ParseNode& node, std::string_view source);
 
-// parse_unit_expr followed by evaluate_unit_expr.
-Result<Unit> parse_and_evaluate_unit(const ParseNode& node, std::string_view source);
+// build_unit_expr followed by evaluate_unit_expr.
+Result<Unit> build_unit(const ParseNode& node, std::string_view source);
 
 }  // namespace mensurator

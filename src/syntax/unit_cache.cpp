@@ -44,7 +44,7 @@ Result<std::uint32_t> UnitCache::annotation(const ParseNode& unit_expr, std::str
     if (!naive) return fail(std::move(naive.error()));
     Result<std::string> latex = naive_to_latex(*naive);
     if (!latex) return fail(std::move(latex.error()));
-    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
+    Result<Unit> unit = build_unit(unit_expr, source);
     if (!unit) return fail(std::move(unit.error()));
     const std::uint32_t added = store.add_annotation(*unit, *latex);
     if (keep(text)) annotations_.emplace(text, WrittenUnit{*unit, std::move(*latex)});
@@ -67,7 +67,7 @@ Result<std::shared_ptr<const UnitHint>> UnitCache::hint(const ParseNode& unit_ex
                                                         std::string_view source) {
     const std::string_view text = unit_expr.text(source);
     if (const auto found = hints_.find(text); found != hints_.end()) return found->second;
-    Result<Unit> unit = parse_and_evaluate_unit(unit_expr, source);
+    Result<Unit> unit = build_unit(unit_expr, source);
     if (!unit) return fail(std::move(unit.error()));
     Result<NaiveUnit> naive = parse_naive_unit(unit_expr, source);
     if (!naive) return fail(std::move(naive.error()));

@@ -7,6 +7,7 @@
 
 #include "eval/evaluate.hpp"
 #include "latex/render_expression.hpp"
+#include "support/test_entry_points.hpp"
 #include "syntax/tree_builders.hpp"
 
 namespace mensurator {

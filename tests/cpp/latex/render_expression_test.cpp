@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "support/test_entry_points.hpp"
 #include "syntax/tree_builders.hpp"
 
 namespace mensurator {

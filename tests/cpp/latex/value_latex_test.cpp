@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "support/test_entry_points.hpp"
 #include "syntax/tree_builders.hpp"
 
 namespace mensurator {

@@ -217,7 +217,7 @@ TEST(FastStatement, BuildsWhatTheEngineNodesBuildForEveryStatementItTakes) {
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             ++statements;
             const std::string engine =
-                outcome_text(parse_statement(nodes[i], text, engine_lines, engine_assembler));
+                outcome_text(build_statement(nodes[i], text, engine_lines, engine_assembler));
             const std::size_t size_before = fast_store.nodes.size();
             const auto fast =
                 build_fast_statement(text, false, nodes[i].start, fast_lines, fast_assembler);

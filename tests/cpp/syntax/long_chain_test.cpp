@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "grammar/parse.hpp"
+#include "support/test_entry_points.hpp"
 #include "syntax/naive_string.hpp"
 #include "syntax/statement_builder.hpp"
 #include "syntax/unit_builder.hpp"
@@ -42,7 +43,7 @@ std::string chain_text(const char* op, int count) {
 Result<std::vector<Statement>> build(const std::string& text, ExprStore& store) {
     const auto nodes = parse(GrammarRule::program, text);
     if (!nodes) return fail(RunError::other("parse failure"));
-    return parse_statements(*nodes, text, store);
+    return build_statements(*nodes, text, store);
 }
 
 // Operators of one level written in a row make one node with an operand per term, not a tree
@@ -93,7 +94,7 @@ TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
     const std::string& text = document.text;
     const ParseNode& hint = *document.hint();
 
-    const Result<UnitExpr> evaluated = parse_unit_expr(hint, text);
+    const Result<UnitExpr> evaluated = build_unit_expr(hint, text);
     ASSERT_TRUE(evaluated.has_value()) << evaluated.error().display();
     EXPECT_EQ(unit_chain_length(*evaluated), terms - 1);
     UnitExpr evaluated_copy = *evaluated;
@@ -119,7 +120,7 @@ TEST(LongChain, UnitChainOfOneHundredThousandFactors) {
     // The whole statement builds, evaluating the chain into one unit.
     ExprStore store;
     const Result<std::vector<Statement>> statements =
-        parse_statements(*document.nodes, text, store);
+        build_statements(*document.nodes, text, store);
     ASSERT_TRUE(statements.has_value()) << statements.error().display();
     const auto& unit_hint = std::get<PrintExpr>(statements->front().kind).unit_hint;
     ASSERT_NE(unit_hint, nullptr);

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "grammar/parse.hpp"
+#include "support/test_entry_points.hpp"
 #include "syntax/statement_builder.hpp"
 
 namespace mensurator::test_support {
@@ -194,7 +195,7 @@ std::string build_document(std::string_view text) {
                std::to_string(failure.line) + ":" + std::to_string(failure.column);
     }
     ExprStore store;
-    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text, store);
+    const Result<std::vector<Statement>> statements = build_statements(*nodes, text, store);
     if (!statements) return "error: " + statements.error().display();
     std::string out;
     for (const Statement& statement : *statements) {
@@ -209,7 +210,7 @@ std::string build_expression(std::string_view expression) {
     const auto nodes = parse(GrammarRule::program, text);
     if (!nodes) return "parse failure " + std::to_string(nodes.error().column);
     ExprStore store;
-    const Result<std::vector<Statement>> statements = parse_statements(*nodes, text, store);
+    const Result<std::vector<Statement>> statements = build_statements(*nodes, text, store);
     if (!statements) return "error: " + statements.error().display();
     if (statements->size() != 1) return "statements: " + std::to_string(statements->size());
     const auto* dec = std::get_if<VarDec>(&statements->front().kind);

@@ -37,7 +37,7 @@ TEST_P(UnitShapes, BothBuildersAgree) {
     const ParsedDocument doc = unit_hint_document(GetParam().unit);
     ASSERT_NE(doc.hint(), nullptr) << doc.text;
 
-    const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
+    const Result<UnitExpr> evaluated = build_unit_expr(*doc.hint(), doc.text);
     ASSERT_TRUE(evaluated.has_value()) << evaluated.error().display();
     EXPECT_EQ(unit_expr_text(*evaluated), GetParam().evaluated);
 
@@ -115,13 +115,13 @@ TEST(WrittenUnit, KeepsBlanksOfTheName) {
 TEST(EvaluatedUnit, LooksUpTheWholeName) {
     const ParsedDocument joined = unit_hint_document("kg m");
     ASSERT_NE(joined.hint(), nullptr);
-    const Result<UnitExpr> evaluated = parse_unit_expr(*joined.hint(), joined.text);
+    const Result<UnitExpr> evaluated = build_unit_expr(*joined.hint(), joined.text);
     ASSERT_FALSE(evaluated.has_value());
     EXPECT_EQ(evaluated.error().display(), "kg m is not a variable or a valid unit");
 
     const ParsedDocument spaced = unit_hint_document("k g/s");
     ASSERT_NE(spaced.hint(), nullptr);
-    const Result<UnitExpr> kilo = parse_unit_expr(*spaced.hint(), spaced.text);
+    const Result<UnitExpr> kilo = build_unit_expr(*spaced.hint(), spaced.text);
     ASSERT_FALSE(kilo.has_value());
     EXPECT_EQ(kilo.error().display(), "k g is not a variable or a valid unit");
 }
@@ -131,7 +131,7 @@ TEST(BothBuilders, RefuseAUnitExpressionStartingWithAnOperator) {
     for (const char* unit : {"1/", "1*", "(1/*s)", "m*(1/*s)"}) {
         const ParsedDocument doc = unit_hint_document(unit);
         ASSERT_NE(doc.hint(), nullptr) << unit;
-        const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
+        const Result<UnitExpr> evaluated = build_unit_expr(*doc.hint(), doc.text);
         ASSERT_FALSE(evaluated.has_value()) << unit;
         EXPECT_TRUE(evaluated.error().display().starts_with("Invalid unit expression "))
             << evaluated.error().display();
@@ -147,7 +147,7 @@ TEST(BothBuilders, RefuseAnExponentBeyondSixtyFourBits) {
         const ParsedDocument doc = unit_hint_document("m^" + std::string(digits));
         ASSERT_NE(doc.hint(), nullptr) << digits;
         const std::string expected = "Unit exponent " + std::string(digits) + " is too large";
-        const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
+        const Result<UnitExpr> evaluated = build_unit_expr(*doc.hint(), doc.text);
         ASSERT_FALSE(evaluated.has_value()) << digits;
         EXPECT_EQ(evaluated.error().display(), expected);
         const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);
@@ -159,7 +159,7 @@ TEST(BothBuilders, RefuseAnExponentBeyondSixtyFourBits) {
 TEST(BothBuilders, ReportAnUnknownUnitOnlyWhenEvaluating) {
     const ParsedDocument doc = unit_hint_document("furlong/fortnight");
     ASSERT_NE(doc.hint(), nullptr);
-    const Result<UnitExpr> evaluated = parse_unit_expr(*doc.hint(), doc.text);
+    const Result<UnitExpr> evaluated = build_unit_expr(*doc.hint(), doc.text);
     ASSERT_FALSE(evaluated.has_value());
     EXPECT_EQ(evaluated.error().display(), "furlong is not a variable or a valid unit");
     const Result<NaiveUnit> written = parse_naive_unit(*doc.hint(), doc.text);

@@ -1,4 +1,4 @@
-#include "run/evaluator.hpp"
+#include "run/statement_runner.hpp"
 
 #include <string>
 #include <string_view>

@@ -1,0 +1,110 @@
+#pragma once
+
+// The scanning primitives of the document grammar, shared by the grammar engine and the fast
+// statement recognizer so that both read characters, blanks, line ends, names and numbers alike.
+
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
+
+#include "grammar/char_classes.hpp"
+
+namespace mensurator {
+
+// A position in a text that may be read as if a line feed followed it. Every function that
+// matches either advances past what it matched or leaves the position as it found it.
+class Scanner {
+  protected:
+    Scanner(std::string_view text, bool implied_line_end, std::size_t start)
+        : text_(text), size_(text.size() + (implied_line_end ? 1 : 0)), pos_(start) {}
+
+    std::string_view text_;
+    std::size_t size_;  // the text's, and one more for an implied final line end
+    std::size_t pos_;
+
+    bool at_end() const { return pos_ >= size_; }
+
+    // The character at `at`, the implied line end included.
+    char char_at(std::size_t at) const { return at < text_.size() ? text_[at] : '\n'; }
+
+    bool at(char c) const { return !at_end() && char_at(pos_) == c; }
+
+    bool starts_with_at(std::size_t at, std::string_view s) const {
+        if (s.size() > size_ - std::min(at, size_)) return false;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (char_at(at + i) != s[i]) return false;
+        }
+        return true;
+    }
+
+    bool literal(std::string_view s) {
+        if (!starts_with_at(pos_, s)) return false;
+        pos_ += s.size();
+        return true;
+    }
+
+    template <class Predicate>
+    bool char_if(Predicate predicate) {
+        if (at_end() || !predicate(char_at(pos_))) return false;
+        ++pos_;
+        return true;
+    }
+
+    // Blanks: spaces and tabs.
+    void skip() {
+        while (char_if(is_blank)) {
+        }
+    }
+
+    bool at_line_end() const { return at('\n') || at('\r'); }
+
+    // LF, CR LF, or a lone CR.
+    bool line_end() {
+        if (literal("\n")) return true;
+        if (literal("\r")) {
+            literal("\n");
+            return true;
+        }
+        return false;
+    }
+
+    bool digits() {
+        if (!char_if(is_digit)) return false;
+        while (char_if(is_digit)) {
+        }
+        return true;
+    }
+
+    bool ident() {
+        if (!char_if(is_ident_start)) return false;
+        while (char_if(is_ident_rest)) {
+        }
+        return true;
+    }
+
+    // -?digits(.digits)?, the fraction only when digits follow the point.
+    bool number() {
+        const std::size_t start = pos_;
+        literal("-");
+        if (!digits()) {
+            pos_ = start;
+            return false;
+        }
+        const std::size_t fraction = pos_;
+        if (literal(".") && !digits()) pos_ = fraction;
+        return true;
+    }
+
+    // -?digits
+    bool integer() {
+        const std::size_t start = pos_;
+        literal("-");
+        if (!digits()) {
+            pos_ = start;
+            return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace mensurator

@@ -1,0 +1,40 @@
+#include "syntax/statement_source.hpp"
+
+#include <utility>
+
+#include "syntax/fast_statement.hpp"
+#include "syntax/statement_builder.hpp"
+
+namespace mensurator {
+
+StatementSource::StatementSource(std::string_view text, bool implied_line_end, ExprStore& store)
+    : text_(text),
+      implied_line_end_(implied_line_end),
+      store_(store),
+      assembler_(store),
+      stream_(text, implied_line_end),
+      lines_(text, implied_line_end) {}
+
+std::expected<std::optional<SourcedStatement>, ParseFailure> StatementSource::next(bool build) {
+    store_.clear();
+    // Most statements take the fast path; the grammar engine matches the rest, and is what
+    // reports failures.
+    if (!stream_.finished()) {
+        statement_start_ = stream_.position();
+        std::optional<FastStatement> fast =
+            build_fast_statement(text_, implied_line_end_, statement_start_, lines_, assembler_);
+        if (fast) {
+            stream_.skip_to(fast->next);
+            return SourcedStatement{std::move(fast->statement), fast->next};
+        }
+    }
+    auto node = stream_.next();
+    if (!node) return std::unexpected(node.error());
+    if (!*node) return std::optional<SourcedStatement>{};
+    SourcedStatement sourced;
+    sourced.end = (**node).end;
+    if (build) sourced.statement = build_statement(**node, text_, lines_, assembler_);
+    return sourced;
+}
+
+}  // namespace mensurator
