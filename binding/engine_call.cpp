@@ -30,6 +30,14 @@ bool is_ascii(const std::string& text) {
 
 }  // namespace
 
+PyObject* finish_module(PyObject* module) {
+#ifdef Py_GIL_DISABLED
+    // Runs share nothing but the exception classes, which are published atomically.
+    PyUnstable_Module_SetGIL(module, Py_MOD_GIL_NOT_USED);
+#endif
+    return module;
+}
+
 PyObject* exception_class(std::atomic<PyObject*>& slot, const char* qualified_name,
                           PyObject* base) {
     if (PyObject* existing = slot.load(std::memory_order_acquire)) return existing;

@@ -21,6 +21,10 @@ namespace mensurator::binding {
 // ever raised, and the other is dropped.
 PyObject* exception_class(std::atomic<PyObject*>& slot, const char* qualified_name, PyObject* base);
 
+// The last step of both modules' initialisation: they declare that they run without the
+// interpreter lock on a free-threaded build. Returns `module`.
+PyObject* finish_module(PyObject* module);
+
 // Raises `type` with the message; returns null.
 PyObject* raise_with(PyObject* type, const std::string& message);
 

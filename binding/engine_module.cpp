@@ -601,9 +601,5 @@ PyMODINIT_FUNC PyInit__engine() {
         Py_DECREF(module);
         return nullptr;
     }
-#ifdef Py_GIL_DISABLED
-    // Runs share nothing but the exception classes, which are published atomically.
-    PyUnstable_Module_SetGIL(module, Py_MOD_GIL_NOT_USED);
-#endif
-    return module;
+    return finish_module(module);
 }
