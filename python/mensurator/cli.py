@@ -172,7 +172,7 @@ def render_command(arguments: list[str]) -> int:
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
     with Progress(len(texts), sys.stderr) as progress:
-        results = iter(render_many(texts, options.jobs, progress.advance))
+        results = iter(render_many(texts, options.jobs, progress.advance, record=True))
 
     # Everything is reported in the order of the files on the command line.
     status = 0

@@ -7,12 +7,13 @@ from collections.abc import Sequence
 from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Any
 
-from . import display
+from . import _engine, display
 from .paths import PathLike
 from .pdf_limits import DEFAULT_TIME_LIMIT
 from .results import Problem, Statement, Statements, problem_from
 
-# The attribute of a document that holds its engine run while its views are not yet made.
+# The attribute of a document that holds its engine run, or the text to run again, while its
+# views are not yet made.
 PENDING_RUN = "_run"
 VIEWS = ("statements", "warnings")
 
@@ -35,11 +36,15 @@ class Document:
     if not TYPE_CHECKING:  # hidden from the type checker, which would accept any name then
 
         def __getattr__(self, name: str) -> Any:
-            # A document of render_many keeps the engine's run and makes its views when one is
-            # first read: most callers of many small documents read only the LaTeX.
+            # A document of render_many keeps the engine's run, or its text, and makes its
+            # views when one is first read: most callers of many small documents read only
+            # the LaTeX.
             run = self.__dict__.get(PENDING_RUN)
             if run is None or name not in VIEWS:
                 raise AttributeError(f"'{type(self).__name__}' object has no attribute '{name}'")
+            if isinstance(run, str):
+                # The text rendered once already; the same engine renders it again.
+                run = _engine.run(run)
             warnings = run.warnings
             # Two threads reading at once make equal views; either one is kept.
             object.__setattr__(self, "statements", Statements(run.statements))

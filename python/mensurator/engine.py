@@ -6,6 +6,8 @@ import os
 from collections.abc import Iterable, Sequence
 from typing import Callable, Union
 
+import mensurator_py
+
 from . import _engine
 from .document import PENDING_RUN, Document
 from .errors import DocumentError, MensuratorException
@@ -87,15 +89,18 @@ def render_file(path: PathLike) -> Document:
     return render(read_document(path))
 
 
-def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
+def render_sources(sources: Iterable[Source], record: bool = False) -> list[RenderResult]:
     """The documents of texts and files, or their errors, in order: ``render`` written out for
-    speed, as on small documents its calls would cost a good part of the engine's own time."""
+    speed, as on small documents its calls would cost a good part of the engine's own time.
+
+    Without ``record`` only the LaTeX is made now, and a document works out its statements and
+    warnings by running its text again when they are first read: most callers of many small
+    documents read only the LaTeX. With it, the run records them at once."""
     results: list[RenderResult] = []
     append = results.append
-    run = _engine.run
+    run = _engine.run if record else mensurator_py.run_mensurator
     # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
-    # a small document's run, and object.__setattr__ per attribute not much less. The document
-    # makes its statements and warnings from the run when they are first read.
+    # a small document's run, and object.__setattr__ per attribute not much less.
     new = object.__new__
     remaining = iter(sources)
     text = ""
@@ -108,8 +113,12 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
                 result = run(text)
                 document = new(Document)
                 attributes = document.__dict__
-                attributes["latex"] = result.latex
-                attributes[PENDING_RUN] = result
+                if record:
+                    attributes["latex"] = result.latex
+                    attributes[PENDING_RUN] = result
+                else:
+                    attributes["latex"] = result
+                    attributes[PENDING_RUN] = text
                 append(document)
             return results
         except MensuratorException as error:
@@ -120,13 +129,19 @@ def render_many(
     sources: Iterable[Source],
     jobs: int | None = None,
     progress: Callable[[], None] | None = None,
+    *,
+    record: bool = False,
 ) -> list[RenderResult]:
     """Render many documents on ``jobs`` threads (default: one per processor).
 
     A ``str`` is a document text; a path object (``pathlib.Path``, any ``os.PathLike``) is a
     file, read as ``render_file`` does (an unreadable one raises ``OSError``). Returns, in
     input order, each document or its ``DocumentError``; ``progress``, if given, is called
-    once after each document is done."""
+    once after each document is done.
+
+    A document's ``statements`` and ``warnings`` are worked out when first read, by running
+    its text once more; ``record=True`` records them during the render instead, for callers
+    that read them for every document."""
     if jobs is not None and jobs < 1:
         raise ValueError(f"jobs must be at least 1, not {jobs}")
     items = list(sources)
@@ -134,10 +149,10 @@ def render_many(
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
         if progress is None:
-            return render_sources(batch)
+            return render_sources(batch, record)
         results = []
         for source in batch:
-            results += render_sources([source])
+            results += render_sources([source], record)
             progress()
         return results
 

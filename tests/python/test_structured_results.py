@@ -360,7 +360,8 @@ def views(result):
 @settings(max_examples=40, deadline=None)
 @given(st.lists(st.lists(st.sampled_from(LINES), min_size=1, max_size=6), min_size=1, max_size=5))
 def test_many_documents_read_as_each_rendered_alone(sheets):
-    # render_many makes a document's statements and warnings only when they are first read.
+    # render_many makes a document's statements and warnings when they are first read, by
+    # running the text again, or records them at once.
     texts = ["\n".join(lines) for lines in sheets]
     alone = []
     for text in texts:
@@ -368,12 +369,14 @@ def test_many_documents_read_as_each_rendered_alone(sheets):
             alone.append(mensurator.render(text))
         except mensurator.DocumentError as error:
             alone.append(error)
-    many = mensurator.render_many(texts, jobs=1)
-    assert [views(result) for result in many] == [views(result) for result in alone]
-    # Read twice, a view is the same object: made once.
-    for result in many:
-        if isinstance(result, mensurator.Document):
-            assert result.warnings is result.warnings and result.statements is result.statements
+    for record in (False, True):
+        many = mensurator.render_many(texts, jobs=1, record=record)
+        assert [views(result) for result in many] == [views(result) for result in alone]
+        # Read twice, a view is the same object: made once.
+        for result in many:
+            if isinstance(result, mensurator.Document):
+                assert result.warnings is result.warnings
+                assert result.statements is result.statements
 
 
 def test_unread_views_of_many_documents_survive_copies_and_pickles():
