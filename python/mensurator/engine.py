@@ -98,7 +98,8 @@ def render_sources(sources: Iterable[Source], record: bool = False) -> list[Rend
     documents read only the LaTeX. With it, the run records them at once."""
     results: list[RenderResult] = []
     append = results.append
-    run = _engine.run if record else mensurator_py.run_mensurator
+    run_recorded = _engine.run
+    run_latex = mensurator_py.run_mensurator
     # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
     # a small document's run, and object.__setattr__ per attribute not much less.
     new = object.__new__
@@ -110,14 +111,14 @@ def render_sources(sources: Iterable[Source], record: bool = False) -> list[Rend
                 text = source if isinstance(source, str) else read_document(source)
                 if text.endswith(LINE_END_CHARACTERS):
                     text = strip_final_line_end(text)
-                result = run(text)
                 document = new(Document)
                 attributes = document.__dict__
                 if record:
+                    result = run_recorded(text)
                     attributes["latex"] = result.latex
                     attributes[PENDING_RUN] = result
                 else:
-                    attributes["latex"] = result
+                    attributes["latex"] = run_latex(text)
                     attributes[PENDING_RUN] = text
                 append(document)
             return results
