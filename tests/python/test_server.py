@@ -224,8 +224,10 @@ def test_exports_are_downloads_of_the_current_text(server):
     assert tex.headers["content-disposition"] == 'attachment; filename="beam.tex"'
     page = post(server, "/api/export/html", DOCUMENT)
     assert page.text.startswith("<!DOCTYPE html>") and page.text.count("<math") == 3
-    failed = post(server, "/api/export/tex", "x = 1 Hz")
+    failed = post(server, "/api/export/tex", "x = 1 Hz\ny = 2 Qq")
     assert failed.status_code == 422 and failed.json()["error"]["hints"] == ["did you mean hz?"]
+    # Every error of the document, not only the first, so the page can mark them all.
+    assert [p["line"] for p in failed.json()["problems"]] == [1, 2]
     assert post(server, "/api/export/docx", DOCUMENT).status_code == 404
 
 

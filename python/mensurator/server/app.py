@@ -293,7 +293,8 @@ def create_app(
             response: Response = await in_lane(lane, export, kind, text)
             return response
         except DocumentError as error:
-            return JSONResponse({"message": error.message, "error": error_fields(error)}, 422)
+            fields = {"message": error.message, "error": error_fields(error)}
+            return JSONResponse({**fields, "problems": failure_problems(error)}, 422)
         except pdf.PdfError as error:
             safe_log(f"PDF failed: {error}")
             return JSONResponse({"message": str(error)}, 500)
