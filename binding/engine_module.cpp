@@ -457,12 +457,14 @@ PyObject* document_exception_class() {
 // flag of that name.
 bool parsed_document_text(PyObject* args, PyObject* kwargs, const char* format, PyObject*& argument,
                           std::string_view& text, int* steps = nullptr) {
-    static const char* keywords[] = {"text", "steps", nullptr};
+    static const char* text_only[] = {"text", nullptr};
+    static const char* with_steps[] = {"text", "steps", nullptr};
     const bool parsed =
-        steps != nullptr ? PyArg_ParseTupleAndKeywords(
-                               args, kwargs, format, const_cast<char**>(keywords), &argument, steps)
-                         : PyArg_ParseTupleAndKeywords(args, kwargs, format,
-                                                       const_cast<char**>(keywords), &argument);
+        steps != nullptr
+            ? PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(with_steps),
+                                          &argument, steps)
+            : PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(text_only),
+                                          &argument);
     if (!parsed) return false;
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(argument, &size);
