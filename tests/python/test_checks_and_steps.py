@@ -3,7 +3,9 @@ arithmetic on the values as written, steps that leave every value alone, and the
 show both (PDF, MathML, HTML, notebook, command line)."""
 
 import json
+import os
 import re
+import shutil
 import subprocess
 import sys
 from fractions import Fraction
@@ -231,3 +233,31 @@ def test_command_steps_option(tmp_path):
     assert stepped.returncode == 0 and stepped.stderr == ""
     expected = mensurator.render("x = 2 m\ny = x * 3 =?", steps=True).body
     assert stepped.stdout.rstrip("\n") == expected.rstrip("\n")
+
+
+@pytest.fixture(scope="module")
+def pdflatex():
+    path = shutil.which("pdflatex")
+    if path is None:
+        if os.environ.get("CI"):
+            pytest.fail("pdflatex is required in CI; tests/install-deps.sh installs it")
+        pytest.skip("pdflatex is not installed")
+    return path
+
+
+@pytest.mark.parametrize("name", sorted(EXAMPLE_TEXTS))
+def test_examples_with_steps_compile(pdflatex, tmp_path, name):
+    document = mensurator.render(EXAMPLE_TEXTS[name], steps=True)
+    for variant in (document.latex, document.display_latex):
+        (tmp_path / "sheet.tex").write_text(variant, encoding="utf-8")
+        completed = subprocess.run(
+            [pdflatex, "-interaction=nonstopmode", "-halt-on-error", "sheet.tex"],
+            cwd=tmp_path,
+            stdin=subprocess.DEVNULL,
+            capture_output=True,
+            text=True,
+            errors="replace",
+            timeout=60,
+            check=False,
+        )
+        assert completed.returncode == 0, completed.stdout[-3000:]
