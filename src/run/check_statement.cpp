@@ -40,11 +40,13 @@ std::shared_ptr<const UnitHint> StatementRunner::check_unit(const CheckStmt& sta
     for (const Expr* side : {&statement.left, &statement.right}) {
         const ExprNode& root = (*side->store)[side->root];
         if (root.kind != ExprKind::Variable) continue;
-        const auto* shown = state_.shown_units.find(side->store->names[root.link.index]);
-        if (shown != nullptr && *shown) return *shown;
+        const ShownUnit* shown =
+            state_.shown_units.find(side->store->names[root.link.index], state_.variables);
+        if (shown == nullptr) continue;
+        if (std::shared_ptr<const UnitHint> unit = shown->as_hint()) return unit;
     }
     for (const Expr* side : {&statement.left, &statement.right}) {
-        if (std::shared_ptr<const UnitHint> unit = defined_unit(*side)) return unit;
+        if (std::shared_ptr<const UnitHint> unit = annotated_unit(*side)) return unit;
     }
     return nullptr;
 }

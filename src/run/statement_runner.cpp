@@ -118,8 +118,8 @@ Result<void> StatementRunner::execute(VarDec& statement) {
     end_math_line();
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
-    state_.variables.insert_or_assign(name.key, *value);
-    state_.shown_units.shown(name.key, defined_unit(statement.expr));
+    const std::uint32_t id = state_.variables.insert_or_assign(name.key, *value);
+    state_.shown_units.defined(id, statement.expr);
     trace_value(name.key, *value);
     return {};
 }
@@ -134,7 +134,7 @@ Result<void> StatementRunner::execute(PrintExpr& statement) {
     if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
         return shown;
     end_math_line();
-    state_.shown_units.printed(statement.expr, statement.unit_hint);
+    state_.shown_units.printed(statement.expr, statement.unit_hint, state_.variables);
     trace_value({}, *value);
     return {};
 }
@@ -153,8 +153,8 @@ Result<void> StatementRunner::execute(DecPrintExpr& statement) {
         return shown;
     end_math_line();
     const Value stored = normalize(*value);
-    state_.variables.insert_or_assign(name.key, stored);
-    state_.shown_units.shown(name.key, statement.unit_hint);
+    const std::uint32_t id = state_.variables.insert_or_assign(name.key, stored);
+    state_.shown_units.shown(id, statement.unit_hint);
     trace_value(name.key, stored);
     return {};
 }

@@ -20,11 +20,12 @@ class ShownValues final : public VariableSubstitution {
     explicit ShownValues(const ProgramState& state) : state_(state) {}
 
     Result<std::optional<std::string>> value_latex(std::string_view name) const override {
-        const std::shared_ptr<const UnitHint>* unit = state_.shown_units.find(name);
+        const ShownUnit* shown = state_.shown_units.find(name, state_.variables);
         const std::optional<Value> value = state_.variables.find(name);
-        if (unit == nullptr || !value) return std::optional<std::string>{};
+        if (shown == nullptr || !value) return std::optional<std::string>{};
+        const std::shared_ptr<const UnitHint> unit = shown->as_hint();
         FormatSettings settings = state_.settings;
-        settings.unit_hint = unit->get();
+        settings.unit_hint = unit.get();
         std::string latex;
         if (Result<void> written = append_value(*value, settings, latex); !written)
             return fail(std::move(written.error()));
