@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import functools
 import os
 from collections.abc import Iterable, Sequence
 from typing import Callable, Union
@@ -55,8 +56,9 @@ def read_document(path: PathLike) -> str:
         return decode_document(source.read())
 
 
-def render(text: str) -> Document:
-    """Render a document text.
+def render(text: str, steps: bool = False) -> Document:
+    """Render a document text; with ``steps``, as if it began with ``!steps`` (every printed
+    expression shows its variables' values substituted).
 
     One line end at the very end of ``text`` is dropped first, as it ends the last line of a
     file rather than adding a blank line; so ``render(path.read_text())`` and
@@ -66,7 +68,7 @@ def render(text: str) -> Document:
     and warning of the text."""
     text = strip_final_line_end(text)
     try:
-        result = _engine.run(text)
+        result = _engine.run(text, steps=steps)
     except MensuratorException as error:
         raise failure(text, error) from error
     return Document(
@@ -84,22 +86,26 @@ def failure(text: str, error: BaseException) -> DocumentError:
     )
 
 
-def render_file(path: PathLike) -> Document:
-    """Render a document file (UTF-8); see ``render`` for its final line end."""
-    return render(read_document(path))
+def render_file(path: PathLike, steps: bool = False) -> Document:
+    """Render a document file (UTF-8); see ``render`` for its final line end and ``steps``."""
+    return render(read_document(path), steps)
 
 
-def render_sources(sources: Iterable[Source], record: bool = False) -> list[RenderResult]:
+def render_sources(
+    sources: Iterable[Source], steps: bool = False, record: bool = False
+) -> list[RenderResult]:
     """The documents of texts and files, or their errors, in order: ``render`` written out for
     speed, as on small documents its calls would cost a good part of the engine's own time.
 
-    Without ``record`` only the LaTeX is made now, and a document works out its statements and
-    warnings by running its text again when they are first read: most callers of many small
-    documents read only the LaTeX. With it, the run records them at once."""
+    Without ``record`` (and ``steps``) only the LaTeX is made now, and a document works out its
+    statements and warnings by running its text again when they are first read: most callers
+    of many small documents read only the LaTeX. With it, the run records them at once."""
     results: list[RenderResult] = []
     append = results.append
-    run_recorded = _engine.run
+    run_recorded = functools.partial(_engine.run, steps=True) if steps else _engine.run
     run_latex = mensurator_py.run_mensurator
+    # The shorter engine call knows no options: with any, the run records at once.
+    record = record or steps
     # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
     # a small document's run, and object.__setattr__ per attribute not much less.
     new = object.__new__
@@ -130,10 +136,12 @@ def render_many(
     sources: Iterable[Source],
     jobs: int | None = None,
     progress: Callable[[], None] | None = None,
+    steps: bool = False,
     *,
     record: bool = False,
 ) -> list[RenderResult]:
-    """Render many documents on ``jobs`` threads (default: one per processor).
+    """Render many documents on ``jobs`` threads (default: one per processor); ``steps`` as
+    for ``render``.
 
     A ``str`` is a document text; a path object (``pathlib.Path``, any ``os.PathLike``) is a
     file, read as ``render_file`` does (an unreadable one raises ``OSError``). Returns, in
@@ -150,10 +158,10 @@ def render_many(
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
         if progress is None:
-            return render_sources(batch, record)
+            return render_sources(batch, steps, record)
         results = []
         for source in batch:
-            results += render_sources([source], record)
+            results += render_sources([source], steps, record)
             progress()
         return results
 

@@ -60,7 +60,14 @@ std::optional<Value> VariableTable::find(std::string_view name) const {
     return Value{found.number, units_[found.unit]};
 }
 
-void VariableTable::insert_or_assign(std::string_view name, const Value& value) {
+std::optional<std::uint32_t> VariableTable::id_of(std::string_view name) const {
+    if (slots_.empty()) return std::nullopt;
+    const std::uint32_t taken = slots_[slot_of(name, hash_of(name))];
+    if (taken == empty_slot) return std::nullopt;
+    return taken - 1;
+}
+
+std::uint32_t VariableTable::insert_or_assign(std::string_view name, const Value& value) {
     const std::uint32_t unit = unit_id(value.unit);
     const std::size_t hash = hash_of(name);
     if (!slots_.empty()) {
@@ -68,7 +75,7 @@ void VariableTable::insert_or_assign(std::string_view name, const Value& value) 
             Entry& existing = entry(taken - 1);
             existing.number = value.number;
             existing.unit = unit;
-            return;
+            return taken - 1;
         }
     }
     if (size_ >= std::numeric_limits<std::uint32_t>::max() - 1 ||
@@ -84,6 +91,7 @@ void VariableTable::insert_or_assign(std::string_view name, const Value& value) 
     entry(id) = Entry{keep_name(name), static_cast<std::uint32_t>(name.size()), unit, value.number};
     ++size_;
     slots_[slot_of(name, hash)] = id + 1;
+    return id;
 }
 
 // Doubles the slots and places every id again.

@@ -30,7 +30,9 @@ class VariableTable {
     VariableTable& operator=(VariableTable&&) noexcept = default;
 
     std::optional<Value> find(std::string_view name) const;
-    void insert_or_assign(std::string_view name, const Value& value);
+    // Returns the variable's id: dense, in the order in which names were first inserted.
+    std::uint32_t insert_or_assign(std::string_view name, const Value& value);
+    std::optional<std::uint32_t> id_of(std::string_view name) const;
     std::size_t size() const { return size_; }
 
   private:
