@@ -49,9 +49,19 @@ def serve_command(arguments: list[str]) -> int:
 
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status. Their summaries are listed by --help.
-COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command}
+def cases_command(arguments: list[str]) -> int:
+    from .cases_command import cases_command as run  # the cases and their plots when asked
+
+    return run(arguments)
+
+
+COMMANDS: dict[str, Callable[[list[str]], int]] = {
+    "serve": serve_command,
+    "cases": cases_command,
+}
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
+    "cases FILE CASES.csv": "the document once per row of a CSV file: reports and a summary",
 }
 
 

@@ -226,7 +226,7 @@ def test_exports_are_downloads_of_the_current_text(server):
     assert page.text.startswith("<!DOCTYPE html>") and page.text.count("<math") == 3
     failed = post(server, "/api/export/tex", "x = 1 Hz")
     assert failed.status_code == 422 and failed.json()["error"]["hints"] == ["did you mean hz?"]
-    assert post(server, "/api/export/docx", DOCUMENT).status_code == 404
+    assert post(server, "/api/export/odt", DOCUMENT).status_code == 404
 
 
 def test_pdf_export_compiles_with_pdflatex(server):
