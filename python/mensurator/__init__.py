@@ -15,7 +15,7 @@ from .errors import DocumentError, MensuratorException
 
 if TYPE_CHECKING:
     from .case_study import cases
-    from .cases import CaseError, CaseTable
+    from .case_table import CaseError, CaseTable
     from .docx import DocxError
     from .pdf import PdfError
     from .report_template import TemplateError
@@ -43,8 +43,8 @@ LAZY = {
     "PdfError": "pdf",
     "DocxError": "docx",
     "TemplateError": "report_template",
-    "CaseError": "cases",
-    "CaseTable": "cases",
+    "CaseError": "case_table",
+    "CaseTable": "case_table",
     "cases": "case_study",
 }
 

@@ -13,7 +13,7 @@ import os
 import re
 from dataclasses import dataclass
 
-from .cases import ERROR_COLUMN, UNIT_SUFFIX, CaseError, CaseTable
+from .case_table import ERROR_COLUMN, UNIT_SUFFIX, CaseError, CaseTable
 from .output_file import replace_file
 from .paths import PathLike
 

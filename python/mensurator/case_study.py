@@ -9,7 +9,7 @@ from concurrent.futures import ThreadPoolExecutor
 from typing import TYPE_CHECKING
 
 from .case_plot import draw, parse_plot
-from .cases import CaseError, CaseRows, CaseTable, run_cases
+from .case_table import CaseError, CaseRows, CaseTable, run_cases
 from .document import Document
 from .engine import Source
 from .paths import PathLike

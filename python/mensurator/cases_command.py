@@ -8,7 +8,7 @@ import sys
 from pathlib import Path
 
 from .case_study import report_stem, write_case_files
-from .cases import CaseError, run_cases
+from .case_table import CaseError, run_cases
 from .cli import (
     FILE_OUTPUTS,
     FORMAT_OF_OUTPUT,

@@ -165,7 +165,7 @@ def render_many(
 
 def split(items: list[Source], workers: int) -> list[list[Source]]:
     """Batches of at most ``BATCH_SIZE`` items, at least one per worker while there are enough."""
-    size = min(BATCH_SIZE, -(-len(items) // workers))
+    size = max(min(BATCH_SIZE, -(-len(items) // workers)), 1)
     return [items[start : start + size] for start in range(0, len(items), size)]
 
 

@@ -4,8 +4,9 @@ A table of cases names variables in its header and gives each a value as documen
 case a row (``L`` = ``6 m``). A case is the document with the first definition of each named
 variable replaced by that value; a definition that printed itself still prints, with its unit
 hint. The cases run as one ``render_many``. Their summary has, per case, the values given,
-then every printed value as printed (the number, and its unit as LaTeX) and a last column
-with the case's error, if any.
+then every printed value as printed (the number, and its unit as LaTeX: columns ``NAME`` and
+``NAME unit``, ``NAME (printed)`` for a given variable that prints itself) and a last
+column with the case's error, if any.
 """
 
 from __future__ import annotations
@@ -33,6 +34,7 @@ DEFINITIONS = ("definition", "definition_print")
 CASE_COLUMN = "case"
 ERROR_COLUMN = "error"
 UNIT_SUFFIX = " unit"
+PRINTED_SUFFIX = " (printed)"
 LINE = re.compile(r"[^\n]*\n|[^\n]+\Z")
 LINE_END = re.compile(r"\r?\n\Z")
 # A printed number in scientific notation, as the engine writes it.
@@ -236,7 +238,11 @@ def run_cases(
         case_text(text, chosen, dict(zip(header, row)), number)
         for number, row in enumerate(values, start=1)
     ]
-    labels = value_columns(text, statements)
+    # A printed value named like a given column (a definition that prints) is told apart.
+    labels = [
+        label + PRINTED_SUFFIX if label in header else label
+        for label in value_columns(text, statements)
+    ]
     results = render_many(texts, jobs=jobs, executor=executor)
     columns = [CASE_COLUMN, *header]
     for label in labels:
