@@ -26,7 +26,7 @@ from .cli import (
 from .diagnostics import format_error
 from .engine import RenderResult, render_many
 from .errors import DocumentError
-from .output_file import input_written_to
+from .output_file import first_input_written
 from .problem_report import fails, format_problems
 from .progress import Progress
 from .report_writer import EXTENSIONS, ReportSettings, write_report
@@ -52,9 +52,11 @@ def clash(paths: dict[str, Targets]) -> str | None:
             other = owners.setdefault(os.path.normpath(path), name)
             if other != name:
                 return f"{other} and {name} would both be written to {path}"
-            overwritten = input_written_to(path, list(paths), STDIN)
-            if overwritten is not None:
-                return f"the output {path} is the input {overwritten}: it would be overwritten"
+    outputs = (path for targets in paths.values() for _, path in targets)
+    overwritten = first_input_written(outputs, list(paths), STDIN)
+    if overwritten is not None:
+        path, name = overwritten
+        return f"the output {path} is the input {name}: it would be overwritten"
     return None
 
 
