@@ -33,9 +33,9 @@ PyTypeObject* value_type = nullptr;
 PyTypeObject* problem_type = nullptr;
 
 PyStructSequence_Field statement_fields[] = {
-    {"first_line", nullptr}, {"last_line", nullptr},  {"kind", nullptr},
-    {"name", nullptr},       {"expression", nullptr}, {"hint", nullptr},
-    {"value", nullptr},      {"printed", nullptr},    {nullptr, nullptr},
+    {"first_line", nullptr}, {"last_line", nullptr}, {"kind", nullptr},  {"name", nullptr},
+    {"expression", nullptr}, {"hint", nullptr},      {"value", nullptr}, {"printed", nullptr},
+    {"check", nullptr},      {nullptr, nullptr},
 };
 PyStructSequence_Field value_fields[] = {
     {"number", "the quantity in base units"},
@@ -51,7 +51,7 @@ PyStructSequence_Field problem_fields[] = {
 };
 
 PyStructSequence_Desc statement_desc = {"mensurator._engine.Statement", nullptr, statement_fields,
-                                        8};
+                                        9};
 PyStructSequence_Desc value_desc = {"mensurator._engine.Value", nullptr, value_fields, 5};
 PyStructSequence_Desc problem_desc = {"mensurator._engine.Problem", nullptr, problem_fields, 7};
 
@@ -172,22 +172,45 @@ const char* kind_name(StatementKind kind) {
             return "latex";
         case StatementKind::gap:
             return "gap";
+        case StatementKind::check:
+            return "check";
+        case StatementKind::steps:
+            return "steps";
     }
     return "gap";
 }
 
 // The kinds' names, made once.
-std::array<PyObject*, 8> kind_names{};
+std::array<PyObject*, 10> kind_names{};
+
+// A check's verdict as (relation, passed, left value, right value).
+PyObject* to_python(const std::optional<mensurator::CheckVerdict>& check, Conversion& conversion) {
+    if (!check) Py_RETURN_NONE;
+    const std::string_view relation = mensurator::relation_text(check->relation);
+    PyObject* items[] = {to_python(relation), PyBool_FromLong(check->passed ? 1 : 0),
+                         to_python(std::optional<mensurator::Value>(check->left), conversion),
+                         to_python(std::optional<mensurator::Value>(check->right), conversion)};
+    PyObject* tuple = nullptr;
+    bool complete = true;
+    for (PyObject* item : items) complete = complete && item != nullptr;
+    if (complete) tuple = PyTuple_New(4);
+    if (tuple == nullptr) {
+        for (PyObject* item : items) Py_XDECREF(item);
+        return nullptr;
+    }
+    for (Py_ssize_t i = 0; i < 4; ++i) PyTuple_SET_ITEM(tuple, i, items[i]);
+    return tuple;
+}
 
 PyObject* to_python(const StatementRecord& statement, Conversion& conversion) {
     PyObject* kind = kind_names[static_cast<std::size_t>(statement.kind)];
-    return record<8>(
+    return record<9>(
         statement_type,
         {PyLong_FromUnsignedLongLong(statement.first_line),
          PyLong_FromUnsignedLongLong(statement.last_line), Py_NewRef(kind),
          to_python(statement.name), to_python(statement.expression, conversion.latex),
          to_python(statement.hint, conversion.source), to_python(statement.value, conversion),
-         to_python(statement.printed, conversion.latex)});
+         to_python(statement.printed, conversion.latex), to_python(statement.check, conversion)});
 }
 
 PyObject* to_python(const DocumentProblem& problem, Conversion&) {
@@ -430,14 +453,19 @@ PyObject* document_exception_class() {
 
 // ---- the functions ----
 
-// The call's document: its str and that str's UTF-8 form.
+// The call's document: its str and that str's UTF-8 form; with `steps`, also the keyword-only
+// flag of that name.
 bool parsed_document_text(PyObject* args, PyObject* kwargs, const char* format, PyObject*& argument,
-                          std::string_view& text) {
-    static const char* keywords[] = {"text", nullptr};
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),
-                                     &argument)) {
-        return false;
-    }
+                          std::string_view& text, int* steps = nullptr) {
+    static const char* text_only[] = {"text", nullptr};
+    static const char* with_steps[] = {"text", "steps", nullptr};
+    const bool parsed =
+        steps != nullptr
+            ? PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(with_steps),
+                                          &argument, steps)
+            : PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(text_only),
+                                          &argument);
+    if (!parsed) return false;
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(argument, &size);
     if (utf8 == nullptr) return false;
@@ -448,7 +476,7 @@ bool parsed_document_text(PyObject* args, PyObject* kwargs, const char* format, 
 // The same from a vectorcall's arguments. The usual call, one str, reads it directly: packing
 // the arguments into a tuple for the parser costs a few percent of a small document's run.
 bool document_text(PyObject* const* args, Py_ssize_t count, PyObject* keyword_names,
-                   const char* format, PyObject*& argument, std::string_view& text) {
+                   const char* format, PyObject*& argument, std::string_view& text, int* steps) {
     if (count == 1 && keyword_names == nullptr && PyUnicode_Check(args[0])) {
         argument = args[0];
         Py_ssize_t size = 0;
@@ -476,7 +504,7 @@ bool document_text(PyObject* const* args, Py_ssize_t count, PyObject* keyword_na
         }
     }
     // The argument stays alive through the caller's own references.
-    const bool parsed = parsed_document_text(positional, keywords, format, argument, text);
+    const bool parsed = parsed_document_text(positional, keywords, format, argument, text, steps);
     Py_DECREF(positional);
     Py_XDECREF(keywords);
     return parsed;
@@ -485,10 +513,13 @@ bool document_text(PyObject* const* args, Py_ssize_t count, PyObject* keyword_na
 PyObject* run(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keyword_names) {
     PyObject* source = nullptr;
     std::string_view text;
-    if (!document_text(args, count, keyword_names, "U:run", source, text)) return nullptr;
+    int steps = 0;
+    if (!document_text(args, count, keyword_names, "U|$p:run", source, text, &steps))
+        return nullptr;
     return guarded([&]() -> PyObject* {
         mensurator::Result<mensurator::StructuredRun> result =
-            run_engine(text, [](std::string_view document, const mensurator::RunOptions& options) {
+            run_engine(text, [steps](std::string_view document, mensurator::RunOptions options) {
+                options.steps = steps != 0;
                 return mensurator::run_structured(document, options);
             });
         if (!result) {
@@ -524,7 +555,8 @@ PyObject* diagnose(PyObject*, PyObject* args, PyObject* kwargs) {
 PyMethodDef methods[] = {
     {"run", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(run)),
      METH_FASTCALL | METH_KEYWORDS,
-     "run(text)\n--\n\nRun a calculation document: its LaTeX, statements and warnings."},
+     "run(text, *, steps=False)\n--\n\nRun a calculation document: its LaTeX, statements and "
+     "warnings; with steps, as if it began with !steps."},
     {"diagnose", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(diagnose)),
      METH_VARARGS | METH_KEYWORDS,
      "diagnose(text)\n--\n\nEvery problem of a calculation document, errors and warnings."},

@@ -5,8 +5,9 @@ case a row (``L`` = ``6 m``). A case is the document with the first definition o
 variable replaced by that value; a definition that printed itself still prints, with its unit
 hint. The cases run as one ``render_many``. Their summary has, per case, the values given,
 then every printed value as printed (the number, and its unit as LaTeX: columns ``NAME`` and
-``NAME unit``, ``NAME (printed)`` for a given variable that prints itself) and a last
-column with the case's error, if any.
+``NAME unit``, ``NAME (printed)`` for a given variable that prints itself), every check's
+verdict (``OK`` or ``NOT OK``, in a column named by the check's line) and a last column with
+the case's error, if any.
 """
 
 from __future__ import annotations
@@ -24,6 +25,7 @@ from .errors import DocumentError
 from .output_file import replace_file
 from .paths import PathLike
 from .results import Statement
+from .verdicts import WORDS
 
 if TYPE_CHECKING:
     from concurrent.futures import Executor
@@ -134,13 +136,14 @@ def definitions(
     """The first definition of each name (as written, or as stored after aliases); CaseError
     naming the first that the document does not define."""
     lines = lines_of(text)
+    wanted = set(names)
     found: dict[str, Definition] = {}
     for statement in statements:
         if statement.kind not in DEFINITIONS:
             continue
         source = statement_source(lines, statement)
         for name in (written_name(source), statement.name):
-            if name is not None and name in names and name not in found:
+            if name is not None and name in wanted and name not in found:
                 found[name] = Definition(
                     statement.first_line, statement.last_line, statement.kind != "definition"
                 )
@@ -179,22 +182,35 @@ def printed_label(lines: Sequence[str], statement: Statement) -> str:
     return written_name(source)
 
 
-def printed_statements(statements: Iterable[Statement]) -> list[Statement]:
+def reported_statements(statements: Iterable[Statement]) -> list[Statement]:
+    """The statements the summary has a column for: those that print a value, and checks."""
     return [
-        s for s in statements if s.printed is not None and s.kind in ("print", "definition_print")
+        s
+        for s in statements
+        if s.kind == "check" or (s.printed is not None and s.kind in ("print", "definition_print"))
     ]
 
 
-def value_columns(text: str, statements: Sequence[Statement]) -> list[str]:
-    """A label for each printed value of the document: its name, or its expression as written;
-    a label that repeats is numbered."""
+def value_columns(text: str, statements: Sequence[Statement], given: Sequence[str]) -> list[str]:
+    """The summary's columns for the document's printed values (``NAME`` and ``NAME unit``,
+    the name or the expression as written; ``NAME (printed)`` for a given variable) and its
+    checks (their line as written, ``check a <= b``). A label that repeats is numbered."""
     lines = lines_of(text)
-    labels: list[str] = []
-    for statement in printed_statements(statements):
-        label = printed_label(lines, statement)
-        count = sum(1 for other in labels if other == label or other.startswith(label + " ("))
-        labels.append(label if count == 0 else f"{label} ({count + 1})")
-    return labels
+    given_names = set(given)
+    seen: dict[str, int] = {}
+    columns: list[str] = []
+    for statement in reported_statements(statements):
+        if statement.kind == "check":
+            label = statement_source(lines, statement).strip()
+        else:
+            label = printed_label(lines, statement)
+            if label in given_names:
+                label += PRINTED_SUFFIX
+        seen[label] = seen.get(label, 0) + 1
+        if seen[label] > 1:
+            label = f"{label} ({seen[label]})"
+        columns += [label] if statement.kind == "check" else [label, label + UNIT_SUFFIX]
+    return columns
 
 
 def printed_value(printed: str) -> tuple[str, str]:
@@ -210,13 +226,17 @@ def printed_value(printed: str) -> tuple[str, str]:
 
 
 def summary_row(result: RenderResult, width: int) -> list[str]:
-    """A case's printed values (number, unit) and its error, ``width`` values wide."""
+    """A case's printed values (number, unit), its checks' verdicts and its error, ``width``
+    columns before the error."""
     if isinstance(result, DocumentError):
-        return [""] * (2 * width) + [str(result)]
+        return [""] * width + [str(result)]
     values: list[str] = []
-    for statement in printed_statements(result.statements)[:width]:
-        values += printed_value(statement.printed or "")
-    return values + [""] * (2 * width - len(values)) + [""]
+    for statement in reported_statements(result.statements):
+        if statement.check is not None:
+            values.append(WORDS[statement.check.passed])
+        else:
+            values += printed_value(statement.printed or "")
+    return values[:width] + [""] * (width - len(values)) + [""]
 
 
 def run_cases(
@@ -238,18 +258,11 @@ def run_cases(
         case_text(text, chosen, dict(zip(header, row)), number)
         for number, row in enumerate(values, start=1)
     ]
-    # A printed value named like a given column (a definition that prints) is told apart.
-    labels = [
-        label + PRINTED_SUFFIX if label in header else label
-        for label in value_columns(text, statements)
-    ]
     results = render_many(texts, jobs=jobs, executor=executor)
-    columns = [CASE_COLUMN, *header]
-    for label in labels:
-        columns += [label, label + UNIT_SUFFIX]
-    columns.append(ERROR_COLUMN)
+    reported = value_columns(text, statements, header)
+    columns = [CASE_COLUMN, *header, *reported, ERROR_COLUMN]
     table = tuple(
-        (str(number), *row, *summary_row(result, len(labels)))
+        (str(number), *row, *summary_row(result, len(reported)))
         for number, (row, result) in enumerate(zip(values, results), start=1)
     )
     return CaseTable(tuple(columns), table, tuple(results))

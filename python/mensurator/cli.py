@@ -1,7 +1,8 @@
 """The ``mensurator`` command: render calculation documents to LaTeX, a body or a PDF.
 
     mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --docx OUT.docx
-                       | --body | --json] [--display] [-W error | -W ignore] [--jobs N]
+                       | --body | --json] [--display] [--steps] [--fail-on-check]
+                       [-W error | -W ignore] [--jobs N]
                        [--title TEXT ...] [--template FILE] [--reference-doc FILE.docx]
     mensurator --outdir DIR [-o] [--pdf] [--html] [--docx] FILE... [options as above]
     mensurator cases FILE CASES.csv --outdir DIR [...]
@@ -9,7 +10,9 @@
 
 Rendering is the default command. Other commands are looked up by the first argument in
 ``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
-success, 1 when a document fails or a file cannot be read or written, 2 for a usage error.
+success, 1 when a document fails or a file cannot be read or written (or, with
+--fail-on-check, a check statement does not hold), 2 for a usage error. A document with check
+statements gets a summary of their verdicts on standard error.
 """
 
 from __future__ import annotations
@@ -21,6 +24,7 @@ from collections.abc import Sequence
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Callable
 
+from .check_summary import check_summary, failed_checks
 from .diagnostics import format_error
 from .document import Document
 from .engine import RenderResult, decode_document, read_document, render_many
@@ -132,6 +136,16 @@ def build_parser(per_input: bool = False) -> argparse.ArgumentParser:
         "--display",
         action="store_true",
         help="set every math line as display math, like a hand calculation sheet",
+    )
+    parser.add_argument(
+        "--steps",
+        action="store_true",
+        help="show substitution steps, as if every file began with !steps",
+    )
+    parser.add_argument(
+        "--fail-on-check",
+        action="store_true",
+        help="exit with status 1 when a check statement does not hold",
     )
     parser.add_argument(
         "-W",
@@ -281,7 +295,7 @@ def render_command(arguments: list[str]) -> int:
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
     with Progress(len(texts), sys.stderr) as progress:
-        results = iter(render_many(texts, options.jobs, progress.advance))
+        results = iter(render_many(texts, options.jobs, progress.advance, options.steps))
 
     # Everything is reported in the order of the files on the command line.
     status = 0
@@ -333,12 +347,22 @@ def finish_document(
             shown(problems, options.warnings),
         )
         write_stdout(record + "\n")
-        return document is not None
+        return document is not None and checks_hold(document, text, name, options)
     if isinstance(result, DocumentError) and not any(p.severity == "error" for p in problems):
         # An error the engine's diagnosis does not list is still reported.
         sys.stderr.write(format_error(result, text, name))
     sys.stderr.write(format_problems(problems, text, name, options.warnings))
-    return document is not None and write_result(document, options)
+    if document is None:
+        return False
+    written = write_result(document, options)
+    return checks_hold(document, text, name, options) and written
+
+
+def checks_hold(document: Document, text: str, name: str, options: argparse.Namespace) -> bool:
+    """Summarise the document's checks on standard error; False when one fails and the
+    options make that a failure."""
+    sys.stderr.write(check_summary(document.statements, text, name))
+    return not (options.fail_on_check and failed_checks(document.statements))
 
 
 def read_source(name: str) -> Source:

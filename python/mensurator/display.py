@@ -10,6 +10,7 @@ from collections.abc import Iterable
 from typing import Callable
 
 from .pieces import BLOCK, GAP, MATH, Piece, pieces
+from .verdicts import coloured
 
 HEADING = re.compile(r"\\(sub(?:sub)?)?section\*?\{((?:[^{}]|\{[^{}]*\})*)\}")
 ENDS_WITH_HEADING = re.compile(f"(?:{HEADING.pattern})[ \\t\\n]*\\Z")
@@ -90,15 +91,16 @@ def plain_heading(level: int, title: str) -> str:
 
 def mathjax_text(body: str, heading: HeadingStyle = markdown_heading) -> str:
     """The body as text that a notebook shows with MathJax: math lines as ``$$...$$``
-    paragraphs, section headings through ``heading`` (level 1 for a section, 2 for a
-    subsection, 3 below), line gaps as paragraph breaks and other LaTeX as it is."""
+    paragraphs (a check's verdict in colour), section headings through ``heading`` (level 1
+    for a section, 2 for a subsection, 3 below), line gaps as paragraph breaks and other LaTeX
+    as it is."""
     parts: list[str] = []
     text: list[str] = []
     for piece in pieces(body):
         if piece.kind == MATH:
             parts.append(text_part("".join(text), heading))
             text.clear()
-            parts.append("$$" + piece.math + "$$")
+            parts.append("$$" + coloured(piece.math) + "$$")
         else:
             text.append("\n\n" if piece.kind == GAP else piece.source)
     parts.append(text_part("".join(text), heading))

@@ -1,5 +1,6 @@
 """Word documents through pandoc: every math line a native Word equation, each in its own
-paragraph, headings as Word headings, the text of LaTeX blocks as paragraphs.
+paragraph (a check's verdict after it in bold), headings as Word headings, the text of LaTeX
+blocks as paragraphs.
 
 pandoc comes with the ``docx`` extra (the pypandoc-binary wheel ships it); a ``pandoc`` on
 PATH is used otherwise. A sheet may come from someone else, so pandoc runs in its sandbox (it
@@ -19,6 +20,7 @@ from .paths import PathLike
 from .pdf_limits import DEFAULT_TIME_LIMIT
 from .pieces import BLOCK, MATH, pieces
 from .title_block import NO_TITLE_BLOCK, TitleBlock, latex_text
+from .verdicts import WORDS, split_verdict
 
 PROGRAM = "pandoc"
 EXTRA = "docx"
@@ -60,7 +62,10 @@ def pandoc_latex(body: str, block: TitleBlock) -> str:
         parts.append(f"\\begin{{tabular}}{{ll}}\n{table}\\end{{tabular}}\n\n")
     for piece in pieces(body):
         if piece.kind == MATH:
-            parts.append(f"\n\n${piece.math}$\n\n")
+            # A check's verdict follows its equation as bold text, to stand out in Word.
+            math, passed = split_verdict(piece.math)
+            verdict = "" if passed is None else f" \\quad \\textbf{{{WORDS[passed]}}}"
+            parts.append(f"\n\n${math}${verdict}\n\n")
         elif piece.kind == BLOCK:
             parts.append(piece.source)
         # A line gap only separates paragraphs, as the math lines already are.

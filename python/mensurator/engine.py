@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import functools
 import os
 from collections.abc import Iterable, Sequence
 from typing import TYPE_CHECKING, Callable, Union
@@ -56,8 +57,9 @@ def read_document(path: PathLike) -> str:
         return decode_document(source.read())
 
 
-def render(text: str) -> Document:
-    """Render a document text.
+def render(text: str, steps: bool = False) -> Document:
+    """Render a document text; with ``steps``, as if it began with ``!steps`` (every printed
+    expression shows its variables' values substituted).
 
     One line end at the very end of ``text`` is dropped first, as it ends the last line of a
     file rather than adding a blank line; so ``render(path.read_text())`` and
@@ -67,7 +69,7 @@ def render(text: str) -> Document:
     and warning of the text."""
     text = strip_final_line_end(text)
     try:
-        result = _engine.run(text)
+        result = _engine.run(text, steps=steps)
     except MensuratorException as error:
         raise failure(text, error) from error
     return Document(
@@ -85,17 +87,17 @@ def failure(text: str, error: BaseException) -> DocumentError:
     )
 
 
-def render_file(path: PathLike) -> Document:
-    """Render a document file (UTF-8); see ``render`` for its final line end."""
-    return render(read_document(path))
+def render_file(path: PathLike, steps: bool = False) -> Document:
+    """Render a document file (UTF-8); see ``render`` for its final line end and ``steps``."""
+    return render(read_document(path), steps)
 
 
-def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
+def render_sources(sources: Iterable[Source], steps: bool = False) -> list[RenderResult]:
     """The documents of texts and files, or their errors, in order: ``render`` written out for
     speed, as on small documents its calls would cost a good part of the engine's own time."""
     results: list[RenderResult] = []
     append = results.append
-    run = _engine.run
+    run = functools.partial(_engine.run, steps=True) if steps else _engine.run
     # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
     # a small document's run, and object.__setattr__ per attribute not much less. The document
     # makes its statements and warnings from the run when they are first read.
@@ -123,9 +125,11 @@ def render_many(
     sources: Iterable[Source],
     jobs: int | None = None,
     progress: Callable[[], None] | None = None,
+    steps: bool = False,
     executor: Executor | None = None,
 ) -> list[RenderResult]:
-    """Render many documents on ``jobs`` threads (default: one per processor).
+    """Render many documents on ``jobs`` threads (default: one per processor); ``steps`` as
+    for ``render``.
 
     A ``str`` is a document text; a path object (``pathlib.Path``, any ``os.PathLike``) is a
     file, read as ``render_file`` does (an unreadable one raises ``OSError``). Returns, in
@@ -142,14 +146,14 @@ def render_many(
     items = list(sources)
     workers = min(jobs or os.cpu_count() or 1, len(items))
     if executor is not None:
-        return render_on(executor, items, max(workers, 1), progress)
+        return render_on(executor, items, max(workers, 1), progress, steps)
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
         if progress is None:
-            return render_sources(batch)
+            return render_sources(batch, steps)
         results = []
         for source in batch:
-            results += render_sources([source])
+            results += render_sources([source], steps)
             progress()
         return results
 
@@ -174,11 +178,12 @@ def render_on(
     items: list[Source],
     workers: int,
     progress: Callable[[], None] | None,
+    steps: bool,
 ) -> list[RenderResult]:
     """``render_many`` on someone else's executor: one task per batch, results in input order."""
     batches = split(items, workers)
     # render_sources is a module-level function, so a process pool can pickle it by name.
-    futures = [executor.submit(render_sources, batch) for batch in batches]
+    futures = [executor.submit(render_sources, batch, steps) for batch in batches]
     results: list[RenderResult] = []
     for future, batch in zip(futures, batches):
         results += future.result()

@@ -9,7 +9,9 @@ makes a new schema number):
      "warnings": [PROBLEM...], "errors": [PROBLEM...]}
 
     STATEMENT: {"first_line", "last_line", "kind", "name", "expression", "hint", "printed",
-                "value": null or VALUE}
+                "value": null or VALUE, "check": null or CHECK}
+    CHECK:     {"relation": "<", "<=", ">" or ">=", "passed": BOOL, "left": VALUE,
+                "right": VALUE}
     VALUE:     {"number", "mantissa", "exp10", "factor",
                 "exponents": {"m": "1", "g": "0", "s": "-2", ...}}   # exact fractions as text
     PROBLEM:   {"severity", "code", "line", "column", "end_column", "message", "name", "hints"}
@@ -55,6 +57,15 @@ def document_json(
 def statement_json(statement: Statement) -> dict[str, Any]:
     fields = asdict(statement)
     fields["value"] = None if statement.value is None else value_json(statement.value)
+    check = statement.check
+    fields["check"] = None
+    if check is not None:
+        fields["check"] = {
+            "relation": check.relation,
+            "passed": check.passed,
+            "left": value_json(check.left),
+            "right": value_json(check.right),
+        }
     return fields
 
 

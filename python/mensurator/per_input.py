@@ -10,6 +10,7 @@ import os
 import sys
 from concurrent.futures import ThreadPoolExecutor
 
+from .check_summary import check_summary, failed_checks
 from .cli import (
     FILE_OUTPUTS,
     FORMAT_OF_OUTPUT,
@@ -86,7 +87,8 @@ def per_input_command(parser: argparse.ArgumentParser, options: argparse.Namespa
         return 1
 
     sources = [read_source(name) for name in names]
-    rendered = iter(render_many([s.text for s in sources if s.text is not None], options.jobs))
+    texts = [source.text for source in sources if source.text is not None]
+    rendered = iter(render_many(texts, options.jobs, steps=options.steps))
     results = [None if s.text is None else next(rendered) for s in sources]
     workers = options.jobs or os.cpu_count() or 1
     with Progress(len(sources), sys.stderr) as progress, ThreadPoolExecutor(workers) as pool:
@@ -125,7 +127,8 @@ def finish_input(
     messages = format_problems(result.warnings, source.text, name, options.warnings)
     if fails(result.warnings, options.warnings):
         return False, messages
-    ok = True
+    messages += check_summary(result.statements, source.text, name)
+    ok = not (options.fail_on_check and failed_checks(result.statements))
     for kind, path in targets:
         outcome = write_report(result, kind, path, settings, html_title(source.name))
         messages += outcome_text(outcome)

@@ -28,7 +28,10 @@ StatementKind = Literal[
     "scientific",
     "latex",
     "gap",
+    "check",
+    "steps",
 ]
+Relation = Literal["<", "<=", ">", ">="]
 Severity = Literal["error", "warning"]
 
 # Problems that concern a name the engine may not know as written; the companion offers
@@ -54,12 +57,24 @@ class Value:
 
 
 @dataclass(frozen=True)
+class Check:
+    """What a check statement found: ``left relation right`` holds (``passed``) or not,
+    comparing the sides' magnitudes; both values as the engine computed them."""
+
+    relation: Relation
+    passed: bool
+    left: Value
+    right: Value
+
+
+@dataclass(frozen=True)
 class Statement:
     """One statement of a rendered document, in document order.
 
     ``name`` is the defined name as stored (after aliases; for an alias the new name),
     ``expression`` the expression's LaTeX, ``hint`` the unit hint as written, ``printed`` the
-    exact math line the statement adds to the document (without its line feed)."""
+    exact math line the statement adds to the document (without its line feed), ``check``
+    the verdict of a check statement (``kind == "check"``), None for every other kind."""
 
     first_line: int
     last_line: int
@@ -69,6 +84,7 @@ class Statement:
     hint: str | None
     value: Value | None
     printed: str | None
+    check: Check | None = None
 
 
 @dataclass(frozen=True)
@@ -104,6 +120,11 @@ def value_from(native: _engine.Value) -> Value:
     )
 
 
+def check_from(native: tuple[str, bool, _engine.Value, _engine.Value]) -> Check:
+    relation, passed, left, right = native
+    return Check(cast(Relation, relation), passed, value_from(left), value_from(right))
+
+
 def statement_from(native: _engine.Statement) -> Statement:
     return Statement(
         first_line=native.first_line,
@@ -114,6 +135,7 @@ def statement_from(native: _engine.Statement) -> Statement:
         hint=native.hint,
         value=None if native.value is None else value_from(native.value),
         printed=native.printed,
+        check=None if native.check is None else check_from(native.check),
     )
 
 

@@ -40,6 +40,9 @@ constexpr std::array<std::string_view, grammar_rule_count> rule_names = {
     "program",
     "sub_program",
     "WHITESPACE",
+    "check_stmt",
+    "relation",
+    "set_steps",
 };
 
 }  // namespace

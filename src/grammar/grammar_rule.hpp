@@ -41,9 +41,12 @@ enum class GrammarRule : std::uint8_t {
     program,
     sub_program,
     WHITESPACE,
+    check_stmt,
+    relation,
+    set_steps,
 };
 
-inline constexpr std::size_t grammar_rule_count = 33;
+inline constexpr std::size_t grammar_rule_count = 36;
 
 // The rule's name as written in the grammar (for diagnostics and tests).
 std::string_view rule_name(GrammarRule rule);

@@ -182,6 +182,12 @@ class Matcher : private Scanner {
                 return match_sub_program();
             case WHITESPACE:
                 return match_whitespace();
+            case check_stmt:
+                return match_check_stmt();
+            case relation:
+                return match_relation();
+            case set_steps:
+                return match_set_steps();
         }
         return false;
     }
@@ -349,7 +355,7 @@ class Matcher : private Scanner {
     bool match_statement_with(bool printing) {
         return rule(GrammarRule::statement, [&] {
             if (match_latex_block() || match_line_gap_stmt()) return true;
-            const bool content = match_format_directive() ||
+            const bool content = match_format_directive() || match_check_stmt() ||
                                  (printing && (match_dec_print_expr() || match_print_expr())) ||
                                  match_var_dec() || match_alias_stmt() || match_error();
             if (!content) return false;
@@ -359,7 +365,56 @@ class Matcher : private Scanner {
     }
 
     bool match_format_directive() {
-        return sequence(lit("!"), [&] { return match_digit_set() || match_set_scientific(); });
+        return sequence(lit("!"), [&] {
+            return match_digit_set() || match_set_scientific() || match_set_steps();
+        });
+    }
+
+    // Whether only blanks remain on the line; consumes nothing.
+    bool only_blanks_left() {
+        const Mark start = mark();
+        Scanner::skip();
+        const bool blank = at_line_end();
+        reset(start);
+        return blank;
+    }
+
+    // "steps", alone on its line: any other line that starts so is the unrecognised line it
+    // always was.
+    bool match_set_steps() {
+        return rule(GrammarRule::set_steps, [&] { return literal("steps") && only_blanks_left(); });
+    }
+
+    // "check" ~ expression ~ relation ~ expression, filling its line. The keyword must end
+    // where a name would, so that `checks < 1` stays an unrecognised line. A line that does not
+    // match it as a whole leaves no trace, neither a failure position nor a nesting failure:
+    // every such line was, and stays, whatever the other alternatives make of it.
+    bool match_check_stmt() {
+        if (!starts_with_at(pos_, "check") ||
+            (pos_ + 5 < size_ && is_ident_rest(char_at(pos_ + 5)))) {
+            return false;
+        }
+        if (too_deep_) return false;
+        const std::size_t attempt = attempt_;
+        const std::size_t depth = depth_;
+        const bool matched = rule(GrammarRule::check_stmt, [&] {
+            return sequence(
+                lit("check"), [&] { return match_expression(); }, [&] { return match_relation(); },
+                [&] { return match_expression(); }, [&] { return only_blanks_left(); });
+        });
+        if (!matched) {
+            attempt_ = attempt;
+            depth_ = depth;
+            too_deep_ = false;
+        }
+        return matched;
+    }
+
+    // "<=" | ">=" | "<" | ">"
+    bool match_relation() {
+        return atomic_rule(GrammarRule::relation, [&] {
+            return literal("<=") || literal(">=") || literal("<") || literal(">");
+        });
     }
 
     bool match_digit_set() {

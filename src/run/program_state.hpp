@@ -7,6 +7,7 @@
 
 #include "eval/evaluate.hpp"
 #include "latex/format_settings.hpp"
+#include "run/shown_units.hpp"
 
 namespace mensurator {
 
@@ -19,6 +20,9 @@ struct ProgramState {
     std::string output;
     FormatSettings settings;
     AliasTable aliases;
+    // Substitution steps: whether printed expressions show them, and what they write.
+    bool steps = false;
+    ShownUnits shown_units;
 };
 
 // The first lines of every document.

@@ -35,6 +35,8 @@ struct RunOptions {
     RunInterruption* interruption = nullptr;
     // Sees every statement that runs (none when null).
     RunObserver* observer = nullptr;
+    // Run as if the document began with !steps.
+    bool steps = false;
 };
 
 // A finished LaTeX document in consecutive pieces, so that a caller can copy it elsewhere piece by

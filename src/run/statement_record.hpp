@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quantity/value.hpp"
+#include "syntax/relation.hpp"
 
 namespace mensurator {
 
@@ -20,6 +21,8 @@ enum class StatementKind : std::uint8_t {
     scientific,
     latex,
     gap,
+    check,
+    steps,
 };
 
 // A piece of a text by byte offset, kept instead of a copy.
@@ -28,6 +31,14 @@ struct TextSpan {
     std::size_t size = 0;
 
     std::string_view of(std::string_view text) const { return text.substr(offset, size); }
+};
+
+// A check statement's comparison: its relation, both sides' values and whether it holds.
+struct CheckVerdict {
+    Relation relation = Relation::less;
+    bool passed = false;
+    Value left;
+    Value right;
 };
 
 // One statement of a finished run, as the companion reports it. Its texts are spans of the
@@ -41,6 +52,7 @@ struct StatementRecord {
     std::optional<TextSpan> hint;        // the unit hint as written
     std::optional<Value> value;          // the defined or printed value
     std::optional<TextSpan> printed;     // the math line, without its line feed
+    std::optional<CheckVerdict> check;   // what a check found
 };
 
 enum class Severity : std::uint8_t { error, warning };

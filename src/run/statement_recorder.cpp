@@ -69,6 +69,15 @@ StatementRecord record_statement(const Statement& statement, const StatementTrac
                    [&](const DigitSet&) { record.kind = StatementKind::digits; },
                    [&](const SetScientific&) { record.kind = StatementKind::scientific; },
                    [&](const LineGap&) { record.kind = StatementKind::gap; },
+                   [&](const CheckStmt&) {
+                       record.kind = StatementKind::check;
+                       if (wrote_line) {
+                           record.printed = TextSpan{output_offset + trace.line_begin,
+                                                     output_size - 1 - trace.line_begin};
+                       }
+                       record.check = trace.check;
+                   },
+                   [&](const SetSteps&) { record.kind = StatementKind::steps; },
                    [&](const LatexBlock& block) {
                        record.kind = StatementKind::latex;
                        record.last_line =

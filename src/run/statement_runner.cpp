@@ -25,6 +25,7 @@ Result<void> StatementRunner::run(Statement& statement) {
         trace_->line_begin = StatementTrace::no_line;
         trace_->name.clear();
         trace_->value.reset();
+        trace_->check.reset();
     }
     return std::visit([this](auto& kind) { return execute(kind); }, statement.kind);
 }
@@ -118,6 +119,7 @@ Result<void> StatementRunner::execute(VarDec& statement) {
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
     state_.variables.insert_or_assign(name.key, *value);
+    state_.shown_units.shown(name.key, defined_unit(statement.expr));
     trace_value(name.key, *value);
     return {};
 }
@@ -128,9 +130,11 @@ Result<void> StatementRunner::execute(PrintExpr& statement) {
     if (Result<void> latex = append_expression_part(statement.expr, true); !latex) return latex;
     Result<Value> value = evaluate(statement.expr, state_.variables);
     if (!value) return fail(value.error());
+    if (Result<void> steps = append_substitution_part(statement.expr); !steps) return steps;
     if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
         return shown;
     end_math_line();
+    state_.shown_units.printed(statement.expr, statement.unit_hint);
     trace_value({}, *value);
     return {};
 }
@@ -144,12 +148,19 @@ Result<void> StatementRunner::execute(DecPrintExpr& statement) {
     state_.output += name.display;
     state_.output += " = ";
     if (Result<void> latex = append_expression_part(statement.expr, false); !latex) return latex;
+    if (Result<void> steps = append_substitution_part(statement.expr); !steps) return steps;
     if (Result<void> shown = append_value_part(*value, statement.unit_hint.get()); !shown)
         return shown;
     end_math_line();
     const Value stored = normalize(*value);
     state_.variables.insert_or_assign(name.key, stored);
+    state_.shown_units.shown(name.key, statement.unit_hint);
     trace_value(name.key, stored);
+    return {};
+}
+
+Result<void> StatementRunner::execute(const SetSteps&) {
+    state_.steps = !state_.steps;
     return {};
 }
 

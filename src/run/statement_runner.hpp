@@ -7,6 +7,7 @@
 
 #include "base/error.hpp"
 #include "run/program_state.hpp"
+#include "run/statement_record.hpp"
 
 namespace mensurator {
 
@@ -25,6 +26,7 @@ struct StatementTrace {
     std::size_t expression_end = 0;
     std::string name;  // the defined name as stored
     std::optional<Value> value;
+    std::optional<CheckVerdict> check;
 };
 
 // Executes statements one after the other against one state.
@@ -61,6 +63,13 @@ class StatementRunner {
     Result<void> append_expression_part(const Expr& expr, bool trim_start_too);
     // " = " and the value's LaTeX in the statement's settings.
     Result<void> append_value_part(const Value& value, const UnitHint* hint);
+    // While steps are on, " = " and the expression with its variables' values, when it has
+    // variables to substitute and is more than one of them.
+    Result<void> append_substitution_part(const Expr& expr);
+    // One side of a check: a literal as written, anything else with its value.
+    Result<void> append_check_side(const Expr& expr, const Value& value, const UnitHint* unit);
+    // The unit both sides of a check are shown in.
+    std::shared_ptr<const UnitHint> check_unit(const CheckStmt& statement) const;
 
     Result<void> execute(VarDec& statement);
     Result<void> execute(PrintExpr& statement);
@@ -70,6 +79,8 @@ class StatementRunner {
     Result<void> execute(const SetScientific& statement);
     Result<void> execute(const LineGap& statement);
     Result<void> execute(const LatexBlock& statement);
+    Result<void> execute(CheckStmt& statement);
+    Result<void> execute(const SetSteps& statement);
 };
 
 }  // namespace mensurator

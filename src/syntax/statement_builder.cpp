@@ -81,6 +81,25 @@ Result<Statement::Kind> build_latex_block(const ParseNode& node, std::string_vie
     return latex_block_from(node.text(source));
 }
 
+Relation relation_from(std::string_view text) {
+    if (text == "<") return Relation::less;
+    if (text == "<=") return Relation::less_equal;
+    if (text == ">") return Relation::greater;
+    if (text == ">=") return Relation::greater_equal;
+    throw InternalError("not a relation: " + std::string(text));
+}
+
+Result<Statement::Kind> build_check(const ParseNode& node, std::string_view source,
+                                    ExprAssembler& assembler) {
+    expect_rule(node, GrammarRule::check_stmt);
+    Result<Expr> left = build_expression(child(node, 0), source, assembler);
+    if (!left) return fail(left.error());
+    const Relation relation = relation_from(child(node, 1).text(source));
+    Result<Expr> right = build_expression(child(node, 2), source, assembler);
+    if (!right) return fail(right.error());
+    return CheckStmt{*left, *right, relation};
+}
+
 Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view source,
                                    ExprAssembler& assembler) {
     switch (content.rule) {
@@ -96,6 +115,10 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
             return build_digit_set(content, source);
         case GrammarRule::set_scientific:
             return SetScientific{};
+        case GrammarRule::set_steps:
+            return SetSteps{};
+        case GrammarRule::check_stmt:
+            return build_check(content, source, assembler);
         case GrammarRule::line_gap_stmt:
             return LineGap{};
         case GrammarRule::latex_block:

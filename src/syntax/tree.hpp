@@ -17,6 +17,7 @@
 
 #include "quantity/unit.hpp"
 #include "quantity/value.hpp"
+#include "syntax/relation.hpp"
 
 namespace mensurator {
 
@@ -62,6 +63,8 @@ extern template struct UnitTree<std::string>;
 // The unit a printed result is shown in: evaluated, as written, and as written in LaTeX.
 struct UnitHint {
     UnitHint(Unit unit, NaiveUnit naive);  // writes the LaTeX
+    // The unit of an annotation, known by its LaTeX only.
+    UnitHint(Unit unit, std::string latex) : unit(unit), latex(std::move(latex)) {}
 
     Unit unit;
     NaiveUnit naive;
@@ -182,13 +185,23 @@ struct DigitSet {
 struct SetScientific {};
 struct LineGap {};
 
+// `check left relation right`: a comparison of two quantities with its verdict.
+struct CheckStmt {
+    Expr left;
+    Expr right;
+    Relation relation = Relation::less;
+};
+
+// `!steps`: toggles the substitution steps of printed expressions.
+struct SetSteps {};
+
 struct LatexBlock {
     std::string text;  // without the ''' fences
 };
 
 struct Statement {
     using Kind = std::variant<VarDec, PrintExpr, DecPrintExpr, AliasStmt, DigitSet, SetScientific,
-                              LineGap, LatexBlock>;
+                              LineGap, LatexBlock, CheckStmt, SetSteps>;
 
     std::uint64_t line = 1;
     Kind kind;

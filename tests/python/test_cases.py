@@ -74,6 +74,13 @@ def test_a_failing_case_has_its_error_and_the_others_their_values():
     assert table.column("M_{max}")[1] == "" and table.column("M_{max}")[2] == "73.500"
 
 
+def test_checks_give_their_verdict_per_case():
+    text = "w = 2 mm\nw_{lim} = 3 mm\ncheck w <= w_{lim}"
+    table = run_cases(text, [{"w": "1 mm"}, {"w": "5 mm"}, {"w": "5 s"}])
+    assert table.column("check w <= w_{lim}") == ["OK", "NOT OK", ""]
+    assert table.column("error")[2] != ""
+
+
 def test_scientific_values_become_plain_numbers():
     table = run_cases("!scientific\nx = 2 m\ny = x * 1000 =? m", [{"x": "123456 m"}])
     assert table.column("y") == ["1.235e8"]

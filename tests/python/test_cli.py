@@ -10,6 +10,7 @@ from pathlib import Path
 
 import mensurator
 import pytest
+from mensurator.check_summary import check_summary
 from mensurator_py import run_mensurator
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
@@ -34,7 +35,10 @@ def text_of(path):
 @pytest.mark.parametrize("path", EXAMPLE_FILES, ids=[p.name for p in EXAMPLE_FILES])
 def test_prints_each_example_as_the_module_renders_it(path):
     completed = command(path)
-    assert (completed.returncode, completed.stderr) == (0, b"")
+    # Standard error holds nothing but the summary of a sheet's checks.
+    statements = mensurator.render(text_of(path)).statements
+    summary = check_summary(statements, text_of(path), str(path)).encode()
+    assert (completed.returncode, completed.stderr) == (0, summary)
     assert completed.stdout.decode("utf-8") == run_mensurator(text_of(path)) + "\n"
 
 
@@ -186,7 +190,9 @@ def test_progress_is_shown_on_a_terminal_only():
     assert completed.returncode == 0
     count = len(EXAMPLE_FILES)
     assert f"\r[{'#' * 30}] {count}/{count}".encode() in shown
-    assert shown.endswith(b"\r\x1b[K")
+    # The bar is cleared before the documents' reports, here only summaries of checks.
+    reports = shown.split(b"\r\x1b[K")[-1]
+    assert all(b" checks: " in line for line in reports.splitlines())
 
 
 def test_a_closed_pipe_ends_the_command_quietly():

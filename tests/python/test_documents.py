@@ -501,6 +501,15 @@ EXAMPLE_RESULTS = [
         ],
     ),
     (
+        "beam_check.txt",
+        [
+            ("M_{Ed}", 12 * 6**2 / 8, r"\mathrm{\mathrm{kN} \ \mathrm{m}}"),
+            ("M_{Rd}", 557e-6 * 235e6 / 1e3, r"\mathrm{\mathrm{kN} \ \mathrm{m}}"),
+            ("V_{Rd}", 25.7e-4 * 235e6 / math.sqrt(3) / 1e3, r"\mathrm{kN}"),
+            ("w_{lim}", 6e3 / 250, r"\mathrm{mm}"),
+        ],
+    ),
+    (
         "heat_loss.txt",
         [
             ("\\Phi", 0.8 * 18 * 25 / 0.24, r"\mathrm{W}"),

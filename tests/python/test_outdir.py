@@ -55,6 +55,15 @@ def test_flags_choose_formats_and_failures_leave_the_rest_written(inputs):
     assert "\r" not in stderr
 
 
+def test_check_summaries_and_fail_on_check_apply_per_input(inputs):
+    (inputs / "checked.txt").write_text("a = 2 m\ncheck a > 3 m\n", encoding="utf-8")
+    completed = command("--outdir", "out", "beam.txt", "checked.txt", cwd=inputs)
+    assert completed.returncode == 0
+    assert b"checked.txt: 1 check: 0 OK, 1 NOT OK" in completed.stderr
+    failing = command("--outdir", "out", "--fail-on-check", "checked.txt", cwd=inputs)
+    assert failing.returncode == 1 and (inputs / "out" / "checked.tex").is_file()
+
+
 def test_latex_is_the_format_without_flags_and_header_options_apply(inputs):
     completed = command("--outdir", "out", "beam.txt", "--title", "Beam", cwd=inputs)
     assert (completed.returncode, completed.stderr) == (0, b"")

@@ -11,6 +11,7 @@ from pathlib import Path
 import mensurator
 import mensurator_py
 import pytest
+from mensurator.verdicts import coloured
 from hypothesis import given, settings
 from hypothesis import strategies as st
 from mensurator import DocumentError
@@ -216,7 +217,8 @@ def test_display_variants_keep_every_math_line_and_all_other_text(path):
     assert other == runs.replace("\\begin{document}", "\\usepackage{amsmath}\n\\begin{document}", 1)
 
     markdown = document._repr_markdown_()
-    assert re.findall(r"^\$\$(.*)\$\$$", markdown, re.MULTILINE) == math
+    # The same lines, with the verdicts of checks in colour.
+    assert re.findall(r"^\$\$(.*)\$\$$", markdown, re.MULTILINE) == [coloured(m) for m in math]
     headings = re.findall(r"\\section\*?\{([^}]*)\}", document.latex)
     assert re.findall(r"^## (.*)$", markdown, re.MULTILINE) == headings
     assert "\\leavevmode" not in markdown and "\\\\" not in markdown

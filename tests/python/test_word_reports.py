@@ -192,3 +192,20 @@ def test_command_writes_word(pandoc, tmp_path):
     )
     assert (completed.returncode, completed.stderr) == (0, b"")
     assert paragraphs_with_style(document_xml(output), "Title") == ["Beam"]
+
+
+def test_a_checks_verdict_follows_its_equation_in_bold(pandoc, tmp_path):
+    output = tmp_path / "checks.docx"
+    mensurator.render("a = 2 m\ncheck a <= 3 m\ncheck a > 3 m").to_docx(output)
+    root = document_xml(output)
+    verdicts = []
+    for paragraph in root.iter(f"{{{NAMESPACES['w']}}}p"):
+        if paragraph.find("m:oMath", NAMESPACES) is None:
+            continue
+        bold = [
+            "".join(t.text or "" for t in run.iter(f"{{{NAMESPACES['w']}}}t"))
+            for run in paragraph.findall("w:r", NAMESPACES)
+            if run.find("w:rPr/w:b", NAMESPACES) is not None
+        ]
+        verdicts.append(bold)
+    assert verdicts == [[], ["OK"], ["NOT OK"]]

@@ -18,6 +18,7 @@ from ..output_file import replace_file
 from ..paths import PathLike
 from ..pieces import GAP, MATH, pieces
 from ..title_block import NO_TITLE_BLOCK, TitleBlock
+from ..verdicts import WORDS, split_verdict
 from .latex_text import BlockText
 from .mathml import to_mathml
 
@@ -78,12 +79,20 @@ class _SheetWriter:
 
     def math_line(self, latex: str) -> None:
         self.end_paragraph()
-        mathml = display_mathml(latex)
+        math, passed = split_verdict(latex)
+        # A check's comparison has no result to mark; its verdict is written as text, in colour.
+        mathml = display_mathml(latex) if passed is None else to_mathml(math, display=True)
         if mathml is None:
-            self.unconverted.append(latex)
-            source = html.escape(f"${latex}$", quote=False)
+            self.unconverted.append(math)
+            source = html.escape(f"${math}$", quote=False)
             mathml = f'<code class="latex" title="shown as LaTeX: not convertible">{source}</code>'
-        self.parts.append(f'<div class="calc">{mathml}</div>')
+        if passed is None:
+            self.parts.append(f'<div class="calc">{mathml}</div>')
+            return
+        state = "passed" if passed else "failed"
+        mark = "&#x2713;" if passed else "&#x2717;"
+        verdict = f'<span class="verdict">{mark} {WORDS[passed]}</span>'
+        self.parts.append(f'<div class="calc check {state}">{mathml} {verdict}</div>')
 
     def gap(self) -> None:
         if self.paragraph:

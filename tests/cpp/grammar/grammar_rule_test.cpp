@@ -46,6 +46,9 @@ TEST(GrammarRules, AreNamedAsInTheGrammar) {
         {GrammarRule::number, "number"},
         {GrammarRule::ident, "ident"},
         {GrammarRule::WHITESPACE, "WHITESPACE"},
+        {GrammarRule::check_stmt, "check_stmt"},
+        {GrammarRule::relation, "relation"},
+        {GrammarRule::set_steps, "set_steps"},
     };
     std::set<GrammarRule> listed;
     for (const auto& [rule, name] : names) {

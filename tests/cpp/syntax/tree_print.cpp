@@ -102,6 +102,11 @@ struct StatementPrinter {
     std::string operator()(const SetScientific&) const { return "Scientific"; }
     std::string operator()(const LineGap&) const { return "LineGap"; }
     std::string operator()(const LatexBlock& s) const { return "Latex[" + quoted(s.text) + "]"; }
+    std::string operator()(const CheckStmt& s) const {
+        return "Check[" + std::string(relation_text(s.relation)) + "](" + expr_text(s.left) + ", " +
+               expr_text(s.right) + ")";
+    }
+    std::string operator()(const SetSteps&) const { return "Steps"; }
 };
 
 }  // namespace
