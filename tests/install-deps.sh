@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian machine: GoogleTest, a LaTeX
-# base for the document-compilation tests, clang 19 for the fuzz target, clang-format 19 for the
-# style check, and the Python test tools (in a virtual environment where the system Python is
-# externally managed; see python-env.sh).
+# base for the document-compilation tests (and poppler's pdftotext to read PDFs back), clang 19
+# for the fuzz target, clang-format 19 for the style check, and the Python test tools with the
+# report extras (pandoc's wheel, matplotlib, Jinja2), in a virtual environment where the system
+# Python is externally managed (see python-env.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 need=()
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 command -v pdflatex >/dev/null || need+=(texlive-latex-base)
+# The title-block test reads the PDF's text back.
+command -v pdftotext >/dev/null || need+=(poppler-utils)
 # The fuzz target needs a clang whose C++ library support includes std::expected (clang 14, the
 # distribution default, does not) and its libFuzzer runtime.
 command -v clang++-19 >/dev/null || need+=(clang-19)
@@ -28,4 +31,4 @@ fi
 
 source tests/python-env.sh
 "$PYTHON" -m pip install -q --disable-pip-version-check pytest hypothesis mypy ruff ipython \
-    latex2mathml starlette uvicorn httpx2 selenium
+    latex2mathml starlette uvicorn httpx2 selenium pypandoc-binary matplotlib jinja2

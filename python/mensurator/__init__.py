@@ -14,13 +14,22 @@ from .engine import render, render_file, render_many
 from .errors import DocumentError, MensuratorException
 
 if TYPE_CHECKING:
+    from .case_study import cases
+    from .case_table import CaseError, CaseTable
+    from .docx import DocxError
     from .pdf import PdfError
+    from .report_template import TemplateError
 
 __all__ = [
+    "CaseError",
+    "CaseTable",
     "Document",
     "DocumentError",
+    "DocxError",
     "MensuratorException",
     "PdfError",
+    "TemplateError",
+    "cases",
     "load_ipython_extension",
     "render",
     "render_file",
@@ -28,12 +37,23 @@ __all__ = [
 ]
 
 
-def __getattr__(name: str) -> Any:
-    # The PDF module brings subprocess and tempfile along; the command needs them only for --pdf.
-    if name == "PdfError":
-        from .pdf import PdfError
+# Names whose modules are imported when first asked for: the command needs none of them for
+# its usual work (the PDF module brings subprocess and tempfile along, the cases matplotlib).
+LAZY = {
+    "PdfError": "pdf",
+    "DocxError": "docx",
+    "TemplateError": "report_template",
+    "CaseError": "case_table",
+    "CaseTable": "case_table",
+    "cases": "case_study",
+}
 
-        return PdfError
+
+def __getattr__(name: str) -> Any:
+    if name in LAZY:
+        from importlib import import_module
+
+        return getattr(import_module(f".{LAZY[name]}", __name__), name)
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 

@@ -1,7 +1,11 @@
 """The ``mensurator`` command: render calculation documents to LaTeX, a body or a PDF.
 
-    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --body | --json]
-               [--display] [--steps] [--fail-on-check] [-W error | -W ignore] [--jobs N]
+    mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --docx OUT.docx
+                       | --body | --json] [--display] [--steps] [--fail-on-check]
+                       [-W error | -W ignore] [--jobs N]
+                       [--title TEXT ...] [--template FILE] [--reference-doc FILE.docx]
+    mensurator --outdir DIR [-o] [--pdf] [--html] [--docx] FILE... [options as above]
+    mensurator cases FILE CASES.csv --outdir DIR [...]
     mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
 
 Rendering is the default command. Other commands are looked up by the first argument in
@@ -18,7 +22,7 @@ import os
 import sys
 from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Callable
+from typing import TYPE_CHECKING, Callable
 
 from .check_summary import check_summary, failed_checks
 from .diagnostics import format_error
@@ -26,11 +30,14 @@ from .document import Document
 from .engine import RenderResult, decode_document, read_document, render_many
 from .errors import DocumentError
 from .json_output import document_json
-from .output_file import input_written_to, replace_file, write_fully
+from .output_file import input_written_to, write_fully
 from .pdf_limits import DEFAULT_TIME_LIMIT
 from .printable import printable
 from .problem_report import WARNING_MODES, fails, format_problems, shown
 from .progress import Progress
+
+if TYPE_CHECKING:
+    from .report_writer import Outcome, ReportSettings
 
 PROG = "mensurator"
 DISTRIBUTION = "mensurator_py"
@@ -46,9 +53,19 @@ def serve_command(arguments: list[str]) -> int:
 
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status. Their summaries are listed by --help.
-COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command}
+def cases_command(arguments: list[str]) -> int:
+    from .cases_command import cases_command as run  # the cases and their plots when asked
+
+    return run(arguments)
+
+
+COMMANDS: dict[str, Callable[[list[str]], int]] = {
+    "serve": serve_command,
+    "cases": cases_command,
+}
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
+    "cases FILE CASES.csv": "the document once per row of a CSV file: reports and a summary",
 }
 
 
@@ -88,7 +105,9 @@ def positive_int(text: str) -> int:
     return value
 
 
-def build_parser() -> argparse.ArgumentParser:
+def build_parser(per_input: bool = False) -> argparse.ArgumentParser:
+    """The rendering command's options; with ``per_input`` (``--outdir`` given) the output
+    options are flags, since each input's output is named after it."""
     commands = "\n".join(f"  {usage:<20}{summary}" for usage, summary in COMMAND_SUMMARIES.items())
     parser = argparse.ArgumentParser(
         prog=PROG,
@@ -103,18 +122,16 @@ def build_parser() -> argparse.ArgumentParser:
         metavar="FILE",
         help=f"calculation document (UTF-8); {STDIN} reads standard input",
     )
-    output = parser.add_argument_group("output").add_mutually_exclusive_group()
-    output.add_argument("-o", "--output", metavar="OUT.tex", help="write the LaTeX to a file")
-    output.add_argument("--pdf", metavar="OUT.pdf", help="compile to a PDF with pdflatex")
-    output.add_argument(
-        "--html", metavar="OUT.html", help="write one self-contained HTML page (no TeX needed)"
-    )
-    output.add_argument("--body", action="store_true", help="print only the document body")
-    output.add_argument(
-        "--json",
-        action="store_true",
-        help="print the statements, values, warnings and errors as JSON (schema 1)",
-    )
+    output = add_output_options(parser, per_input)
+    if per_input:  # each output per input is a file
+        parser.set_defaults(body=False, json=False)
+    else:
+        output.add_argument("--body", action="store_true", help="print only the document body")
+        output.add_argument(
+            "--json",
+            action="store_true",
+            help="print the statements, values, warnings and errors as JSON (schema 1)",
+        )
     parser.add_argument(
         "--display",
         action="store_true",
@@ -145,9 +162,91 @@ def build_parser() -> argparse.ArgumentParser:
         type=positive_int,
         default=DEFAULT_TIME_LIMIT,
         metavar="SECONDS",
-        help=f"stop pdflatex after this many seconds (default {DEFAULT_TIME_LIMIT})",
+        help=f"stop pdflatex (and pandoc) after this many seconds (default {DEFAULT_TIME_LIMIT})",
     )
+    add_report_options(parser)
     return parser
+
+
+# The output options that name a file, by their destination: the format's name and the
+# metavar of the file.
+FILE_OUTPUTS = {
+    "output": ("-o", "--output", "OUT.tex", "write the LaTeX to a file"),
+    "pdf": ("--pdf", "OUT.pdf", "compile to a PDF with pdflatex"),
+    "html": ("--html", "OUT.html", "write one self-contained HTML page (no TeX needed)"),
+    "docx": ("--docx", "OUT.docx", "write a Word document with native equations (needs pandoc)"),
+}
+FORMAT_OF_OUTPUT = {"output": "tex", "pdf": "pdf", "html": "html", "docx": "docx"}
+
+
+def add_output_options(
+    parser: argparse.ArgumentParser, per_input: bool
+) -> argparse._ActionsContainer:
+    """The output options; returns the group that other output choices are added to (of
+    which only one may be given, unless they are per-input flags)."""
+    group = parser.add_argument_group("output")
+    exclusive: argparse._ActionsContainer = group
+    if per_input:
+        for destination, (*flags, metavar, summary) in FILE_OUTPUTS.items():
+            extension = metavar.split(".")[-1]
+            group.add_argument(
+                *flags,
+                dest=destination,
+                action="store_true",
+                help=f"{summary}: DIR/NAME.{extension}",
+            )
+    else:
+        exclusive = group.add_mutually_exclusive_group()
+        for destination, (*flags, metavar, summary) in FILE_OUTPUTS.items():
+            exclusive.add_argument(*flags, dest=destination, metavar=metavar, help=summary)
+    exclusive.add_argument(
+        "--outdir",
+        metavar="DIR",
+        help="write one output per FILE into DIR, named after it; -o, --pdf, --html and --docx "
+        "are then flags choosing the formats (LaTeX if none)",
+    )
+    return exclusive
+
+
+def add_report_options(parser: argparse.ArgumentParser) -> None:
+    """The report header, the office's template and Word styles (also for ``cases``)."""
+    header = parser.add_argument_group(
+        "report header", "a title block on PDF, HTML and Word reports (and in the LaTeX)"
+    )
+    for name in HEADER_FIELDS:
+        header.add_argument(f"--{name.replace('_', '-')}", dest=name, metavar="TEXT")
+    header.add_argument(
+        "--template",
+        metavar="FILE",
+        help="LaTeX template of your own (Jinja2: \\VAR{body}, \\VAR{title}, ...) for -o and --pdf",
+    )
+    header.add_argument(
+        "--reference-doc", metavar="FILE.docx", help="Word document whose styles --docx uses"
+    )
+
+
+HEADER_FIELDS = ("title", "project", "author", "checked_by", "revision", "date")
+
+
+def per_input_requested(arguments: list[str]) -> bool:
+    """Whether the arguments ask for --outdir, which changes what the output options take."""
+    pre = argparse.ArgumentParser(add_help=False)
+    pre.add_argument("--outdir")
+    known, _ = pre.parse_known_args(arguments)
+    return known.outdir is not None
+
+
+def report_settings(options: argparse.Namespace) -> ReportSettings:
+    """The header, template and layout of every report of this run; raises TemplateError."""
+    from .report_template import ReportTemplate
+    from .report_writer import ReportSettings
+    from .title_block import TitleBlock
+
+    block = TitleBlock(*(getattr(options, name) for name in HEADER_FIELDS))
+    template = None if options.template is None else ReportTemplate.read(options.template)
+    return ReportSettings(
+        block, template, options.reference_doc, options.display, options.pdf_time_limit
+    )
 
 
 def main(argv: Sequence[str] | None = None) -> int:
@@ -166,21 +265,32 @@ def main(argv: Sequence[str] | None = None) -> int:
 
 
 def render_command(arguments: list[str]) -> int:
-    parser = build_parser()
+    per_input = per_input_requested(arguments)
+    parser = build_parser(per_input)
     options = parser.parse_args(arguments)
-    if (options.output or options.pdf or options.html) and len(options.files) > 1:
-        parser.error("-o, --pdf and --html take a single FILE")
     if options.files.count(STDIN) > 1:
         parser.error(f"standard input ({STDIN}) can be read only once")
     if options.json and options.display:
         parser.error("--display does not apply to --json")
-    target = options.output or options.pdf or options.html
+    if per_input:
+        from .per_input import per_input_command  # only for --outdir
+
+        return per_input_command(parser, options)
+    targets = [options.output, options.pdf, options.html, options.docx]
+    if any(targets) and len(options.files) > 1:
+        parser.error("-o, --pdf, --html and --docx take a single FILE (or use --outdir DIR)")
+    target = next((path for path in targets if path), None)
     overwritten = None
     if target not in (None, STDIN):
         overwritten = input_written_to(target, options.files, STDIN)
     if overwritten is not None:
         shown_input = STDIN_NAME if overwritten == STDIN else overwritten
         parser.error(f"the output {target} is the input {shown_input}: it would be overwritten")
+    options.settings = None
+    if has_report_options(options):
+        options.settings = settings_or_report(options)
+        if options.settings is None:
+            return 1
 
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
@@ -199,6 +309,25 @@ def render_command(arguments: list[str]) -> int:
         if not finish_document(next(results), source.text, source.shown_name, options):
             status = 1
     return status
+
+
+def has_report_options(options: argparse.Namespace) -> bool:
+    return (
+        options.template is not None
+        or options.reference_doc is not None
+        or any(getattr(options, name) is not None for name in HEADER_FIELDS)
+    )
+
+
+def settings_or_report(options: argparse.Namespace) -> ReportSettings | None:
+    """The run's report settings, or None once an unusable template is reported."""
+    from .report_template import TemplateError
+
+    try:
+        return report_settings(options)
+    except TemplateError as error:
+        report(str(error))
+        return None
 
 
 def finish_document(
@@ -254,52 +383,69 @@ def read_source(name: str) -> Source:
 
 def write_result(document: Document, options: argparse.Namespace) -> bool:
     """Write one rendered document where the options say; False after a reported failure."""
-    if options.html:
-        return write_html(document, options.html, options.files[0])
+    settings: ReportSettings | None = options.settings
+    if options.html == STDIN:
+        return write_html_stdout(document, options.files[0], settings)
+    for destination, path in ((name, getattr(options, name)) for name in FILE_OUTPUTS):
+        if path and path != STDIN:
+            return write_file(document, FORMAT_OF_OUTPUT[destination], path, options)
     if options.display:
         document = Document(document.display_latex)
-    target = options.pdf or (options.output if options.output != STDIN else None)
-    from .pdf import PdfError  # subprocess and tempfile only when a PDF is made
-
     try:
-        if target is None:
-            text = document.body if options.body else document.latex
-            write_stdout(text if text.endswith("\n") else text + "\n")
-        elif options.pdf:
-            document.to_pdf(target, time_limit=options.pdf_time_limit)
+        if options.body:
+            text = document.body
         else:
-            replace_file(target, (document.latex + "\n").encode("utf-8"))
-    except PdfError as error:
-        report(str(error))
-        return False
+            text = document.latex if settings is None else settings.latex(document)
+        write_stdout(text if text.endswith("\n") else text + "\n")
     except BrokenPipeError:
         raise  # the reader went away: quiet, see main
     except OSError as error:
-        report(f"cannot write {target or 'standard output'}: {error.strerror or error}")
+        report(f"cannot write standard output: {error.strerror or error}")
         return False
     return True
 
 
-def write_html(document: Document, path: str, name: str) -> bool:
-    """The HTML page (always display math, so --display changes nothing); the statements it
-    shows as LaTeX source are named on standard error."""
-    from .html.report import page, write_page  # the MathML converter only for a page
+def write_file(document: Document, kind: str, path: str, options: argparse.Namespace) -> bool:
+    """Write the document to the file ``path`` as ``kind``; False after a reported failure."""
+    from .report_writer import ReportSettings, write_report
 
-    title = STDIN_NAME if name == STDIN else os.path.basename(name)
+    settings = options.settings or ReportSettings(
+        display=options.display, time_limit=options.pdf_time_limit
+    )
+    return emit(write_report(document, kind, path, settings, html_title(options.files[0])))
+
+
+def emit(outcome: Outcome) -> bool:
+    """Report what writing a report said; True when it was written."""
+    sys.stderr.write(outcome_text(outcome))
+    return not outcome.errors
+
+
+def outcome_text(outcome: Outcome) -> str:
+    """The lines that report what writing a report said."""
+    return "".join(map(warning_line, outcome.warnings)) + "".join(map(error_line, outcome.errors))
+
+
+def html_title(name: str) -> str:
+    return STDIN_NAME if name == STDIN else os.path.basename(name)
+
+
+def write_html_stdout(document: Document, name: str, settings: ReportSettings | None) -> bool:
+    """The HTML page on standard output (always display math, so --display changes nothing);
+    the statements it shows as LaTeX source are named on standard error."""
+    from .html.report import page  # the MathML converter only for a page
+    from .title_block import NO_TITLE_BLOCK
+
+    block = NO_TITLE_BLOCK if settings is None else settings.block
     try:
-        if path == STDIN:
-            rendered = page(document.body, title)
-            write_stdout(rendered.html)
-            unconverted = rendered.unconverted
-        else:
-            unconverted = write_page(document.body, path, title)
+        rendered = page(document.body, block.title or html_title(name), block)
+        write_stdout(rendered.html)
     except BrokenPipeError:
         raise
     except OSError as error:
-        where = "standard output" if path == STDIN else path
-        report(f"cannot write {where}: {error.strerror or error}")
+        report(f"cannot write standard output: {error.strerror or error}")
         return False
-    for latex in unconverted:
+    for latex in rendered.unconverted:
         sys.stderr.write(
             f"{PROG}: warning: not converted to MathML, shown as LaTeX: {printable(latex)}\n"
         )
@@ -322,4 +468,12 @@ def write_stdout(text: str) -> None:
 
 
 def report(message: str) -> None:
-    sys.stderr.write(f"{PROG}: error: {printable(message)}\n")
+    sys.stderr.write(error_line(message))
+
+
+def error_line(message: str) -> str:
+    return f"{PROG}: error: {printable(message)}\n"
+
+
+def warning_line(message: str) -> str:
+    return f"{PROG}: warning: {printable(message)}\n"

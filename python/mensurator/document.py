@@ -11,6 +11,7 @@ from . import _engine, display
 from .paths import PathLike
 from .pdf_limits import DEFAULT_TIME_LIMIT
 from .results import Problem, Statement, Statements, problem_from
+from .title_block import NO_TITLE_BLOCK, TitleBlock
 
 # The attribute of a document that holds its engine run, or the text to run again, while its
 # views are not yet made.
@@ -76,25 +77,82 @@ class Document:
         printed = [s.printed for s in self.statements if s.printed is not None]
         return display.display_math(self.latex, printed)
 
-    def to_pdf(self, path: PathLike, time_limit: float = DEFAULT_TIME_LIMIT) -> None:
+    def to_pdf(
+        self,
+        path: PathLike,
+        time_limit: float = DEFAULT_TIME_LIMIT,
+        *,
+        title: str | None = None,
+        project: str | None = None,
+        author: str | None = None,
+        checked_by: str | None = None,
+        revision: str | None = None,
+        date: str | None = None,
+        template: PathLike | None = None,
+    ) -> None:
         """Compile the document with ``pdflatex`` and write the PDF to ``path``. A heading
         from a LaTeX block is followed directly by the next line, not by a blank line.
 
+        Any of the header fields (``title`` ... ``date``) puts a title block at the top of the
+        first page and "page x of y" at the foot of every page. ``template`` is a LaTeX
+        template of one's own (see ``report_template``), filled in with the body and the
+        fields.
+
         pdflatex may read and write only inside a temporary directory and is stopped after
-        ``time_limit`` seconds. Raises
-        ``PdfError`` naming the missing program, the exceeded limit, or quoting LaTeX's first
-        error."""
+        ``time_limit`` seconds. Raises ``PdfError`` naming the missing program, the exceeded
+        limit, or quoting LaTeX's first error, and ``TemplateError`` for a template that
+        cannot be read or filled in."""
         from .pdf import write_pdf  # subprocess and tempfile only when a PDF is made
+        from .report_layout import report_latex
+        from .report_template import ReportTemplate
 
-        write_pdf(display.print_layout(self.latex), path, time_limit)
+        block = TitleBlock(title, project, author, checked_by, revision, date)
+        chosen = None if template is None else ReportTemplate.read(template)
+        write_pdf(report_latex(self.latex, block, chosen), path, time_limit)
 
-    def to_html(self, title: str = "mensurator") -> str:
+    def to_html(
+        self,
+        title: str = "mensurator",
+        *,
+        project: str | None = None,
+        author: str | None = None,
+        checked_by: str | None = None,
+        revision: str | None = None,
+        date: str | None = None,
+    ) -> str:
         """One self-contained HTML page: math lines as MathML, no TeX and no network needed.
 
+        ``title`` is the page's title; with any of the other header fields the page starts
+        with a header table of all of them, the title included.
         Math the converter cannot handle is shown as its LaTeX source."""
         from .html.report import page  # the converter is imported only when a page is made
 
-        return page(self.body, title).html
+        block = TitleBlock(title, project, author, checked_by, revision, date)
+        return page(self.body, title, block if block.rows() else NO_TITLE_BLOCK).html
+
+    def to_docx(
+        self,
+        path: PathLike,
+        reference_doc: PathLike | None = None,
+        *,
+        title: str | None = None,
+        project: str | None = None,
+        author: str | None = None,
+        checked_by: str | None = None,
+        revision: str | None = None,
+        date: str | None = None,
+        time_limit: float = DEFAULT_TIME_LIMIT,
+    ) -> None:
+        """Write a Word document to ``path``: every math line a native Word equation, headings
+        as Word headings, the text of LaTeX blocks as paragraphs, the header fields given as
+        a title and a table. ``reference_doc``, a Word file, lends its styles (a company's).
+
+        Needs pandoc (the ``docx`` extra, or a ``pandoc`` on PATH), which runs in its sandbox
+        and is stopped after ``time_limit`` seconds; raises ``DocxError`` otherwise."""
+        from .docx import write_docx  # subprocess only when a Word document is made
+
+        block = TitleBlock(title, project, author, checked_by, revision, date)
+        write_docx(self.body, path, block, reference_doc, time_limit)
 
     def _repr_markdown_(self) -> str:
         return display.mathjax_text(self.body, display.markdown_heading)

@@ -5,7 +5,7 @@ from __future__ import annotations
 import functools
 import os
 from collections.abc import Iterable, Sequence
-from typing import Callable, Union
+from typing import TYPE_CHECKING, Callable, Union
 
 import mensurator_py
 
@@ -21,6 +21,9 @@ LINE_END_CHARACTERS = ("\n", "\r")
 BATCH_SIZE = 16
 # Some editors start UTF-8 files with it; it is no part of the first statement.
 BYTE_ORDER_MARK = "\ufeff"
+
+if TYPE_CHECKING:
+    from concurrent.futures import Executor
 
 RenderResult = Union[Document, DocumentError]
 Source = Union[str, "os.PathLike[str]"]
@@ -137,6 +140,7 @@ def render_many(
     jobs: int | None = None,
     progress: Callable[[], None] | None = None,
     steps: bool = False,
+    executor: Executor | None = None,
     *,
     record: bool = False,
 ) -> list[RenderResult]:
@@ -148,13 +152,22 @@ def render_many(
     input order, each document or its ``DocumentError``; ``progress``, if given, is called
     once after each document is done.
 
+    ``executor``, any ``concurrent.futures.Executor`` (a process pool, a cluster client's
+    executor), runs the work instead of threads of this process: the documents go to it in
+    batches, ``jobs`` of them at least (default: one per processor here), and come back
+    pickled; a file is read where its batch runs. ``progress`` is then called as each batch
+    comes back, once for each of its documents.
+
     A document's ``statements`` and ``warnings`` are worked out when first read, by running
     its text once more; ``record=True`` records them during the render instead, for callers
-    that read them for every document."""
+    that read them for every document (always on an executor: the documents come back pickled
+    with them)."""
     if jobs is not None and jobs < 1:
         raise ValueError(f"jobs must be at least 1, not {jobs}")
     items = list(sources)
     workers = min(jobs or os.cpu_count() or 1, len(items))
+    if executor is not None:
+        return render_on(executor, items, max(workers, 1), progress, steps)
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
         if progress is None:
@@ -170,7 +183,32 @@ def render_many(
     # Imported here: a single document, or one job, needs no threads.
     from concurrent.futures import ThreadPoolExecutor
 
-    size = min(BATCH_SIZE, -(-len(items) // workers))
-    batches = [items[start : start + size] for start in range(0, len(items), size)]
     with ThreadPoolExecutor(max_workers=workers) as pool:
+        batches = split(items, workers)
         return [result for batch in pool.map(render_batch, batches) for result in batch]
+
+
+def split(items: list[Source], workers: int) -> list[list[Source]]:
+    """Batches of at most ``BATCH_SIZE`` items, at least one per worker while there are enough."""
+    size = max(min(BATCH_SIZE, -(-len(items) // workers)), 1)
+    return [items[start : start + size] for start in range(0, len(items), size)]
+
+
+def render_on(
+    executor: Executor,
+    items: list[Source],
+    workers: int,
+    progress: Callable[[], None] | None,
+    steps: bool,
+) -> list[RenderResult]:
+    """``render_many`` on someone else's executor: one task per batch, results in input order."""
+    batches = split(items, workers)
+    # render_sources is a module-level function, so a process pool can pickle it by name.
+    futures = [executor.submit(render_sources, batch, steps, True) for batch in batches]
+    results: list[RenderResult] = []
+    for future, batch in zip(futures, batches):
+        results += future.result()
+        if progress is not None:
+            for _ in batch:
+                progress()
+    return results

@@ -71,17 +71,35 @@ def input_written_to(output: str, inputs: Iterable[str], stdin_name: str) -> str
     """The first of ``inputs`` that is the same regular file as ``output`` (by device and
     inode, so a hard link or a symbolic link counts too), or None. ``stdin_name`` stands for
     standard input, which is compared through its descriptor."""
-    try:
-        written = _identity(os.stat(output))
-    except OSError:
-        return None  # a file that does not exist yet is no input
-    if written is None:
+    found = first_input_written([output], inputs, stdin_name)
+    return None if found is None else found[1]
+
+
+def first_input_written(
+    outputs: Iterable[str], inputs: Iterable[str], stdin_name: str
+) -> tuple[str, str] | None:
+    """The first of ``outputs`` that is one of ``inputs`` (see ``input_written_to``), and that
+    input; None if none is. Each file is looked at once, however many there are."""
+    written: list[tuple[str, tuple[int, int]]] = []
+    for output in outputs:
+        try:
+            identity = _identity(os.stat(output))
+        except OSError:
+            continue  # a file that does not exist yet is no input
+        if identity is not None:
+            written.append((output, identity))
+    if not written:
         return None
+    names: dict[tuple[int, int], str] = {}
     for name in inputs:
         try:
             status = os.fstat(0) if name == stdin_name else os.stat(name)
         except OSError:
             continue
-        if _identity(status) == written:
-            return name
+        identity = _identity(status)
+        if identity is not None:
+            names.setdefault(identity, name)
+    for output, identity in written:
+        if identity in names:
+            return output, names[identity]
     return None

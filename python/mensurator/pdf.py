@@ -14,6 +14,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import time
 from pathlib import Path
 
 from .output_file import replace_file
@@ -23,6 +24,9 @@ from .pdf_limits import DEFAULT_TIME_LIMIT
 PROGRAM = "pdflatex"
 # The largest file pdflatex may write; a sheet's PDF and log are far smaller.
 MAX_FILE_BYTES = 64 * 1024 * 1024
+# Runs of pdflatex on one document: the second reads the page references the first wrote.
+MAX_RUNS = 2
+RERUN_MESSAGE = "Rerun to get cross-references right"
 # The file-size limit is set by a shell in the child, which then becomes pdflatex: a Python
 # callback between fork and exec is unsafe in a process that runs threads. The shell counts in
 # blocks of 512 bytes.
@@ -67,39 +71,57 @@ def pdflatex_command(program: str) -> list[str]:
 
 def write_pdf(latex: str, output: PathLike, time_limit: float = DEFAULT_TIME_LIMIT) -> None:
     """Compile ``latex`` in a temporary directory and write the PDF to ``output`` (whole or not
-    at all). pdflatex is stopped after ``time_limit`` seconds."""
+    at all). pdflatex runs a second time when the first run's page references changed ("page
+    x of y"); all runs together are stopped after ``time_limit`` seconds."""
     program = shutil.which(PROGRAM)
     if program is None:
         raise PdfError(f"{PROGRAM} is not installed (not found on PATH); it is needed for a PDF")
+    deadline = time.monotonic() + time_limit
     with tempfile.TemporaryDirectory(prefix="mensurator-") as workdir:
         Path(workdir, "document.tex").write_text(latex, encoding="utf-8")
-        try:
-            # Its terminal output repeats the log, which is read instead: nothing is kept in
-            # memory, however much a looping document prints.
-            completed = subprocess.run(
-                pdflatex_command(program),
-                cwd=workdir,
-                env=confined_environment(),
-                stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL,
-                timeout=time_limit,
-                check=False,
-            )
-        except subprocess.TimeoutExpired:
-            raise PdfError(
-                f"{PROGRAM} did not finish within {time_limit:g} seconds"
-                " (a LaTeX block that loops?)"
-            ) from None
-        if completed.returncode == -signal.SIGXFSZ:
-            raise PdfError(
-                f"{PROGRAM} was stopped: it wrote a file of more than "
-                f"{MAX_FILE_BYTES // (1024 * 1024)} MB"
-            )
-        pdf = Path(workdir, "document.pdf")
-        if completed.returncode != 0 or not pdf.is_file():
-            raise PdfError(f"{PROGRAM} failed: {first_error(Path(workdir, 'document.log'))}")
-        replace_file(output, pdf.read_bytes())
+        log = Path(workdir, "document.log")
+        for _ in range(MAX_RUNS):
+            run_pdflatex(program, workdir, max(deadline - time.monotonic(), 0.0), time_limit)
+            if not asks_for_rerun(log):
+                break
+        replace_file(output, Path(workdir, "document.pdf").read_bytes())
+
+
+def run_pdflatex(program: str, workdir: str, remaining: float, time_limit: float) -> None:
+    """One confined pdflatex run over document.tex; raises PdfError unless it made a PDF."""
+    try:
+        # Its terminal output repeats the log, which is read instead: nothing is kept in
+        # memory, however much a looping document prints.
+        completed = subprocess.run(
+            pdflatex_command(program),
+            cwd=workdir,
+            env=confined_environment(),
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+            timeout=remaining,
+            check=False,
+        )
+    except subprocess.TimeoutExpired:
+        raise PdfError(
+            f"{PROGRAM} did not finish within {time_limit:g} seconds (a LaTeX block that loops?)"
+        ) from None
+    if completed.returncode == -signal.SIGXFSZ:
+        raise PdfError(
+            f"{PROGRAM} was stopped: it wrote a file of more than "
+            f"{MAX_FILE_BYTES // (1024 * 1024)} MB"
+        )
+    if completed.returncode != 0 or not Path(workdir, "document.pdf").is_file():
+        raise PdfError(f"{PROGRAM} failed: {first_error(Path(workdir, 'document.log'))}")
+
+
+def asks_for_rerun(log: Path) -> bool:
+    """Whether LaTeX's log says that references (a page count) changed during the run."""
+    try:
+        with log.open(encoding="utf-8", errors="replace") as lines:
+            return any(RERUN_MESSAGE in line for line in lines)
+    except OSError:
+        return False
 
 
 def first_error(log: Path) -> str:

@@ -11,6 +11,7 @@ from __future__ import annotations
 from collections.abc import Sequence
 from dataclasses import dataclass
 from fractions import Fraction
+from functools import lru_cache
 from typing import Any, Literal, cast, overload
 
 from . import _engine
@@ -102,16 +103,20 @@ class Problem:
     hints: tuple[str, ...] = ()
 
 
+# Units repeat: one tuple of exponents per unit is shared by all its values, which keeps them
+# small in memory and lets a pickle of many documents (from a process pool) hold each once.
+@lru_cache(maxsize=4096)
+def exponents_of(exponents: tuple[tuple[int, int], ...]) -> tuple[Fraction, ...]:
+    return tuple(Fraction(numerator, denominator) for numerator, denominator in exponents)
+
+
 def value_from(native: _engine.Value) -> Value:
     return Value(
         number=native.number,
         mantissa=native.mantissa,
         exp10=native.exp10,
         factor=native.factor,
-        exponents=tuple(
-            Fraction(numerator, denominator)
-            for numerator, denominator in native.exponents
-        ),
+        exponents=exponents_of(tuple(native.exponents)),
     )
 
 

@@ -5,6 +5,7 @@ import pickle
 import re
 import subprocess
 import sys
+from concurrent.futures import ProcessPoolExecutor
 from pathlib import Path
 
 import mensurator
@@ -153,6 +154,27 @@ def test_render_many_keeps_input_order_and_returns_failures():
     assert list(map(comparable, results)) == [comparable(outcome(text)) for text in ended]
     with pytest.raises(ValueError):
         mensurator.render_many(texts, jobs=0)
+
+
+def test_render_many_on_a_process_pool_matches_threads(tmp_path):
+    texts = [f"x = {n} m\nx =? km" if n % 3 else f"x = {n} 5" for n in range(40)]
+    path = tmp_path / "file.txt"
+    path.write_text("a = 2 s\na =? ms\n", encoding="utf-8")
+    sources = [*texts, path]
+    done = []
+    with ProcessPoolExecutor(max_workers=2) as pool:
+        results = mensurator.render_many(
+            sources, jobs=3, progress=lambda: done.append(1), executor=pool
+        )
+    assert len(done) == len(sources)
+    check_in_order(texts, results[:-1])
+    assert results[-1] == mensurator.render_file(path)
+    # What comes back through pickles is whole: statements and problems, not only the text.
+    assert results[-1].statements == tuple(mensurator.render_file(path).statements)
+    failed = results[3]
+    assert isinstance(failed, DocumentError) and failed.problems == outcome(texts[3]).problems
+    with ProcessPoolExecutor(max_workers=1) as pool:
+        assert mensurator.render_many([], executor=pool) == []
 
 
 def outcome(text):

@@ -228,7 +228,7 @@ def test_exports_are_downloads_of_the_current_text(server):
     assert failed.status_code == 422 and failed.json()["error"]["hints"] == ["did you mean hz?"]
     # Every error of the document, not only the first, so the page can mark them all.
     assert [p["line"] for p in failed.json()["problems"]] == [1, 2]
-    assert post(server, "/api/export/docx", DOCUMENT).status_code == 404
+    assert post(server, "/api/export/odt", DOCUMENT).status_code == 404
 
 
 def test_pdf_export_compiles_with_pdflatex(server):
@@ -239,6 +239,34 @@ def test_pdf_export_compiles_with_pdflatex(server):
     response = post(server, "/api/export/pdf", DOCUMENT)
     assert response.status_code == 200 and response.content.startswith(b"%PDF")
     assert 'data-pdf-reason=""' in server.get("/").text
+
+
+def test_docx_export_is_a_word_document_or_says_why_not(server, monkeypatch, tmp_path):
+    import zipfile
+    from io import BytesIO
+
+    from mensurator import docx
+
+    try:
+        docx.pandoc_program()
+    except docx.DocxError:
+        if os.environ.get("CI"):
+            pytest.fail("pandoc is required in CI; tests/install-deps.sh installs its wheel")
+        pytest.skip("pandoc is not installed")
+    response = post(server, "/api/export/docx", DOCUMENT)
+    assert response.status_code == 200
+    assert response.headers["content-disposition"] == 'attachment; filename="beam.docx"'
+    with zipfile.ZipFile(BytesIO(response.content)) as archive:
+        assert archive.read("word/document.xml").count(b"<m:oMath>") == 3
+    assert 'data-docx-reason=""' in server.get("/").text
+
+    def missing() -> str:
+        raise docx.DocxError("pandoc is not installed; install the docx extra")
+
+    monkeypatch.setattr(docx, "pandoc_program", missing)
+    assert 'data-docx-reason="pandoc is not installed"' in server.get("/").text
+    failed = post(server, "/api/export/docx", DOCUMENT)
+    assert failed.status_code == 500 and "docx extra" in failed.json()["message"]
 
 
 def test_without_pdflatex_the_pdf_button_says_why_and_the_export_fails_cleanly(

@@ -17,6 +17,7 @@ from importlib import resources
 from ..output_file import replace_file
 from ..paths import PathLike
 from ..pieces import GAP, MATH, pieces
+from ..title_block import NO_TITLE_BLOCK, TitleBlock
 from ..verdicts import WORDS, split_verdict
 from .latex_text import BlockText
 from .mathml import to_mathml
@@ -129,16 +130,34 @@ def sheet(body: str) -> HtmlRendering:
     return writer.finish()
 
 
-def page(body: str, title: str) -> HtmlRendering:
-    """A complete HTML page for a document body, with the stylesheet inlined."""
+def header_table(block: TitleBlock) -> str:
+    """The report header: the title across the top, then one row per field given."""
+    rows = []
+    if block.title:
+        rows.append(f'<tr><th colspan="2" class="title">{html.escape(block.title)}</th></tr>')
+    for label, value in block.rows():
+        rows.append(f"<tr><th>{html.escape(label)}</th><td>{html.escape(value)}</td></tr>")
+    return '<table class="title-block">\n' + "\n".join(rows) + "\n</table>\n"
+
+
+def page(body: str, title: str, block: TitleBlock = NO_TITLE_BLOCK) -> HtmlRendering:
+    """A complete HTML page for a document body, with the stylesheet inlined; a header table
+    of ``block``'s fields above the sheet when any is given."""
     rendered = sheet(body)
-    text = PAGE.format(title=html.escape(title), style=stylesheet(), sheet=rendered.html)
+    style, content = stylesheet(), rendered.html
+    if block:
+        # Its style only with the header: a page without one stays as it was.
+        style += resources.files(__package__).joinpath("title_block.css").read_text("utf-8")
+        content = header_table(block) + content
+    text = PAGE.format(title=html.escape(title), style=style, sheet=content)
     return HtmlRendering(text, rendered.unconverted)
 
 
-def write_page(body: str, path: PathLike, title: str) -> tuple[str, ...]:
+def write_page(
+    body: str, path: PathLike, title: str, block: TitleBlock = NO_TITLE_BLOCK
+) -> tuple[str, ...]:
     """Write the page to ``path`` (whole or not at all); returns the LaTeX it shows as source.
     Raises OSError."""
-    rendered = page(body, title)
+    rendered = page(body, title, block)
     replace_file(path, rendered.html.encode("utf-8"))
     return rendered.unconverted

@@ -26,7 +26,7 @@ from starlette.requests import Request
 from starlette.responses import HTMLResponse, JSONResponse, Response
 from starlette.routing import Route
 
-from .. import pdf
+from .. import docx, pdf
 from ..document import Document
 from ..engine import render
 from ..errors import PARSE_ERROR, DocumentError
@@ -54,6 +54,7 @@ SECURITY_HEADERS = {
     "Cache-Control": "no-store",
 }
 UNTITLED = "untitled"
+DOCX_TYPE = "application/vnd.openxmlformats-officedocument.wordprocessingml.document"
 # Renders at a time: each holds the interpreter while the engine runs, more would only queue.
 RENDER_THREADS = 2
 # The answer to a render that a newer one of the same page made pointless.
@@ -180,6 +181,7 @@ def create_app(
     render_lane = anyio.CapacityLimiter(RENDER_THREADS)
     file_lane = anyio.CapacityLimiter(1)
     pdf_lane = anyio.CapacityLimiter(1)
+    docx_lane = anyio.CapacityLimiter(1)
     latest = LatestRequests()
     stem = download_stem(source.display_name) if source is not None else UNTITLED
 
@@ -202,11 +204,13 @@ def create_app(
         template = string.Template(static_file("editor.html"))
         pdf_reason = "" if shutil.which(pdf.PROGRAM) else f"{pdf.PROGRAM} is not installed"
         save_reason = "" if source is not None else "no file was given to mensurator serve"
+        docx_reason = docx_unavailable()
         fields = {
             "name": source.display_name if source is not None else UNTITLED,
             "stem": stem,
             "text": text,
             "pdf_reason": pdf_reason,
+            "docx_reason": docx_reason,
             "save_reason": save_reason,
             "page": secrets.token_hex(8),
         }
@@ -276,19 +280,23 @@ def create_app(
         if kind == "html":
             report = html_report.page(document.body, source.display_name if source else UNTITLED)
             return attachment(report.html.encode("utf-8"), f"{stem}.html", "text/html")
+        if kind == "docx":
+            return attachment(docx_bytes(document, pdf_time_limit), f"{stem}.docx", DOCX_TYPE)
         return attachment(pdf_bytes(document, pdf_time_limit), f"{stem}.pdf", "application/pdf")
 
     async def export_route(request: Request) -> Response:
         kind = request.path_params["kind"]
-        if kind not in ("tex", "html", "pdf"):
+        if kind not in ("tex", "html", "pdf", "docx"):
             return JSONResponse({"message": f"no export as {kind}"}, 404)
         text = await text_of(request)
         lane = render_lane
-        if kind == "pdf":
-            if pdf_lane.borrowed_tokens >= pdf_lane.total_tokens:
-                busy = "a PDF is being made; try again when it is done"
+        # A PDF and a Word document each run a program of their own, one at a time.
+        if kind in ("pdf", "docx"):
+            lane = pdf_lane if kind == "pdf" else docx_lane
+            if lane.borrowed_tokens >= lane.total_tokens:
+                made = "a PDF" if kind == "pdf" else "a Word document"
+                busy = f"{made} is being made; try again when it is done"
                 return JSONResponse({"message": busy}, 503)
-            lane = pdf_lane
         try:
             response: Response = await in_lane(lane, export, kind, text)
             return response
@@ -297,6 +305,9 @@ def create_app(
             return JSONResponse({**fields, "problems": failure_problems(error)}, 422)
         except pdf.PdfError as error:
             safe_log(f"PDF failed: {error}")
+            return JSONResponse({"message": str(error)}, 500)
+        except docx.DocxError as error:
+            safe_log(f"Word document failed: {error}")
             return JSONResponse({"message": str(error)}, 500)
 
     app = Starlette(
@@ -336,6 +347,22 @@ def pdf_bytes(document: Document, time_limit: float) -> bytes:
         output = Path(directory, "document.pdf")
         document.to_pdf(output, time_limit)
         return output.read_bytes()
+
+
+def docx_bytes(document: Document, time_limit: float) -> bytes:
+    with tempfile.TemporaryDirectory(prefix="mensurator-serve-") as directory:
+        output = Path(directory, "document.docx")
+        document.to_docx(output, time_limit=time_limit)
+        return output.read_bytes()
+
+
+def docx_unavailable() -> str:
+    """Why the editor cannot make Word documents ("" when it can)."""
+    try:
+        docx.pandoc_program()
+    except docx.DocxError:
+        return f"{docx.PROGRAM} is not installed"
+    return ""
 
 
 def download_stem(name: str) -> str:

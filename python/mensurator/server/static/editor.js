@@ -244,9 +244,12 @@ const saveButton = document.getElementById("save");
 const pdfButton = document.getElementById("download-pdf");
 if (settings.saveReason) disable(saveButton, settings.saveReason);
 if (settings.pdfReason) disable(pdfButton, settings.pdfReason, `.pdf: ${settings.pdfReason}`);
+const docxButton = document.getElementById("download-docx");
+if (settings.docxReason) disable(docxButton, settings.docxReason, `.docx: ${settings.docxReason}`);
 
 saveButton.addEventListener("click", save);
 pdfButton.addEventListener("click", () => download("pdf"));
+docxButton.addEventListener("click", () => download("docx"));
 document.getElementById("download-tex").addEventListener("click", () => download("tex"));
 document.getElementById("download-html").addEventListener("click", () => download("html"));
 source.addEventListener("input", () => {
