@@ -258,7 +258,7 @@ def run_cases(
         case_text(text, chosen, dict(zip(header, row)), number)
         for number, row in enumerate(values, start=1)
     ]
-    results = render_many(texts, jobs=jobs, executor=executor)
+    results = render_many(texts, jobs=jobs, executor=executor, record=True)
     reported = value_columns(text, statements, header)
     columns = [CASE_COLUMN, *header, *reported, ERROR_COLUMN]
     table = tuple(
