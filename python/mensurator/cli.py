@@ -2,7 +2,9 @@
 
     mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --body | --json]
                [--display] [-W error | -W ignore] [--jobs N]
+               [--sigfigs N] [--units extended] [--symbols]
     mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
+    mensurator units [--json]
 
 Rendering is the default command. Other commands are looked up by the first argument in
 ``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
@@ -23,6 +25,7 @@ from .document import Document
 from .engine import RenderResult, decode_document, read_document, render_many
 from .errors import DocumentError
 from .json_output import document_json
+from .opt_ins import MAX_SIGFIGS, UNIT_TABLES
 from .output_file import input_written_to, replace_file, write_fully
 from .pdf_limits import DEFAULT_TIME_LIMIT
 from .printable import printable
@@ -43,9 +46,16 @@ def serve_command(arguments: list[str]) -> int:
 
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status. Their summaries are listed by --help.
-COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command}
+def units_command(arguments: list[str]) -> int:
+    from .tables import units_command as list_units
+
+    return list_units(arguments)
+
+
+COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command, "units": units_command}
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
+    "units [--json]": "list every unit, prefix and function the engine knows",
 }
 
 
@@ -85,6 +95,13 @@ def positive_int(text: str) -> int:
     return value
 
 
+def sigfig_count(text: str) -> int:
+    value = positive_int(text)
+    if value > MAX_SIGFIGS:
+        raise argparse.ArgumentTypeError(f"must be at most {MAX_SIGFIGS}, not {value}")
+    return value
+
+
 def build_parser() -> argparse.ArgumentParser:
     commands = "\n".join(f"  {usage:<20}{summary}" for usage, summary in COMMAND_SUMMARIES.items())
     parser = argparse.ArgumentParser(
@@ -111,6 +128,18 @@ def build_parser() -> argparse.ArgumentParser:
         "--json",
         action="store_true",
         help="print the statements, values, warnings and errors as JSON (schema 1)",
+    )
+    language = parser.add_argument_group(
+        "language extensions", "each acts as if the document began with that directive line"
+    )
+    language.add_argument(
+        "--sigfigs", type=sigfig_count, metavar="N", help="!sigfigs N: N significant figures"
+    )
+    language.add_argument(
+        "--units", choices=UNIT_TABLES, help="!units extended: US customary and more units"
+    )
+    language.add_argument(
+        "--symbols", action="store_true", help="!symbols: units and functions as printed matter"
     )
     parser.add_argument(
         "--display",
@@ -172,7 +201,16 @@ def render_command(arguments: list[str]) -> int:
     sources = [read_source(name) for name in options.files]
     texts = [source.text for source in sources if source.text is not None]
     with Progress(len(texts), sys.stderr) as progress:
-        results = iter(render_many(texts, options.jobs, progress.advance))
+        results = iter(
+            render_many(
+                texts,
+                options.jobs,
+                progress.advance,
+                sigfigs=options.sigfigs,
+                units=options.units,
+                symbols=options.symbols,
+            )
+        )
 
     # Everything is reported in the order of the files on the command line.
     status = 0

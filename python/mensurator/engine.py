@@ -9,6 +9,7 @@ from typing import Callable, Union
 from . import _engine
 from .document import PENDING_RUN, Document
 from .errors import DocumentError, MensuratorException
+from .opt_ins import NONE, OptIns
 from .paths import PathLike
 from .results import Statements, diagnose, problem_from
 
@@ -53,7 +54,13 @@ def read_document(path: PathLike) -> str:
         return decode_document(source.read())
 
 
-def render(text: str) -> Document:
+def render(
+    text: str,
+    *,
+    sigfigs: int | None = None,
+    units: str | None = None,
+    symbols: bool = False,
+) -> Document:
     """Render a document text.
 
     One line end at the very end of ``text`` is dropped first, as it ends the last line of a
@@ -61,12 +68,20 @@ def render(text: str) -> Document:
     ``render_file(path)`` give the same document. The result's ``latex`` is the engine's
     output for the rest, exactly. A failing document raises ``DocumentError``, whose
     ``__cause__`` is the engine's ``MensuratorException``; its ``problems`` list every error
-    and warning of the text."""
+    and warning of the text.
+
+    ``sigfigs=N``, ``units="extended"`` and ``symbols=True`` act as if the document began
+    with ``!sigfigs N``, ``!units extended`` and ``!symbols``; line numbers stay the text's."""
+    return render_with(text, OptIns(sigfigs, units, symbols))
+
+
+def render_with(text: str, opt_ins: OptIns) -> Document:
+    """``render`` with its options gathered."""
     text = strip_final_line_end(text)
     try:
-        result = _engine.run(text)
+        result = _engine.run(text, **opt_ins.engine_options())
     except MensuratorException as error:
-        raise failure(text, error) from error
+        raise failure(text, error, opt_ins) from error
     return Document(
         result.latex,
         Statements(result.statements),
@@ -74,25 +89,32 @@ def render(text: str) -> Document:
     )
 
 
-def failure(text: str, error: BaseException) -> DocumentError:
+def failure(text: str, error: BaseException, opt_ins: OptIns = NONE) -> DocumentError:
     """The error of a failed document, with every problem the engine finds in it."""
     first = DocumentError.from_exception(error, text)
     return DocumentError(
-        first.message, first.line, first.column, first.kind, first.hints, diagnose(text)
+        first.message, first.line, first.column, first.kind, first.hints, diagnose(text, opt_ins)
     )
 
 
-def render_file(path: PathLike) -> Document:
-    """Render a document file (UTF-8); see ``render`` for its final line end."""
-    return render(read_document(path))
+def render_file(
+    path: PathLike,
+    *,
+    sigfigs: int | None = None,
+    units: str | None = None,
+    symbols: bool = False,
+) -> Document:
+    """Render a document file (UTF-8); see ``render`` for its final line end and options."""
+    return render_with(read_document(path), OptIns(sigfigs, units, symbols))
 
 
-def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
+def render_sources(sources: Iterable[Source], opt_ins: OptIns = NONE) -> list[RenderResult]:
     """The documents of texts and files, or their errors, in order: ``render`` written out for
     speed, as on small documents its calls would cost a good part of the engine's own time."""
     results: list[RenderResult] = []
     append = results.append
     run = _engine.run
+    options = opt_ins.engine_options()
     # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
     # a small document's run, and object.__setattr__ per attribute not much less. The document
     # makes its statements and warnings from the run when they are first read.
@@ -105,7 +127,7 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
                 text = source if isinstance(source, str) else read_document(source)
                 if text.endswith(LINE_END_CHARACTERS):
                     text = strip_final_line_end(text)
-                result = run(text)
+                result = run(text, **options) if opt_ins != NONE else run(text)
                 document = new(Document)
                 attributes = document.__dict__
                 attributes["latex"] = result.latex
@@ -113,15 +135,20 @@ def render_sources(sources: Iterable[Source]) -> list[RenderResult]:
                 append(document)
             return results
         except MensuratorException as error:
-            append(failure(text, error))
+            append(failure(text, error, opt_ins))
 
 
 def render_many(
     sources: Iterable[Source],
     jobs: int | None = None,
     progress: Callable[[], None] | None = None,
+    *,
+    sigfigs: int | None = None,
+    units: str | None = None,
+    symbols: bool = False,
 ) -> list[RenderResult]:
-    """Render many documents on ``jobs`` threads (default: one per processor).
+    """Render many documents on ``jobs`` threads (default: one per processor), each with the
+    options of ``render``.
 
     A ``str`` is a document text; a path object (``pathlib.Path``, any ``os.PathLike``) is a
     file, read as ``render_file`` does (an unreadable one raises ``OSError``). Returns, in
@@ -129,15 +156,16 @@ def render_many(
     once after each document is done."""
     if jobs is not None and jobs < 1:
         raise ValueError(f"jobs must be at least 1, not {jobs}")
+    opt_ins = OptIns(sigfigs, units, symbols)
     items = list(sources)
     workers = min(jobs or os.cpu_count() or 1, len(items))
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
         if progress is None:
-            return render_sources(batch)
+            return render_sources(batch, opt_ins)
         results = []
         for source in batch:
-            results += render_sources([source])
+            results += render_sources([source], opt_ins)
             progress()
         return results
 

@@ -14,6 +14,7 @@ from fractions import Fraction
 from typing import Any, Literal, cast, overload
 
 from . import _engine
+from .opt_ins import NONE, OptIns
 
 # The base units of the engine, in the order of Value.exponents (mass in grams).
 BASE_UNITS = ("m", "g", "s", "A", "K", "mol", "cd")
@@ -27,6 +28,7 @@ StatementKind = Literal[
     "scientific",
     "latex",
     "gap",
+    "opt_in",
 ]
 Severity = Literal["error", "warning"]
 
@@ -156,7 +158,8 @@ def problem_from(native: _engine.Problem) -> Problem:
     )
 
 
-def diagnose(text: str) -> tuple[Problem, ...]:
+def diagnose(text: str, opt_ins: OptIns = NONE) -> tuple[Problem, ...]:
     """Every problem of a document: the error ``run_mensurator`` raises first (if any), then
     the other errors and the warnings by line."""
-    return tuple(problem_from(problem) for problem in _engine.diagnose(text))
+    problems = _engine.diagnose(text, **opt_ins.engine_options())
+    return tuple(problem_from(problem) for problem in problems)

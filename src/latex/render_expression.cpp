@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/stack_vector.hpp"
+#include "latex/function_latex.hpp"
 #include "latex/value_latex.hpp"
 
 namespace mensurator {
@@ -38,9 +39,16 @@ bool has_operand_child(ExprKind kind) {
 // Every argument is rendered, also after a failing one; the first failure is the result.
 Result<void> append_call(const ExprStore& store, const ExprNode& call,
                          const FormatSettings& settings, std::string& out) {
-    out += "\\mathrm{";
-    out += store.names[call.link.index];
-    out += "}(";
+    std::string_view close = ")";
+    if (settings.symbols) {
+        PrintedCall printed = printed_call(store.names[call.link.index]);
+        out += printed.open;
+        close = printed.close;
+    } else {
+        out += "\\mathrm{";
+        out += store.names[call.link.index];
+        out += "}(";
+    }
     std::optional<RunError> failure;
     for (NodeIndex arg = call.link.first; arg != no_node; arg = store[arg].next) {
         if (arg != call.link.first) out += ',';
@@ -48,7 +56,7 @@ Result<void> append_call(const ExprStore& store, const ExprNode& call,
         if (!rendered && !failure) failure = std::move(rendered.error());
     }
     if (failure) return fail(std::move(*failure));
-    out += ')';
+    out += close;
     return {};
 }
 
@@ -56,6 +64,12 @@ Result<void> append_leaf(const ExprStore& store, const ExprNode& leaf,
                          const FormatSettings& settings, std::string& out) {
     switch (leaf.kind) {
         case ExprKind::Number:
+            // Under significant figures a literal keeps at least the figures it was written with.
+            if (settings.sigfigs != 0 && leaf.written_figures > settings.sigfigs) {
+                FormatSettings as_written = settings;
+                as_written.sigfigs = leaf.written_figures;
+                return append_value(Value{leaf.number, Unit{}}, as_written, out);
+            }
             return append_value(Value{leaf.number, Unit{}}, settings, out);
         case ExprKind::Variable:
             out += store.names[leaf.link.index];
@@ -149,9 +163,10 @@ Result<void> append_node(const ExprStore& store, NodeIndex index, const FormatSe
         if (node.kind == ExprKind::Paren) {
             out += ')';
         } else if (node.kind == ExprKind::WithUnit) {
-            out += "\\ \\mathrm{";
+            // A typeset annotation is one \mathrm group already.
+            out += settings.symbols ? "\\ " : "\\ \\mathrm{";
             out += store.annotation_latex(store.annotations[node.link.index]);
-            out += '}';
+            if (!settings.symbols) out += '}';
         } else if (Result<void> rest = append_chain_rest(store, node, settings, out); !rest) {
             return rest;
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/error.hpp"
+#include "run/opt_ins.hpp"
 #include "run/run_interruption.hpp"
 
 namespace mensurator {
@@ -35,6 +36,7 @@ struct RunOptions {
     RunInterruption* interruption = nullptr;
     // Sees every statement that runs (none when null).
     RunObserver* observer = nullptr;
+    OptIns opt_ins = {};
 };
 
 // A finished LaTeX document in consecutive pieces, so that a caller can copy it elsewhere piece by

@@ -20,6 +20,7 @@ enum class StatementKind : std::uint8_t {
     scientific,
     latex,
     gap,
+    opt_in,
 };
 
 // A piece of a text by byte offset, kept instead of a copy.

@@ -69,6 +69,7 @@ StatementRecord record_statement(const Statement& statement, const StatementTrac
                    [&](const DigitSet&) { record.kind = StatementKind::digits; },
                    [&](const SetScientific&) { record.kind = StatementKind::scientific; },
                    [&](const LineGap&) { record.kind = StatementKind::gap; },
+                   [&](const OptInDirective&) { record.kind = StatementKind::opt_in; },
                    [&](const LatexBlock& block) {
                        record.kind = StatementKind::latex;
                        record.last_line =

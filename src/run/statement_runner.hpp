@@ -70,6 +70,7 @@ class StatementRunner {
     Result<void> execute(const SetScientific& statement);
     Result<void> execute(const LineGap& statement);
     Result<void> execute(const LatexBlock& statement);
+    Result<void> execute(const OptInDirective& statement);
 };
 
 }  // namespace mensurator

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "quantity/unit.hpp"
+#include "quantity/unit_table.hpp"
 #include "quantity/value.hpp"
 
 namespace mensurator {
@@ -62,6 +63,8 @@ extern template struct UnitTree<std::string>;
 // The unit a printed result is shown in: evaluated, as written, and as written in LaTeX.
 struct UnitHint {
     UnitHint(Unit unit, NaiveUnit naive);  // writes the LaTeX
+    UnitHint(Unit unit, NaiveUnit naive, std::string latex)
+        : unit(unit), naive(std::move(naive)), latex(std::move(latex)) {}
 
     Unit unit;
     NaiveUnit naive;
@@ -96,6 +99,7 @@ struct ExprNode {
 
     ExprKind kind = ExprKind::Number;
     OperatorKind op = OperatorKind::Add;  // in a chain, what joins this operand to those before it
+    std::uint8_t written_figures = 0;     // Number: its significant figures as written, at most 255
     NodeIndex next = no_node;             // the next sibling
     union {
         double number = 0.0;  // Number
@@ -122,6 +126,8 @@ struct ExprStore {
     std::vector<std::string_view> names;  // views of the source, or of alias displays once applied
     std::vector<Annotation> annotations;
     std::string latex;
+    // The names the expressions' bare unit names are looked up in.
+    UnitTable unit_table = UnitTable::specified;
 
     const ExprNode& operator[](NodeIndex index) const { return nodes[index]; }
     ExprNode& operator[](NodeIndex index) { return nodes[index]; }
@@ -131,7 +137,7 @@ struct ExprStore {
 
     // Appends a node; an expression past the index range is reported as out of memory.
     NodeIndex add(const ExprNode& node);
-    NodeIndex add_number(double number);
+    NodeIndex add_number(double number, std::uint8_t written_figures = 0);
     NodeIndex add_named(ExprKind kind, std::string_view name);
     std::uint32_t add_annotation(const Unit& unit, std::string_view latex_text);
 
@@ -180,6 +186,15 @@ struct DigitSet {
 };
 
 struct SetScientific {};
+
+// A directive that switches on what the standard language leaves out: !sigfigs N, !units
+// extended, !symbols.
+struct OptInDirective {
+    enum class Kind : std::uint8_t { sigfigs, extended_units, symbols };
+    Kind kind = Kind::symbols;
+    std::uint8_t sigfigs = 0;  // sigfigs only
+};
+
 struct LineGap {};
 
 struct LatexBlock {
@@ -188,7 +203,7 @@ struct LatexBlock {
 
 struct Statement {
     using Kind = std::variant<VarDec, PrintExpr, DecPrintExpr, AliasStmt, DigitSet, SetScientific,
-                              LineGap, LatexBlock>;
+                              LineGap, LatexBlock, OptInDirective>;
 
     std::uint64_t line = 1;
     Kind kind;

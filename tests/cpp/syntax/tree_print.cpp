@@ -102,6 +102,17 @@ struct StatementPrinter {
     std::string operator()(const SetScientific&) const { return "Scientific"; }
     std::string operator()(const LineGap&) const { return "LineGap"; }
     std::string operator()(const LatexBlock& s) const { return "Latex[" + quoted(s.text) + "]"; }
+    std::string operator()(const OptInDirective& s) const {
+        switch (s.kind) {
+            case OptInDirective::Kind::sigfigs:
+                return "Sigfigs[" + std::to_string(s.sigfigs) + "]";
+            case OptInDirective::Kind::extended_units:
+                return "ExtendedUnits";
+            case OptInDirective::Kind::symbols:
+                return "Symbols";
+        }
+        return "OptIn";
+    }
 };
 
 }  // namespace

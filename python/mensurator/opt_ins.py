@@ -1,0 +1,36 @@
+"""The opt-in extensions of the language as options: ``render(..., sigfigs=3, units="extended",
+symbols=True)`` and ``--sigfigs 3 --units extended --symbols`` act as if the document began
+with the lines ``!sigfigs 3``, ``!units extended`` and ``!symbols``."""
+
+from __future__ import annotations
+
+from dataclasses import dataclass
+from typing import Optional
+
+# As many significant figures as a double holds.
+MAX_SIGFIGS = 17
+UNIT_TABLES = ("extended",)
+
+
+@dataclass(frozen=True)
+class OptIns:
+    sigfigs: Optional[int] = None
+    units: Optional[str] = None
+    symbols: bool = False
+
+    def __post_init__(self) -> None:
+        if self.sigfigs is not None and not 1 <= self.sigfigs <= MAX_SIGFIGS:
+            raise ValueError(f"sigfigs must be 1 to {MAX_SIGFIGS}, not {self.sigfigs}")
+        if self.units is not None and self.units not in UNIT_TABLES:
+            raise ValueError(f"units must be None or 'extended', not {self.units!r}")
+
+    def engine_options(self) -> dict[str, int | bool]:
+        """The keyword arguments of ``_engine.run`` and ``_engine.diagnose``."""
+        return {
+            "sigfigs": self.sigfigs or 0,
+            "extended_units": self.units == "extended",
+            "symbols": self.symbols,
+        }
+
+
+NONE = OptIns()
