@@ -96,11 +96,10 @@ def hints_for_name(
     if name in NOT_BUILT_IN:
         meaning, value = NOT_BUILT_IN[name]
         return (f"{name} ({meaning}) is not built in: 1 {name} = {value}",) + extended
-    if extended:
-        return extended
     spellings = valid_spellings(name)
     if not spellings:
-        return ()
+        # A standard spelling (hz for Hz) is the better advice where there is one.
+        return extended
     return (f"did you mean {' or '.join(spellings)}?",)
 
 

@@ -5,17 +5,25 @@ with the lines ``!sigfigs 3``, ``!units extended`` and ``!symbols``."""
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Optional
+from typing import TypedDict
 
 # As many significant figures as a double holds.
 MAX_SIGFIGS = 17
 UNIT_TABLES = ("extended",)
 
 
+class EngineOptions(TypedDict):
+    """The keyword arguments of ``_engine.run`` and ``_engine.diagnose``."""
+
+    sigfigs: int
+    extended_units: bool
+    symbols: bool
+
+
 @dataclass(frozen=True)
 class OptIns:
-    sigfigs: Optional[int] = None
-    units: Optional[str] = None
+    sigfigs: int | None = None
+    units: str | None = None
     symbols: bool = False
 
     def __post_init__(self) -> None:
@@ -24,8 +32,7 @@ class OptIns:
         if self.units is not None and self.units not in UNIT_TABLES:
             raise ValueError(f"units must be None or 'extended', not {self.units!r}")
 
-    def engine_options(self) -> dict[str, int | bool]:
-        """The keyword arguments of ``_engine.run`` and ``_engine.diagnose``."""
+    def engine_options(self) -> EngineOptions:
         return {
             "sigfigs": self.sigfigs or 0,
             "extended_units": self.units == "extended",

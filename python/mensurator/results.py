@@ -95,8 +95,7 @@ def value_from(native: _engine.Value) -> Value:
         exp10=native.exp10,
         factor=native.factor,
         exponents=tuple(
-            Fraction(numerator, denominator)
-            for numerator, denominator in native.exponents
+            Fraction(numerator, denominator) for numerator, denominator in native.exponents
         ),
     )
 
@@ -142,9 +141,7 @@ def problem_from(native: _engine.Problem) -> Problem:
     from .hints import hints_for_name
 
     name = native.name
-    hints = (
-        hints_for_name(name) if native.code in NAME_CODES and name is not None else ()
-    )
+    hints = hints_for_name(name) if native.code in NAME_CODES and name is not None else ()
     return Problem(
         severity=cast(Severity, native.severity),
         code=native.code,

@@ -6,7 +6,6 @@ from __future__ import annotations
 import sys
 from dataclasses import asdict, dataclass
 from fractions import Fraction
-from typing import Optional
 
 from . import _engine
 
@@ -40,7 +39,7 @@ class PrefixInfo:
 class FunctionInfo:
     name: str
     least_arguments: int
-    most_arguments: Optional[int]  # None: no limit
+    most_arguments: int | None  # None: no limit
     keeps_unit: bool  # otherwise its arguments must be plain numbers
 
 
