@@ -17,7 +17,8 @@ class DirectiveScanner : public Scanner {
         if (!literal("!")) return std::nullopt;
         skip();
         std::optional<Result<Statement::Kind>> kind;
-        if (word("sigfigs")) {
+        // A count may follow without a blank, as after !digits.
+        if (literal("sigfigs")) {
             skip();
             const std::size_t start = pos_;
             if (integer()) kind = sigfigs(text_.substr(start, pos_ - start));
