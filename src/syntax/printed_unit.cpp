@@ -1,5 +1,7 @@
 #include "syntax/printed_unit.hpp"
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "syntax/tree.hpp"
@@ -86,7 +88,10 @@ Result<NaiveUnit> printed_tree(const ParseNode& node, std::string_view source, U
             case GrammarRule::unit_expr: {
                 Result<NaiveUnit> group = printed_tree(child, source, table);
                 if (!group) return fail(group.error());
-                return NaiveUnit("(" + printed_body(*group) + ")");
+                std::string leaf = "(";
+                leaf += printed_body(*group);
+                leaf += ')';
+                return NaiveUnit(std::move(leaf));
             }
             default:
                 throw InternalError("unexpected term in unit expression");
