@@ -90,15 +90,5 @@ TEST(ExtendedUnits, RefuseOffsetTemperatureScalesNamingKelvin) {
     EXPECT_EQ(lookup_unit("degC").error().display(), "degC is not a variable or a valid unit");
 }
 
-TEST(PrintedUnitName, WritesPrefixAndUnitSymbols) {
-    EXPECT_EQ(printed_unit_name("mohm", UnitTable::specified), "m\\Omega");
-    EXPECT_EQ(printed_unit_name("microF", UnitTable::specified), "\\mu F");
-    EXPECT_EQ(printed_unit_name("hz", UnitTable::specified), "Hz");
-    EXPECT_EQ(printed_unit_name("kilometers", UnitTable::specified), "km");
-    EXPECT_EQ(printed_unit_name(" hours ", UnitTable::specified), "h");
-    EXPECT_EQ(printed_unit_name("kOhm", UnitTable::extended), "k\\Omega");
-    EXPECT_EQ(printed_unit_name("kOhm", UnitTable::specified), std::nullopt);
-}
-
 }  // namespace
 }  // namespace mensurator
