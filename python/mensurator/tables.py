@@ -83,7 +83,8 @@ def listing(tables: Tables) -> str:
     width = max(len(", ".join(unit.names)) for unit in tables.units)
     for unit in tables.units:
         names = ", ".join(unit.names)
-        lines.append(f"  {names:<{width}}  {unit.table:<9}  {unit.factor:<22.17g} {unit.dimension}")
+        factor = repr(unit.factor)  # the shortest text that reads back as the same number
+        lines.append(f"  {names:<{width}}  {unit.table:<9}  {factor:<22} {unit.dimension}")
     lines.append("prefixes:")
     for prefix in tables.prefixes:
         lines.append(f"  {prefix.word:<6} {prefix.symbol:<3} 10^{prefix.power}")
@@ -95,8 +96,9 @@ def listing(tables: Tables) -> str:
             if most == str(function.least_arguments)
             else f"{function.least_arguments} to {most}"
         )
+        noun = "argument" if arguments == "1" else "arguments"
         rule = "keeps the unit" if function.keeps_unit else "plain numbers"
-        lines.append(f"  {function.name:<6} {arguments:<9} arguments, {rule}")
+        lines.append(f"  {function.name:<6} {arguments:<8} {noun:<9}  {rule}")
     return "\n".join(lines) + "\n"
 
 
