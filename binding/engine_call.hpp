@@ -71,13 +71,15 @@ class SignalInterruption final : public RunInterruption {
 // the line feed a document needs, and the interpreter keeps the string alive for the call. A long
 // text runs without the interpreter lock, polling for signals.
 template <class Engine>
-auto run_engine(std::string_view text, Engine&& engine) {
+auto run_engine(std::string_view text, Engine&& engine, OptIns opt_ins = {}) {
     if (text.size() < lock_release_threshold) {
-        return engine(text, RunOptions{.implied_line_end = true});
+        return engine(text, RunOptions{.implied_line_end = true, .opt_ins = opt_ins});
     }
     ReleasedInterpreterLock released;
     SignalInterruption interruption(released);
-    return engine(text, RunOptions{.implied_line_end = true, .interruption = &interruption});
+    return engine(
+        text,
+        RunOptions{.implied_line_end = true, .interruption = &interruption, .opt_ins = opt_ins});
 }
 
 // The result of `step`, or null with the Python exception for what it threw: the signal

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,8 +17,11 @@
 // After Python.h, which engine_call.hpp includes.
 #include <structmember.h>
 
+#include "eval/function_table.hpp"
+#include "quantity/unit_table.hpp"
 #include "run/diagnose.hpp"
 #include "run/structured_run.hpp"
+#include "syntax/opt_in_directive.hpp"
 
 namespace {
 
@@ -168,6 +172,8 @@ const char* kind_name(StatementKind kind) {
             return "digits";
         case StatementKind::scientific:
             return "scientific";
+        case StatementKind::opt_in:
+            return "opt_in";
         case StatementKind::latex:
             return "latex";
         case StatementKind::gap:
@@ -181,7 +187,7 @@ const char* kind_name(StatementKind kind) {
 }
 
 // The kinds' names, made once.
-std::array<PyObject*, 10> kind_names{};
+std::array<PyObject*, 11> kind_names{};
 
 // A check's verdict as (relation, passed, left value, right value).
 PyObject* to_python(const std::optional<mensurator::CheckVerdict>& check, Conversion& conversion) {
@@ -453,19 +459,31 @@ PyObject* document_exception_class() {
 
 // ---- the functions ----
 
-// The call's document: its str and that str's UTF-8 form; with `steps`, also the keyword-only
-// flag of that name.
+// The call's document: its str, that str's UTF-8 form, and the keyword-only opt-ins it starts
+// with (sigfigs=0 for none, extended_units, symbols); with `steps`, also the keyword-only flag of
+// that name.
 bool parsed_document_text(PyObject* args, PyObject* kwargs, const char* format, PyObject*& argument,
-                          std::string_view& text, int* steps = nullptr) {
-    static const char* text_only[] = {"text", nullptr};
-    static const char* with_steps[] = {"text", "steps", nullptr};
+                          std::string_view& text, mensurator::OptIns& opt_ins,
+                          int* steps = nullptr) {
+    static const char* keywords[] = {"text", "sigfigs", "extended_units", "symbols", nullptr};
+    static const char* with_steps[] = {"text",    "sigfigs", "extended_units",
+                                       "symbols", "steps",   nullptr};
+    int sigfigs = 0;
+    int extended_units = 0;
+    int symbols = 0;
     const bool parsed =
         steps != nullptr
             ? PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(with_steps),
-                                          &argument, steps)
-            : PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(text_only),
-                                          &argument);
+                                          &argument, &sigfigs, &extended_units, &symbols, steps)
+            : PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),
+                                          &argument, &sigfigs, &extended_units, &symbols);
     if (!parsed) return false;
+    if (sigfigs < 0 || sigfigs > mensurator::max_sigfigs) {
+        PyErr_Format(PyExc_ValueError, "sigfigs must be 1 to %d, or 0 for none, not %d",
+                     int{mensurator::max_sigfigs}, sigfigs);
+        return false;
+    }
+    opt_ins = {static_cast<std::uint8_t>(sigfigs), extended_units != 0, symbols != 0};
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(argument, &size);
     if (utf8 == nullptr) return false;
@@ -476,7 +494,8 @@ bool parsed_document_text(PyObject* args, PyObject* kwargs, const char* format, 
 // The same from a vectorcall's arguments. The usual call, one str, reads it directly: packing
 // the arguments into a tuple for the parser costs a few percent of a small document's run.
 bool document_text(PyObject* const* args, Py_ssize_t count, PyObject* keyword_names,
-                   const char* format, PyObject*& argument, std::string_view& text, int* steps) {
+                   const char* format, PyObject*& argument, std::string_view& text,
+                   mensurator::OptIns& opt_ins, int* steps) {
     if (count == 1 && keyword_names == nullptr && PyUnicode_Check(args[0])) {
         argument = args[0];
         Py_ssize_t size = 0;
@@ -504,7 +523,8 @@ bool document_text(PyObject* const* args, Py_ssize_t count, PyObject* keyword_na
         }
     }
     // The argument stays alive through the caller's own references.
-    const bool parsed = parsed_document_text(positional, keywords, format, argument, text, steps);
+    const bool parsed =
+        parsed_document_text(positional, keywords, format, argument, text, opt_ins, steps);
     Py_DECREF(positional);
     Py_XDECREF(keywords);
     return parsed;
@@ -513,15 +533,19 @@ bool document_text(PyObject* const* args, Py_ssize_t count, PyObject* keyword_na
 PyObject* run(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keyword_names) {
     PyObject* source = nullptr;
     std::string_view text;
+    mensurator::OptIns opt_ins;
     int steps = 0;
-    if (!document_text(args, count, keyword_names, "U|$p:run", source, text, &steps))
+    if (!document_text(args, count, keyword_names, "U|$ippp:run", source, text, opt_ins, &steps)) {
         return nullptr;
+    }
     return guarded([&]() -> PyObject* {
-        mensurator::Result<mensurator::StructuredRun> result =
-            run_engine(text, [steps](std::string_view document, mensurator::RunOptions options) {
+        mensurator::Result<mensurator::StructuredRun> result = run_engine(
+            text,
+            [steps](std::string_view document, mensurator::RunOptions options) {
                 options.steps = steps != 0;
                 return mensurator::run_structured(document, options);
-            });
+            },
+            opt_ins);
         if (!result) {
             PyObject* type = document_exception_class();
             if (type == nullptr) return nullptr;
@@ -541,25 +565,115 @@ PyObject* run(PyObject*, PyObject* const* args, Py_ssize_t count, PyObject* keyw
 PyObject* diagnose(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* source = nullptr;
     std::string_view text;
-    if (!parsed_document_text(args, kwargs, "U:diagnose", source, text)) return nullptr;
+    mensurator::OptIns opt_ins;
+    if (!parsed_document_text(args, kwargs, "U|$ipp:diagnose", source, text, opt_ins)) {
+        return nullptr;
+    }
     return guarded([&]() -> PyObject* {
-        const Problems problems =
-            run_engine(text, [](std::string_view document, const mensurator::RunOptions& options) {
+        const Problems problems = run_engine(
+            text,
+            [](std::string_view document, const mensurator::RunOptions& options) {
                 return mensurator::diagnose_document(document, options);
-            });
+            },
+            opt_ins);
         Conversion conversion;
         return tuple_to_python(problems, conversion);
+    });
+}
+
+// ---- the tables ----
+
+PyObject* unit_to_python(const mensurator::ListedUnit& listed) {
+    const std::span<const std::string_view> names = listed.names;
+    PyObject* name_tuple = PyTuple_New(static_cast<Py_ssize_t>(names.size()));
+    if (name_tuple == nullptr) return nullptr;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        PyObject* name = to_python(names[i]);
+        if (name == nullptr) {
+            Py_DECREF(name_tuple);
+            return nullptr;
+        }
+        PyTuple_SET_ITEM(name_tuple, static_cast<Py_ssize_t>(i), name);
+    }
+    PyObject* exponents = PyTuple_New(mensurator::base_unit_count);
+    for (std::size_t i = 0; exponents != nullptr && i < mensurator::base_unit_count; ++i) {
+        const mensurator::Rational8 e = listed.unit.dimensions[i];
+        PyObject* pair = Py_BuildValue("(ii)", int{e.numerator}, int{e.denominator});
+        if (pair == nullptr) Py_CLEAR(exponents);
+        if (exponents != nullptr) PyTuple_SET_ITEM(exponents, static_cast<Py_ssize_t>(i), pair);
+    }
+    if (exponents == nullptr) {
+        Py_DECREF(name_tuple);
+        return nullptr;
+    }
+    const char* table = listed.table == mensurator::UnitTable::specified ? "specified" : "extended";
+    const std::string_view printed = listed.printed;
+    return Py_BuildValue("(NNLds#s)", name_tuple, exponents,
+                         static_cast<long long>(listed.unit.exp10), listed.unit.factor,
+                         printed.data(), static_cast<Py_ssize_t>(printed.size()), table);
+}
+
+PyObject* tables(PyObject*, PyObject*) {
+    return guarded([]() -> PyObject* {
+        const std::vector<mensurator::ListedUnit> listed = mensurator::listed_units();
+        PyObject* units = PyList_New(0);
+        for (const mensurator::ListedUnit& unit : listed) {
+            if (units == nullptr) break;
+            PyObject* item = unit_to_python(unit);
+            if (item == nullptr || PyList_Append(units, item) < 0) Py_CLEAR(units);
+            Py_XDECREF(item);
+        }
+        PyObject* prefixes = units ? PyList_New(0) : nullptr;
+        for (const mensurator::PrefixRow& prefix : mensurator::prefix_rows()) {
+            if (prefixes == nullptr) break;
+            if (prefix.power == 0) continue;
+            PyObject* item = Py_BuildValue(
+                "(s#s#L)", prefix.word.data(), static_cast<Py_ssize_t>(prefix.word.size()),
+                prefix.symbol.data(), static_cast<Py_ssize_t>(prefix.symbol.size()),
+                static_cast<long long>(prefix.power));
+            if (item == nullptr || PyList_Append(prefixes, item) < 0) Py_CLEAR(prefixes);
+            Py_XDECREF(item);
+        }
+        PyObject* functions = prefixes ? PyList_New(0) : nullptr;
+        for (const mensurator::BuiltinFunction& function : mensurator::builtin_function_list()) {
+            if (functions == nullptr) break;
+            const bool unlimited = function.greatest_arguments == mensurator::unlimited_arguments;
+            PyObject* most = unlimited ? Py_NewRef(Py_None)
+                                       : PyLong_FromUnsignedLongLong(function.greatest_arguments);
+            const bool keeps_unit = function.unit_class == mensurator::UnitClass::unit_keeping;
+            PyObject* item =
+                most ? Py_BuildValue("(s#KNO)", function.name.data(),
+                                     static_cast<Py_ssize_t>(function.name.size()),
+                                     static_cast<unsigned long long>(function.least_arguments),
+                                     most, keeps_unit ? Py_True : Py_False)
+                     : nullptr;
+            if (item == nullptr || PyList_Append(functions, item) < 0) Py_CLEAR(functions);
+            Py_XDECREF(item);
+        }
+        if (functions == nullptr) {
+            Py_XDECREF(units);
+            Py_XDECREF(prefixes);
+            return nullptr;
+        }
+        return Py_BuildValue("(NNN)", units, prefixes, functions);
     });
 }
 
 PyMethodDef methods[] = {
     {"run", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(run)),
      METH_FASTCALL | METH_KEYWORDS,
-     "run(text, *, steps=False)\n--\n\nRun a calculation document: its LaTeX, statements and "
-     "warnings; with steps, as if it began with !steps."},
+     "run(text, *, sigfigs=0, extended_units=False, symbols=False, steps=False)\n--\n\nRun a "
+     "calculation document: its LaTeX, statements and warnings. The options act as the "
+     "directives !sigfigs, !units extended, !symbols and !steps on its first line."},
     {"diagnose", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(diagnose)),
      METH_VARARGS | METH_KEYWORDS,
-     "diagnose(text)\n--\n\nEvery problem of a calculation document, errors and warnings."},
+     "diagnose(text, *, sigfigs=0, extended_units=False, symbols=False)\n--\n\nEvery problem "
+     "of a calculation document, errors and warnings."},
+    {"tables", tables, METH_NOARGS,
+     "tables()\n--\n\nThe engine's own tables: (units, prefixes, functions). A unit is (names, "
+     "exponents, exp10, factor, printed symbol, 'specified' or 'extended'), a prefix (word, "
+     "symbol, power), a function (name, least and most arguments, None for no limit, whether "
+     "it keeps its argument's unit)."},
     {nullptr, nullptr, 0, nullptr},
 };
 

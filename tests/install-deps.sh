@@ -31,4 +31,4 @@ fi
 
 source tests/python-env.sh
 "$PYTHON" -m pip install -q --disable-pip-version-check pytest hypothesis mypy ruff ipython \
-    latex2mathml starlette uvicorn httpx2 selenium pypandoc-binary matplotlib jinja2
+    latex2mathml starlette uvicorn httpx2 selenium pypandoc-binary matplotlib jinja2 pint

@@ -12,6 +12,7 @@ from typing import TYPE_CHECKING, Any
 from .document import Document
 from .engine import render, render_file, render_many
 from .errors import DocumentError, MensuratorException
+from .tables import units
 
 if TYPE_CHECKING:
     from .case_study import cases
@@ -34,6 +35,7 @@ __all__ = [
     "render",
     "render_file",
     "render_many",
+    "units",
 ]
 
 

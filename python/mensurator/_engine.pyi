@@ -69,5 +69,24 @@ class RunResult:
     @property
     def warnings(self) -> tuple[Problem, ...]: ...
 
-def run(text: str, *, steps: bool = False) -> RunResult: ...
-def diagnose(text: str) -> tuple[Problem, ...]: ...
+def run(
+    text: str,
+    *,
+    sigfigs: int = 0,
+    extended_units: bool = False,
+    symbols: bool = False,
+    steps: bool = False,
+) -> RunResult: ...
+def diagnose(
+    text: str, *, sigfigs: int = 0, extended_units: bool = False, symbols: bool = False
+) -> tuple[Problem, ...]: ...
+
+# (names, exponents per base unit as (numerator, denominator), exp10, factor, printed symbol,
+# "specified" or "extended")
+UnitRow = tuple[tuple[str, ...], tuple[tuple[int, int], ...], int, float, str, str]
+# (word, symbol, power)
+PrefixRow = tuple[str, str, int]
+# (name, least arguments, most arguments or None, keeps its argument's unit)
+FunctionRow = tuple[str, int, "int | None", bool]
+
+def tables() -> tuple[list[UnitRow], list[PrefixRow], list[FunctionRow]]: ...

@@ -3,10 +3,12 @@
     mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --docx OUT.docx
                        | --body | --json] [--display] [--steps] [--fail-on-check]
                        [-W error | -W ignore] [--jobs N]
+                       [--sigfigs N] [--units extended] [--symbols]
                        [--title TEXT ...] [--template FILE] [--reference-doc FILE.docx]
     mensurator --outdir DIR [-o] [--pdf] [--html] [--docx] FILE... [options as above]
     mensurator cases FILE CASES.csv --outdir DIR [...]
     mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
+    mensurator units [--json]
 
 Rendering is the default command. Other commands are looked up by the first argument in
 ``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
@@ -30,6 +32,7 @@ from .document import Document
 from .engine import RenderResult, decode_document, read_document, render_many
 from .errors import DocumentError
 from .json_output import document_json
+from .opt_ins import MAX_SIGFIGS, UNIT_TABLES
 from .output_file import input_written_to, write_fully
 from .pdf_limits import DEFAULT_TIME_LIMIT
 from .printable import printable
@@ -59,13 +62,21 @@ def cases_command(arguments: list[str]) -> int:
     return run(arguments)
 
 
+def units_command(arguments: list[str]) -> int:
+    from .tables import units_command as list_units
+
+    return list_units(arguments)
+
+
 COMMANDS: dict[str, Callable[[list[str]], int]] = {
     "serve": serve_command,
     "cases": cases_command,
+    "units": units_command,
 }
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
     "cases FILE CASES.csv": "the document once per row of a CSV file: reports and a summary",
+    "units [--json]": "list every unit, prefix and function the engine knows",
 }
 
 
@@ -105,6 +116,13 @@ def positive_int(text: str) -> int:
     return value
 
 
+def sigfig_count(text: str) -> int:
+    value = positive_int(text)
+    if value > MAX_SIGFIGS:
+        raise argparse.ArgumentTypeError(f"must be at most {MAX_SIGFIGS}, not {value}")
+    return value
+
+
 def build_parser(per_input: bool = False) -> argparse.ArgumentParser:
     """The rendering command's options; with ``per_input`` (``--outdir`` given) the output
     options are flags, since each input's output is named after it."""
@@ -132,6 +150,18 @@ def build_parser(per_input: bool = False) -> argparse.ArgumentParser:
             action="store_true",
             help="print the statements, values, warnings and errors as JSON (schema 1)",
         )
+    language = parser.add_argument_group(
+        "language extensions", "each acts as if the document began with that directive line"
+    )
+    language.add_argument(
+        "--sigfigs", type=sigfig_count, metavar="N", help="!sigfigs N: N significant figures"
+    )
+    language.add_argument(
+        "--units", choices=UNIT_TABLES, help="!units extended: US customary and more units"
+    )
+    language.add_argument(
+        "--symbols", action="store_true", help="!symbols: units and functions as printed matter"
+    )
     parser.add_argument(
         "--display",
         action="store_true",
@@ -296,7 +326,16 @@ def render_command(arguments: list[str]) -> int:
     texts = [source.text for source in sources if source.text is not None]
     with Progress(len(texts), sys.stderr) as progress:
         results = iter(
-            render_many(texts, options.jobs, progress.advance, options.steps, record=True)
+            render_many(
+                texts,
+                options.jobs,
+                progress.advance,
+                options.steps,
+                record=True,
+                sigfigs=options.sigfigs,
+                units=options.units,
+                symbols=options.symbols,
+            )
         )
 
     # Everything is reported in the order of the files on the command line.

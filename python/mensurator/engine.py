@@ -12,6 +12,7 @@ import mensurator_py
 from . import _engine
 from .document import PENDING_RUN, Document
 from .errors import DocumentError, MensuratorException
+from .opt_ins import NONE, OptIns
 from .paths import PathLike
 from .results import Statements, diagnose, problem_from
 
@@ -59,21 +60,38 @@ def read_document(path: PathLike) -> str:
         return decode_document(source.read())
 
 
-def render(text: str, steps: bool = False) -> Document:
-    """Render a document text; with ``steps``, as if it began with ``!steps`` (every printed
-    expression shows its variables' values substituted).
+<<<<<<< HEAD
+def render(
+    text: str,
+    steps: bool = False,
+    *,
+    sigfigs: int | None = None,
+    units: str | None = None,
+    symbols: bool = False,
+) -> Document:
+    """Render a document text.
 
     One line end at the very end of ``text`` is dropped first, as it ends the last line of a
     file rather than adding a blank line; so ``render(path.read_text())`` and
     ``render_file(path)`` give the same document. The result's ``latex`` is the engine's
     output for the rest, exactly. A failing document raises ``DocumentError``, whose
     ``__cause__`` is the engine's ``MensuratorException``; its ``problems`` list every error
-    and warning of the text."""
+    and warning of the text.
+
+    ``steps=True``, ``sigfigs=N``, ``units="extended"`` and ``symbols=True`` act as if the
+    document began with ``!steps`` (every printed expression shows its variables' values
+    substituted), ``!sigfigs N``, ``!units extended`` and ``!symbols``; line numbers stay the
+    text's."""
+    return render_with(text, OptIns(sigfigs, units, symbols, steps))
+
+
+def render_with(text: str, opt_ins: OptIns) -> Document:
+    """``render`` with its options gathered."""
     text = strip_final_line_end(text)
     try:
-        result = _engine.run(text, steps=steps)
+        result = _engine.run(text, **opt_ins.run_options())
     except MensuratorException as error:
-        raise failure(text, error) from error
+        raise failure(text, error, opt_ins) from error
     return Document(
         result.latex,
         Statements(result.statements),
@@ -81,34 +99,42 @@ def render(text: str, steps: bool = False) -> Document:
     )
 
 
-def failure(text: str, error: BaseException) -> DocumentError:
+def failure(text: str, error: BaseException, opt_ins: OptIns = NONE) -> DocumentError:
     """The error of a failed document, with every problem the engine finds in it."""
     first = DocumentError.from_exception(error, text)
     return DocumentError(
-        first.message, first.line, first.column, first.kind, first.hints, diagnose(text)
+        first.message, first.line, first.column, first.kind, first.hints, diagnose(text, opt_ins)
     )
 
 
-def render_file(path: PathLike, steps: bool = False) -> Document:
-    """Render a document file (UTF-8); see ``render`` for its final line end and ``steps``."""
-    return render(read_document(path), steps)
+def render_file(
+    path: PathLike,
+    steps: bool = False,
+    *,
+    sigfigs: int | None = None,
+    units: str | None = None,
+    symbols: bool = False,
+) -> Document:
+    """Render a document file (UTF-8); see ``render`` for its final line end and options."""
+    return render_with(read_document(path), OptIns(sigfigs, units, symbols, steps))
 
 
 def render_sources(
-    sources: Iterable[Source], steps: bool = False, record: bool = False
+    sources: Iterable[Source], opt_ins: OptIns = NONE, record: bool = False
 ) -> list[RenderResult]:
     """The documents of texts and files, or their errors, in order: ``render`` written out for
     speed, as on small documents its calls would cost a good part of the engine's own time.
 
-    Without ``record`` (and ``steps``) only the LaTeX is made now, and a document works out its
+    Without ``record`` (and options) only the LaTeX is made now, and a document works out its
     statements and warnings by running its text again when they are first read: most callers
     of many small documents read only the LaTeX. With it, the run records them at once."""
     results: list[RenderResult] = []
     append = results.append
-    run_recorded = functools.partial(_engine.run, steps=True) if steps else _engine.run
+    options = opt_ins.run_options()
+    run_recorded = functools.partial(_engine.run, **options) if opt_ins != NONE else _engine.run
     run_latex = mensurator_py.run_mensurator
     # The shorter engine call knows no options: with any, the run records at once.
-    record = record or steps
+    record = record or opt_ins != NONE
     # Document(...) without its __init__, filled through its __dict__: either costs a tenth of
     # a small document's run, and object.__setattr__ per attribute not much less.
     new = object.__new__
@@ -132,7 +158,7 @@ def render_sources(
                 append(document)
             return results
         except MensuratorException as error:
-            append(failure(text, error))
+            append(failure(text, error, opt_ins))
 
 
 def render_many(
@@ -143,9 +169,12 @@ def render_many(
     executor: Executor | None = None,
     *,
     record: bool = False,
+    sigfigs: int | None = None,
+    units: str | None = None,
+    symbols: bool = False,
 ) -> list[RenderResult]:
-    """Render many documents on ``jobs`` threads (default: one per processor); ``steps`` as
-    for ``render``.
+    """Render many documents on ``jobs`` threads (default: one per processor), each with the
+    options of ``render``.
 
     A ``str`` is a document text; a path object (``pathlib.Path``, any ``os.PathLike``) is a
     file, read as ``render_file`` does (an unreadable one raises ``OSError``). Returns, in
@@ -164,17 +193,18 @@ def render_many(
     with them)."""
     if jobs is not None and jobs < 1:
         raise ValueError(f"jobs must be at least 1, not {jobs}")
+    opt_ins = OptIns(sigfigs, units, symbols, steps)
     items = list(sources)
     workers = min(jobs or os.cpu_count() or 1, len(items))
     if executor is not None:
-        return render_on(executor, items, max(workers, 1), progress, steps)
+        return render_on(executor, items, max(workers, 1), progress, opt_ins)
 
     def render_batch(batch: Sequence[Source]) -> list[RenderResult]:
         if progress is None:
-            return render_sources(batch, steps, record)
+            return render_sources(batch, opt_ins, record)
         results = []
         for source in batch:
-            results += render_sources([source], steps, record)
+            results += render_sources([source], opt_ins, record)
             progress()
         return results
 
@@ -199,12 +229,12 @@ def render_on(
     items: list[Source],
     workers: int,
     progress: Callable[[], None] | None,
-    steps: bool,
+    opt_ins: OptIns,
 ) -> list[RenderResult]:
     """``render_many`` on someone else's executor: one task per batch, results in input order."""
     batches = split(items, workers)
     # render_sources is a module-level function, so a process pool can pickle it by name.
-    futures = [executor.submit(render_sources, batch, steps, True) for batch in batches]
+    futures = [executor.submit(render_sources, batch, opt_ins, True) for batch in batches]
     results: list[RenderResult] = []
     for future, batch in zip(futures, batches):
         results += future.result()

@@ -16,6 +16,8 @@ from typing import Callable
 
 import mensurator_py
 
+from . import _engine
+
 UNKNOWN_NAME = re.compile(r"(.+) is not a variable or a valid unit\Z", re.DOTALL)
 # What a hint may name: unit names joined by * and /, nothing that could form another statement.
 UNIT_SPELLING = re.compile(r"[A-Za-z]+(?:[*/][A-Za-z]+)*\Z")
@@ -86,12 +88,18 @@ def hints_for_name(
             f"{name} is a variable, but a name after a number is read as a unit: "
             f"write the product with *, such as 2 * {name}",
         )
+    extended = (
+        (f"`{name}` is in the extended table: add `!units extended`",)
+        if is_extended_unit(name)
+        else ()
+    )
     if name in NOT_BUILT_IN:
         meaning, value = NOT_BUILT_IN[name]
-        return (f"{name} ({meaning}) is not built in: 1 {name} = {value}",)
+        return (f"{name} ({meaning}) is not built in: 1 {name} = {value}",) + extended
     spellings = valid_spellings(name)
     if not spellings:
-        return ()
+        # A standard spelling (hz for Hz) is the better advice where there is one.
+        return extended
     return (f"did you mean {' or '.join(spellings)}?",)
 
 
@@ -168,6 +176,18 @@ def is_prefix(head: str) -> bool:
 
 def unique(items: list[str]) -> list[str]:
     return list(dict.fromkeys(items))
+
+
+@lru_cache(maxsize=256)
+def is_extended_unit(spelling: str) -> bool:
+    """Whether ``spelling`` is a unit only with ``!units extended`` (kVA, psi, ft)."""
+    if not UNIT_SPELLING.match(spelling) or is_unit(spelling):
+        return False
+    try:
+        _engine.run(f"1 {spelling} =?", extended_units=True)
+    except Exception:
+        return False
+    return True
 
 
 def is_unit(spelling: str) -> bool:

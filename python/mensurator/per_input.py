@@ -88,7 +88,17 @@ def per_input_command(parser: argparse.ArgumentParser, options: argparse.Namespa
 
     sources = [read_source(name) for name in names]
     texts = [source.text for source in sources if source.text is not None]
-    rendered = iter(render_many(texts, options.jobs, steps=options.steps, record=True))
+    rendered = iter(
+        render_many(
+            texts,
+            options.jobs,
+            steps=options.steps,
+            record=True,
+            sigfigs=options.sigfigs,
+            units=options.units,
+            symbols=options.symbols,
+        )
+    )
     results = [None if s.text is None else next(rendered) for s in sources]
     workers = options.jobs or os.cpu_count() or 1
     with Progress(len(sources), sys.stderr) as progress, ThreadPoolExecutor(workers) as pool:

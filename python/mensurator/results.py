@@ -15,6 +15,7 @@ from functools import lru_cache
 from typing import Any, Literal, cast, overload
 
 from . import _engine
+from .opt_ins import NONE, OptIns
 
 # The base units of the engine, in the order of Value.exponents (mass in grams).
 BASE_UNITS = ("m", "g", "s", "A", "K", "mol", "cd")
@@ -30,6 +31,7 @@ StatementKind = Literal[
     "gap",
     "check",
     "steps",
+    "opt_in",
 ]
 Relation = Literal["<", "<=", ">", ">="]
 Severity = Literal["error", "warning"]
@@ -167,9 +169,7 @@ def problem_from(native: _engine.Problem) -> Problem:
     from .hints import hints_for_name
 
     name = native.name
-    hints = (
-        hints_for_name(name) if native.code in NAME_CODES and name is not None else ()
-    )
+    hints = hints_for_name(name) if native.code in NAME_CODES and name is not None else ()
     return Problem(
         severity=cast(Severity, native.severity),
         code=native.code,
@@ -183,7 +183,8 @@ def problem_from(native: _engine.Problem) -> Problem:
     )
 
 
-def diagnose(text: str) -> tuple[Problem, ...]:
+def diagnose(text: str, opt_ins: OptIns = NONE) -> tuple[Problem, ...]:
     """Every problem of a document: the error ``run_mensurator`` raises first (if any), then
     the other errors and the warnings by line."""
-    return tuple(problem_from(problem) for problem in _engine.diagnose(text))
+    problems = _engine.diagnose(text, **opt_ins.engine_options())
+    return tuple(problem_from(problem) for problem in problems)

@@ -24,7 +24,7 @@ Result<Value> evaluate_leaf(const ExprStore& store, NodeIndex index,
             const std::string_view name = store.names[node.link.index];
             // A variable shadows a unit of the same name; any other name is one of its unit.
             if (std::optional<Value> value = variables.find(name)) return *value;
-            Result<Unit> unit = lookup_unit(name);
+            Result<Unit> unit = lookup_unit(name, store.unit_table);
             if (!unit) return fail(std::move(unit.error()));
             return Value{1.0, *unit};
         }

@@ -76,6 +76,10 @@ constexpr std::array<BuiltinFunction, 25> builtin_functions{{
 
 }  // namespace
 
+std::span<const BuiltinFunction> builtin_function_list() {
+    return builtin_functions;
+}
+
 const BuiltinFunction* find_function(std::string_view name) {
     const auto it = std::ranges::find(builtin_functions, name, &BuiltinFunction::name);
     return it == builtin_functions.end() ? nullptr : &*it;

@@ -27,5 +27,7 @@ inline constexpr std::uint64_t unlimited_arguments = std::numeric_limits<std::ui
 
 // The function of that exact (case-sensitive, untrimmed) name, or nullptr.
 const BuiltinFunction* find_function(std::string_view name);
+// Every built-in function, for listings.
+std::span<const BuiltinFunction> builtin_function_list();
 
 }  // namespace mensurator

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/stack_vector.hpp"
+#include "latex/function_latex.hpp"
 #include "latex/value_latex.hpp"
 
 namespace mensurator {
@@ -91,9 +92,16 @@ bool ExpressionWriter::base_needs_parens(const ExprNode& chain, std::size_t i) c
 
 // Every argument is rendered, also after a failing one; the first failure is the result.
 Result<void> ExpressionWriter::call(const ExprNode& call) {
-    out_ += "\\mathrm{";
-    out_ += store_.names[call.link.index];
-    out_ += "}(";
+    std::string_view close = ")";
+    if (settings_.symbols) {
+        PrintedCall printed = printed_call(store_.names[call.link.index]);
+        out_ += printed.open;
+        close = printed.close;
+    } else {
+        out_ += "\\mathrm{";
+        out_ += store_.names[call.link.index];
+        out_ += "}(";
+    }
     std::optional<RunError> failure;
     for (NodeIndex arg = call.link.first; arg != no_node; arg = store_[arg].next) {
         if (arg != call.link.first) out_ += ',';
@@ -101,13 +109,19 @@ Result<void> ExpressionWriter::call(const ExprNode& call) {
         if (!rendered && !failure) failure = std::move(rendered.error());
     }
     if (failure) return fail(std::move(*failure));
-    out_ += ')';
+    out_ += close;
     return {};
 }
 
 Result<void> ExpressionWriter::leaf(const ExprNode& leaf, LeafPlace place) {
     switch (leaf.kind) {
         case ExprKind::Number:
+            // Under significant figures a literal keeps at least the figures it was written with.
+            if (settings_.sigfigs != 0 && leaf.written_figures > settings_.sigfigs) {
+                FormatSettings as_written = settings_;
+                as_written.sigfigs = leaf.written_figures;
+                return append_value(Value{leaf.number, Unit{}}, as_written, out_);
+            }
             return append_value(Value{leaf.number, Unit{}}, settings_, out_);
         case ExprKind::Variable: {
             Result<std::optional<std::string>> value = substituted(leaf);
@@ -220,9 +234,10 @@ Result<void> ExpressionWriter::node(NodeIndex index, Follows follows) {
         if (node.kind == ExprKind::Paren) {
             out_ += ')';
         } else if (node.kind == ExprKind::WithUnit) {
-            out_ += "\\ \\mathrm{";
+            // A typeset annotation is one \mathrm group already.
+            out_ += settings_.symbols ? "\\ " : "\\ \\mathrm{";
             out_ += store_.annotation_latex(store_.annotations[node.link.index]);
-            out_ += '}';
+            if (!settings_.symbols) out_ += '}';
         } else if (Result<void> rest = chain_rest(node); !rest) {
             return rest;
         }

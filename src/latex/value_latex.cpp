@@ -16,8 +16,12 @@ namespace mensurator {
 
 namespace {
 
-void append_number_text(double x, std::uint64_t digits, std::string& out) {
-    append_number(x, precision_for(x, digits), out);
+void append_number_text(double x, const FormatSettings& settings, std::string& out) {
+    if (settings.sigfigs != 0) {
+        append_significant(x, settings.sigfigs, out);
+    } else {
+        append_number(x, precision_for(x, settings.digits), out);
+    }
 }
 
 // Printed values use the arithmetic of the rest of the engine on purpose: one multiplication or
@@ -191,12 +195,12 @@ Result<void> append_with_hint(const Value& value, const UnitHint& hint,
     // An infinity or NaN has no mantissa to write a power of ten beside.
     const std::size_t start = out.size();
     if (settings.scientific && d != 0 && std::isfinite(n)) {
-        append_number_text(n * unit.factor / hint.unit.factor, settings.digits, out);
+        append_number_text(n * unit.factor / hint.unit.factor, settings, out);
         out += " \\times 10^{";
         out += std::to_string(d);
         out += "} \\ ";
     } else {
-        append_number_text(converted_to_hint(n, unit, hint.unit), settings.digits, out);
+        append_number_text(converted_to_hint(n, unit, hint.unit), settings, out);
         out += " \\ ";
     }
     out += latex;
@@ -214,12 +218,12 @@ void append_in_own_units(const Value& value, const FormatSettings& settings, std
         unit_latex.empty() ? unit.exp10 : saturating_sub(unit.exp10, prefix.step * prefix.largest);
     const std::size_t start = out.size();
     if (separate_power) {
-        append_number_text(mantissa, settings.digits, out);
+        append_number_text(mantissa, settings, out);
         out += "\\times 10^{";
         out += std::to_string(e);
         out += '}';
     } else {
-        append_number_text(times_pow10(mantissa, e), settings.digits, out);
+        append_number_text(times_pow10(mantissa, e), settings, out);
     }
     if (!unit_latex.empty()) {
         out += " \\ ";

@@ -132,12 +132,13 @@ Problems diagnose_document(std::string_view text, const RunOptions& options) {
     RunInterruption* const interruption = options.interruption;
     const SourceLines lines(text);
     ProgramState state = seeded_state();
+    state.settings = options.opt_ins.settings();
     StatementRunner runner(state);
     StatementTrace trace;
     runner.trace_into(&trace);
     WarningChecker warnings(lines);
     ExprStore expressions;  // one statement's at a time
-    StatementSource source(text, options.implied_line_end, expressions);
+    StatementSource source(text, options.implied_line_end, expressions, options.opt_ins.notation());
     Findings findings;
     FailedDefinitions failed;
     std::size_t polled_at = 0;

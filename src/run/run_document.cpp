@@ -44,6 +44,7 @@ Result<DocumentPieces> report(const Problem& problem) {
 Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptions& options) {
     RunInterruption* const interruption = options.interruption;
     ProgramState state = seeded_state();
+    state.settings = options.opt_ins.settings();
     reserve_output(state.output, text.size());
     state.steps = options.steps;
     // Only a document that can show steps or checks needs to know how its variables were shown.
@@ -55,7 +56,7 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
     StatementTrace trace;
     if (observer != nullptr) runner.trace_into(&trace);
     ExprStore expressions;  // one statement's at a time
-    StatementSource source(text, options.implied_line_end, expressions);
+    StatementSource source(text, options.implied_line_end, expressions, options.opt_ins.notation());
     std::optional<Problem> build_problem;
     std::optional<Problem> run_problem;
     std::size_t polled_at = 0;

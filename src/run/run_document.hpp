@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/error.hpp"
+#include "run/opt_ins.hpp"
 #include "run/run_interruption.hpp"
 
 namespace mensurator {
@@ -37,6 +38,7 @@ struct RunOptions {
     RunObserver* observer = nullptr;
     // Run as if the document began with !steps.
     bool steps = false;
+    OptIns opt_ins = {};
 };
 
 // A finished LaTeX document in consecutive pieces, so that a caller can copy it elsewhere piece by

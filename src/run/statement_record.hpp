@@ -23,6 +23,7 @@ enum class StatementKind : std::uint8_t {
     gap,
     check,
     steps,
+    opt_in,
 };
 
 // A piece of a text by byte offset, kept instead of a copy.

@@ -78,6 +78,7 @@ StatementRecord record_statement(const Statement& statement, const StatementTrac
                        record.check = trace.check;
                    },
                    [&](const SetSteps&) { record.kind = StatementKind::steps; },
+                   [&](const OptInDirective&) { record.kind = StatementKind::opt_in; },
                    [&](const LatexBlock& block) {
                        record.kind = StatementKind::latex;
                        record.last_line =

@@ -169,8 +169,25 @@ Result<void> StatementRunner::execute(const AliasStmt& statement) {
     return {};
 }
 
+// A count of decimals also ends a count of significant figures.
 Result<void> StatementRunner::execute(const DigitSet& statement) {
     state_.settings.digits = statement.digits;
+    state_.settings.sigfigs = 0;
+    return {};
+}
+
+// The unit table is the statement source's business: it builds the units.
+Result<void> StatementRunner::execute(const OptInDirective& statement) {
+    switch (statement.kind) {
+        case OptInDirective::Kind::sigfigs:
+            state_.settings.sigfigs = statement.sigfigs;
+            break;
+        case OptInDirective::Kind::symbols:
+            state_.settings.symbols = true;
+            break;
+        case OptInDirective::Kind::extended_units:
+            break;
+    }
     return {};
 }
 

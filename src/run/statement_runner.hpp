@@ -81,6 +81,7 @@ class StatementRunner {
     Result<void> execute(const LatexBlock& statement);
     Result<void> execute(CheckStmt& statement);
     Result<void> execute(const SetSteps& statement);
+    Result<void> execute(const OptInDirective& statement);
 };
 
 }  // namespace mensurator

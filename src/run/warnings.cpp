@@ -220,6 +220,9 @@ void WarningChecker::after(const Statement& statement, const StatementTrace& tra
     if (letters_only(trace.name) && !unit_like_names_.contains(trace.name)) {
         unit_like_names_.insert(trace.name);
     }
+    // Significant figures show every literal with its written figures and every value with as
+    // many figures as asked for: nothing is hidden by the count of decimals.
+    if (state.settings.sigfigs != 0) return;
     const ExprStore& store = *expr->store;
     const std::uint64_t digits = state.settings.digits;
     for (NodeIndex i = expr->nodes_begin; i < expr->nodes_end; ++i) {

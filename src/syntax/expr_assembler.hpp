@@ -15,13 +15,15 @@ namespace mensurator {
 class ExprAssembler {
   public:
     explicit ExprAssembler(ExprStore& store, UnitCache& units = UnitCache::of_this_thread())
-        : store_(store), units_(units) {
+        : store_(store), units_(&units) {
         pending_.reserve(16);  // a few per bracket level
     }
 
     ExprStore& store() { return store_; }
     // Units built so far, which later statements reuse.
-    UnitCache& units() { return units_; }
+    UnitCache& units() { return *units_; }
+    // Builds the units of later statements with `units` instead.
+    void use_units(UnitCache& units) { units_ = &units; }
 
     // What an expression nested in another (a group, an argument) saves of the outer one.
     struct Outer {
@@ -46,7 +48,7 @@ class ExprAssembler {
     };
 
     ExprStore& store_;
-    UnitCache& units_;
+    UnitCache* units_;
     std::vector<Pending> pending_;  // shared by nested expressions, each above its `base_`
     std::size_t base_ = 0;
     NodeIndex current_ = no_node;  // the operand assembled so far, or no_node after an operator

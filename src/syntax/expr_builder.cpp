@@ -1,5 +1,6 @@
 #include "syntax/expr_builder.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string>
@@ -45,7 +46,8 @@ class NodeBuilder {
     Result<void> piece(const ParseNode& child) {
         switch (child.rule) {
             case GrammarRule::number:
-                assembler_.operand(store_.add_number(parse_number(child.text(source_))));
+                assembler_.operand(store_.add_number(parse_number(child.text(source_)),
+                                                     written_figures(child.text(source_))));
                 return {};
             case GrammarRule::ident:
                 assembler_.operand(store_.add_named(ExprKind::Variable, trim(child.text(source_))));
@@ -133,6 +135,18 @@ double parse_number(std::string_view text) {
         throw InternalError("invalid number " + std::string(text));
     }
     return error == std::errc::result_out_of_range ? out_of_range_number(text) : number;
+}
+
+std::uint8_t written_figures(std::string_view text) {
+    std::size_t figures = 0;
+    for (const char c : text) {
+        if (c >= '1' && c <= '9') {
+            ++figures;
+        } else if (c == '0' && figures > 0) {
+            ++figures;
+        }
+    }
+    return static_cast<std::uint8_t>(std::min<std::size_t>(figures, 255));
 }
 
 Result<Expr> build_expression(const ParseNode& node, std::string_view source,

@@ -224,7 +224,8 @@ class FastMatcher : private Scanner {
 
     void emit_number(std::size_t start) {
         if (expr_error_) return;
-        assembler_.operand(store_.add_number(parse_number(text_.substr(start, pos_ - start))));
+        const std::string_view number = text_.substr(start, pos_ - start);
+        assembler_.operand(store_.add_number(parse_number(number), written_figures(number)));
     }
 
     void emit_infix(char symbol) {

@@ -5,6 +5,7 @@
 
 #include "syntax/expr_builder.hpp"
 #include "syntax/naive_string.hpp"
+#include "syntax/opt_in_directive.hpp"
 #include "syntax/unit_builder.hpp"
 
 namespace mensurator {
@@ -124,6 +125,7 @@ Result<Statement::Kind> build_kind(const ParseNode& content, std::string_view so
         case GrammarRule::latex_block:
             return build_latex_block(content, source);
         case GrammarRule::error:
+            if (auto directive = opt_in_directive(content.text(source))) return *directive;
             return fail(RunError::other("Invalid statement " + std::string(content.text(source))));
         default:
             throw InternalError("unexpected statement content " +

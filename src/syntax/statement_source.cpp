@@ -7,13 +7,33 @@
 
 namespace mensurator {
 
-StatementSource::StatementSource(std::string_view text, bool implied_line_end, ExprStore& store)
+StatementSource::StatementSource(std::string_view text, bool implied_line_end, ExprStore& store,
+                                 UnitNotation notation)
     : text_(text),
       implied_line_end_(implied_line_end),
       store_(store),
       assembler_(store),
       stream_(text, implied_line_end),
-      lines_(text, implied_line_end) {}
+      lines_(text, implied_line_end) {
+    use_notation(notation);
+}
+
+void StatementSource::use_notation(UnitNotation notation) {
+    notation_ = notation;
+    store_.unit_table = notation.table;
+    assembler_.use_units(UnitCache::of_this_thread(notation));
+}
+
+void StatementSource::follow_directive(const Statement& statement) {
+    const auto* directive = std::get_if<OptInDirective>(&statement.kind);
+    if (directive == nullptr) return;
+    UnitNotation notation = notation_;
+    if (directive->kind == OptInDirective::Kind::extended_units) {
+        notation.table = UnitTable::extended;
+    }
+    if (directive->kind == OptInDirective::Kind::symbols) notation.symbols = true;
+    use_notation(notation);
+}
 
 std::expected<std::optional<SourcedStatement>, ParseFailure> StatementSource::next(bool build) {
     store_.clear();
@@ -33,7 +53,10 @@ std::expected<std::optional<SourcedStatement>, ParseFailure> StatementSource::ne
     if (!*node) return std::optional<SourcedStatement>{};
     SourcedStatement sourced;
     sourced.end = (**node).end;
-    if (build) sourced.statement = build_statement(**node, text_, lines_, assembler_);
+    if (build) {
+        sourced.statement = build_statement(**node, text_, lines_, assembler_);
+        if (*sourced.statement) follow_directive(**sourced.statement);
+    }
     return sourced;
 }
 

@@ -26,7 +26,9 @@ class StatementSource {
     // With `implied_line_end`, the text is read as if a line feed followed it. Statements are
     // built into `store`, which holds one statement's expressions at a time: each next() clears
     // it.
-    StatementSource(std::string_view text, bool implied_line_end, ExprStore& store);
+    // `notation` is the document's until a directive changes it.
+    StatementSource(std::string_view text, bool implied_line_end, ExprStore& store,
+                    UnitNotation notation = {});
 
     // The next statement, built when `build` (the fast path always builds); nothing at the end
     // of the document; the failure when the text does not match. Internal faults are thrown.
@@ -46,6 +48,11 @@ class StatementSource {
     StatementStream stream_;
     LineCursor lines_;
     std::size_t statement_start_ = 0;
+    UnitNotation notation_;
+
+    void use_notation(UnitNotation notation);
+    // Units after `!units extended` and `!symbols` are built in the new notation.
+    void follow_directive(const Statement& statement);
 };
 
 }  // namespace mensurator

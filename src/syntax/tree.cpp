@@ -109,9 +109,10 @@ NodeIndex ExprStore::add(const ExprNode& node) {
     return static_cast<NodeIndex>(nodes.size() - 1);
 }
 
-NodeIndex ExprStore::add_number(double number) {
+NodeIndex ExprStore::add_number(double number, std::uint8_t written_figures) {
     ExprNode node;
     node.number = number;
+    node.written_figures = written_figures;
     return add(node);
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "quantity/unit.hpp"
+#include "quantity/unit_table.hpp"
 #include "quantity/value.hpp"
 #include "syntax/relation.hpp"
 
@@ -65,6 +66,8 @@ struct UnitHint {
     UnitHint(Unit unit, NaiveUnit naive);  // writes the LaTeX
     // The unit of an annotation, known by its LaTeX only.
     UnitHint(Unit unit, std::string latex) : unit(unit), latex(std::move(latex)) {}
+    UnitHint(Unit unit, NaiveUnit naive, std::string latex)
+        : unit(unit), naive(std::move(naive)), latex(std::move(latex)) {}
 
     Unit unit;
     NaiveUnit naive;
@@ -99,6 +102,7 @@ struct ExprNode {
 
     ExprKind kind = ExprKind::Number;
     OperatorKind op = OperatorKind::Add;  // in a chain, what joins this operand to those before it
+    std::uint8_t written_figures = 0;     // Number: its significant figures as written, at most 255
     NodeIndex next = no_node;             // the next sibling
     union {
         double number = 0.0;  // Number
@@ -125,6 +129,8 @@ struct ExprStore {
     std::vector<std::string_view> names;  // views of the source, or of alias displays once applied
     std::vector<Annotation> annotations;
     std::string latex;
+    // The names the expressions' bare unit names are looked up in.
+    UnitTable unit_table = UnitTable::specified;
 
     const ExprNode& operator[](NodeIndex index) const { return nodes[index]; }
     ExprNode& operator[](NodeIndex index) { return nodes[index]; }
@@ -134,7 +140,7 @@ struct ExprStore {
 
     // Appends a node; an expression past the index range is reported as out of memory.
     NodeIndex add(const ExprNode& node);
-    NodeIndex add_number(double number);
+    NodeIndex add_number(double number, std::uint8_t written_figures = 0);
     NodeIndex add_named(ExprKind kind, std::string_view name);
     std::uint32_t add_annotation(const Unit& unit, std::string_view latex_text);
 
@@ -183,6 +189,15 @@ struct DigitSet {
 };
 
 struct SetScientific {};
+
+// A directive that switches on what the standard language leaves out: !sigfigs N, !units
+// extended, !symbols.
+struct OptInDirective {
+    enum class Kind : std::uint8_t { sigfigs, extended_units, symbols };
+    Kind kind = Kind::symbols;
+    std::uint8_t sigfigs = 0;  // sigfigs only
+};
+
 struct LineGap {};
 
 // `check left relation right`: a comparison of two quantities with its verdict.
@@ -201,7 +216,7 @@ struct LatexBlock {
 
 struct Statement {
     using Kind = std::variant<VarDec, PrintExpr, DecPrintExpr, AliasStmt, DigitSet, SetScientific,
-                              LineGap, LatexBlock, CheckStmt, SetSteps>;
+                              LineGap, LatexBlock, CheckStmt, SetSteps, OptInDirective>;
 
     std::uint64_t line = 1;
     Kind kind;

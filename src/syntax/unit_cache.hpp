@@ -10,18 +10,29 @@
 
 #include "base/error.hpp"
 #include "grammar/parse_node.hpp"
+#include "quantity/unit_table.hpp"
 #include "syntax/tree.hpp"
 
 namespace mensurator {
 
+// How a document writes its units: the names it may use, and whether they are typeset as printed
+// matter (!symbols) or as written.
+struct UnitNotation {
+    UnitTable table = UnitTable::specified;
+    bool symbols = false;
+};
+
 // Unit annotations and hints already built, by their text as written: documents write a few
 // units many times, and building one means parsing it, looking its names up and writing its
-// LaTeX. The same text always builds to the same unit, in any document, so each thread keeps its
-// cache from run to run, bounded in size. Failures are not kept: each occurrence reports its own.
+// LaTeX. The same text always builds to the same unit, in any document of the same notation, so
+// each thread keeps one cache per notation from run to run, bounded in size. Failures are not
+// kept: each occurrence reports its own.
 class UnitCache {
   public:
-    // The calling thread's cache.
-    static UnitCache& of_this_thread();
+    explicit UnitCache(UnitNotation notation) : notation_(notation) {}
+
+    // The calling thread's cache for documents of that notation.
+    static UnitCache& of_this_thread(UnitNotation notation = {});
 
     // Adds the annotation of a unit_expr node to the store.
     Result<std::uint32_t> annotation(const ParseNode& unit_expr, std::string_view source,
@@ -51,12 +62,14 @@ class UnitCache {
     template <class Built>
     using ByText = std::unordered_map<std::string, Built, TextHash, std::equal_to<>>;
 
+    UnitNotation notation_;
     ByText<WrittenUnit> annotations_;
     ByText<std::shared_ptr<const UnitHint>> hints_;
     std::size_t kept_bytes_ = 0;  // of the texts kept
 
     // Whether a unit written as `text` is kept; the cache is emptied first when it is full.
     bool keep(std::string_view text);
+    Result<std::string> written_latex(const ParseNode& unit_expr, std::string_view source) const;
 };
 
 }  // namespace mensurator

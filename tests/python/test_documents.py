@@ -525,6 +525,25 @@ EXAMPLE_RESULTS = [
             ("m_2", 5.85e3, r"\mathrm{mg}"),
         ],
     ),
+    (
+        # With !sigfigs 3 and !symbols; the results whose three figures are within the
+        # tolerance below.
+        "deck_beam_us.txt",
+        [
+            ("w", 55 * 16 / 12, r"\mathrm{\frac{lbf}{ft}}"),
+            ("M_{max}", 55 * 16 / 12 * 14**2 / 8 / 1e3, r"\mathrm{kip\,ft}"),
+            ("V_{max}", 55 * 16 / 12 * 14 / 2, r"\mathrm{lbf}"),
+            ("S_x", 1.5 * 9.25**2 / 6, r"\mathrm{in^{3}}"),
+            ("I_x", 1.5 * 9.25**3 / 12, r"\mathrm{in^{4}}"),
+            (
+                "\\Delta",
+                5 * 40 * 16 / 144 * 168**4 / (384 * 1.6e6 * 1.5 * 9.25**3 / 12),
+                r"\mathrm{in}",
+            ),
+            ("\\Delta_{max}", 168 / 360, r"\mathrm{in}"),
+            ("m", 15 * 16 / 12 * 14, r"\mathrm{lb}"),
+        ],
+    ),
 ]
 
 PRINTED_RESULT = re.compile(

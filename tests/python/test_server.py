@@ -331,7 +331,7 @@ def test_serve_without_the_server_packages_says_how_to_install_them():
 def test_a_first_error_the_diagnosis_misses_is_still_listed(server, monkeypatch):
     import mensurator.engine
 
-    monkeypatch.setattr(mensurator.engine, "diagnose", lambda text: ())
+    monkeypatch.setattr(mensurator.engine, "diagnose", lambda text, *opt_ins: ())
     [only] = post(server, "/api/render", "x = 1\ny = 5 6").json()["problems"]
     assert only == {
         "line": 2,

@@ -107,6 +107,17 @@ struct StatementPrinter {
                expr_text(s.right) + ")";
     }
     std::string operator()(const SetSteps&) const { return "Steps"; }
+    std::string operator()(const OptInDirective& s) const {
+        switch (s.kind) {
+            case OptInDirective::Kind::sigfigs:
+                return "Sigfigs[" + std::to_string(s.sigfigs) + "]";
+            case OptInDirective::Kind::extended_units:
+                return "ExtendedUnits";
+            case OptInDirective::Kind::symbols:
+                return "Symbols";
+        }
+        return "OptIn";
+    }
 };
 
 }  // namespace
