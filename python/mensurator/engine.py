@@ -60,7 +60,6 @@ def read_document(path: PathLike) -> str:
         return decode_document(source.read())
 
 
-<<<<<<< HEAD
 def render(
     text: str,
     steps: bool = False,
