@@ -190,7 +190,7 @@ class FastMatcher : private Scanner {
         skip();
         const std::uint64_t line = lines.line_at(start);
         if (!*kind) return FastStatement{fail(statement_error(line, kind->error())), pos_};
-        return FastStatement{Statement{line, std::move(**kind)}, pos_};
+        return FastStatement{Result<Statement>(std::in_place, line, std::move(**kind)), pos_};
     }
 
     // "alias" ~ ident ~ ident

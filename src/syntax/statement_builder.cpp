@@ -164,7 +164,7 @@ Result<Statement> build_statement(const ParseNode& node, std::string_view source
     const std::uint64_t line = lines.line_at(content.start);
     Result<Statement::Kind> kind = build_kind(content, source, assembler);
     if (!kind) return fail(statement_error(line, kind.error()));
-    return Statement{line, std::move(*kind)};
+    return Result<Statement>(std::in_place, line, std::move(*kind));
 }
 
 }  // namespace mensurator
