@@ -28,4 +28,5 @@ fi
 
 source tests/python-env.sh
 "$PYTHON" -m pip install -q --disable-pip-version-check pytest hypothesis mypy ruff ipython \
-    latex2mathml starlette uvicorn httpx2 selenium
+    latex2mathml starlette uvicorn httpx2 selenium pygments watchfiles types-Pygments \
+    'pygls>=2,<3' 'pytest-lsp>=1'

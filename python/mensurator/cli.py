@@ -3,6 +3,7 @@
     mensurator FILE... [-o OUT.tex | --pdf OUT.pdf | --html OUT.html | --body | --json]
                [--display] [-W error | -W ignore] [--jobs N]
     mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
+    mensurator lsp [--stdio]
 
 Rendering is the default command. Other commands are looked up by the first argument in
 ``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
@@ -41,11 +42,18 @@ def serve_command(arguments: list[str]) -> int:
     return serve(arguments)
 
 
+def lsp_command(arguments: list[str]) -> int:
+    from .lsp.command import lsp_command as lsp  # pygls only when it is asked for
+
+    return lsp(arguments)
+
+
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status. Their summaries are listed by --help.
-COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command}
+COMMANDS: dict[str, Callable[[list[str]], int]] = {"serve": serve_command, "lsp": lsp_command}
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
+    "lsp": "language server for editors, on standard input and output",
 }
 
 
