@@ -167,13 +167,15 @@ def create_app(
     log: Log = print,
     pdf_time_limit: float = DEFAULT_TIME_LIMIT,
     file_wait_seconds: float = FILE_WAIT_SECONDS,
+    stopping: Callable[[], bool] = lambda: False,
 ) -> RequestGuard:
     """The editor as an ASGI application, behind its request guard.
 
     ``source`` is the file to edit (None: an unsaved document), ``hosts`` the ``Host`` values
     under which the server is reached, ``max_document`` the largest document text in UTF-8
-    bytes that it opens, renders or saves. Everything logged has its control characters
-    escaped. Raises SourceFileError if the file cannot be read or is too large.
+    bytes that it opens, renders or saves, ``stopping`` tells when the server is shutting down,
+    which ends the pages' waits for a change of the file. Everything logged has its control
+    characters escaped. Raises SourceFileError if the file cannot be read or is too large.
     """
 
     def safe_log(message: str) -> None:
@@ -305,7 +307,9 @@ def create_app(
             return result
 
         try:
-            changed = await changed_version(source.path, known, read, file_wait_seconds)
+            changed = await changed_version(
+                source.path, known, read, file_wait_seconds, stopping
+            )
         except SourceFileError as error:
             return JSONResponse({"message": str(error)}, 500)
         if changed is None:

@@ -26,9 +26,11 @@ async def changed_version(
     known: str,
     read: Callable[[], Awaitable[tuple[str, str]]],
     timeout: float,
+    stopping: Callable[[], bool],
 ) -> tuple[str, str] | None:
     """The file's text and version as soon as its version is not ``known``; None when it has
-    not changed within ``timeout`` seconds. ``read`` returns (text, version)."""
+    not changed within ``timeout`` seconds or the server is ``stopping``. ``read`` returns
+    (text, version)."""
 
     def concerns_file(change: Change, changed: str) -> bool:
         return Path(changed) == path
@@ -48,6 +50,8 @@ async def changed_version(
                 yield_on_timeout=True,
                 stop_event=stop,
             ):
+                if stopping():
+                    break  # a page's wait does not hold up the end of the server
                 text, version = await read()
                 if version != known:
                     return text, version

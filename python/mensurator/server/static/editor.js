@@ -341,7 +341,7 @@ function fileChanged(text, version) {
     diskVersion = version;
     savedText = text;
     showText(text);
-    setStatus(`reloaded: ${settings.name} changed on disk`);
+    showNotice(`Reloaded ${settings.name}: it changed on disk.`, [["OK", hideNotice]]);
   } else if (alternative === null) {
     alternative = { text, base: version, saved: text, mine: false };
     offerChoice();
