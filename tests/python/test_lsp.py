@@ -6,6 +6,8 @@ from __future__ import annotations
 import sys
 
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 pytest_lsp = pytest.importorskip("pytest_lsp")
 from lsprotocol import types  # noqa: E402
@@ -218,7 +220,7 @@ def test_a_hint_naming_a_directive_adds_it_at_the_top() -> None:
         name="bar", hints=("`bar` is in the extended table: add `!units extended`",),
     )
     outline = Outline("x = 1\np = 2 bar\n")
-    places = features.Places(outline, lambda lines, line, column: types.Position(line, column))
+    places = identity_places(outline)
     wanted = types.Range(types.Position(1, 0), types.Position(1, 3))
     [action] = features.code_actions([problem], outline, places, "file:///t", wanted)
     assert action.title == "Add !units extended"
@@ -227,3 +229,35 @@ def test_a_hint_naming_a_directive_adds_it_at_the_top() -> None:
     assert edit.range.start == edit.range.end == types.Position(0, 0)
     elsewhere = types.Range(types.Position(0, 0), types.Position(0, 3))
     assert features.code_actions([problem], outline, places, "file:///t", elsewhere) == []
+
+
+def identity_places(outline: Outline) -> features.Places:
+    return features.Places(outline, lambda lines, line, column: types.Position(line, column))
+
+
+@settings(max_examples=200, deadline=None)
+@given(
+    st.text(alphabet="ab xkmsHz1209.=?+-*/^()!,'\\_{}\t\n\r<>é", max_size=120),
+    st.integers(0, 8),
+    st.integers(0, 30),
+)
+def test_every_request_answers_any_text_at_any_place(text: str, line: int, column: int) -> None:
+    outline = Outline(text)
+    places = identity_places(outline)
+    line = min(line, len(outline.lines) - 1)
+    column = min(column, len(outline.lines[line]))
+    features.hover(outline, line, column, places)
+    features.completions(outline, line, column)
+    found = features.definition(outline, line, column)
+    if found is not None:  # a definition is a name written on or above the line
+        assert found.line <= line
+        assert outline.lines[found.line][found.column :].startswith(found.written)
+    symbols = features.symbols(outline, places)
+    assert all(symbol.range.start.line < len(outline.lines) for symbol in symbols)
+    problems = features.problems_of(text)
+    for diagnostic in features.diagnostics(problems, outline, places):
+        assert diagnostic.range.start.line < len(outline.lines)
+    whole = types.Range(types.Position(0, 0), types.Position(len(outline.lines), 0))
+    for action in features.code_actions(problems, outline, places, "file:///t", whole):
+        [edit] = action.edit.changes["file:///t"]  # type: ignore[union-attr]
+        assert edit.new_text.strip()

@@ -17,12 +17,14 @@ from pygments.token import Name
 from .. import _engine
 from ..engine import strip_final_line_end
 from ..errors import MensuratorException
-from ..lexer import DEFINED_NAME, NAMES, UNIT
+from ..lexer import NAMES, UNIT
 from ..results import Problem, diagnose, value_from
 from . import catalog
 from .outline import BUILT_IN_NAMES, Definition, Outline, Token
 
 SOURCE = "mensurator"
+# The part of a name typed before the cursor.
+WORD_BEFORE = re.compile(r"[A-Za-z0-9_{}\\]*\Z")
 # Hints that name spellings to use instead, and hints that name a directive to add.
 SPELLINGS_HINT = re.compile(r"did you mean (.+)\?\Z")
 DIRECTIVE_HINT = re.compile(r"add `?(![a-z]+(?: [a-z]+)?)`?")
@@ -173,37 +175,26 @@ def definition(outline: Outline, line: int, column: int) -> Definition | None:
 
 def completions(outline: Outline, line: int, column: int) -> list[types.CompletionItem]:
     before = outline.lines[line][:column] if line < len(outline.lines) else ""
-    word = re.search(r"[A-Za-z0-9_{}\\]*\Z", before)
-    typed = word.group(0) if word else ""
+    found = WORD_BEFORE.search(before)
+    typed = found.group(0) if found else ""
     head = before[: len(before) - len(typed)]
-    if head.strip() in ("", "!"):
-        items = line_start_items(head.strip() == "!")
-        if head.strip() == "!":
-            return items
-    else:
-        items = []
-    token = outline.token_at(line, max(column - 1, 0)) if typed else None
-    directives = outline.directives_above(line)
-    if in_unit_position(outline, line, column, typed):
+    if head.strip() == "!":
+        return line_start_items(after_bang=True)
+    items = line_start_items(after_bang=False) if not head.strip() else []
+    if reads_as_unit(head):
+        directives = outline.directives_above(line)
         names = [*catalog.unit_names(directives), *catalog.prefixed_units(typed, directives)]
         return items + [
             types.CompletionItem(label=name, kind=types.CompletionItemKind.Unit)
             for name in dict.fromkeys(names)
         ]
-    if token is not None and token.kind is DEFINED_NAME and head.strip() == "":
-        return items  # naming a new variable
     return items + variable_items(outline, line) + function_items()
 
 
-def in_unit_position(outline: Outline, line: int, column: int, typed: str) -> bool:
-    """Whether a word typed here is read as a unit: after a number or a name, after a unit
-    and * or /, or in the unit hint after =?."""
-    if typed:
-        token = outline.token_at(line, column - 1)
-        return token is not None and token.kind is UNIT
-    # Nothing typed yet: ask how a letter here would be read.
-    probe = outline.lines[line][:column] + "x"
-    probed = Outline(probe).token_at(0, column)
+def reads_as_unit(head: str) -> bool:
+    """Whether a word after ``head`` (the line up to it) is a unit: after a number or a name,
+    after a unit and * or /, in the unit hint after =?. The lexer is asked how it reads one."""
+    probed = Outline(head + "x").token_at(0, len(head))
     return probed is not None and probed.kind is UNIT
 
 
