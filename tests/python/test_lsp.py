@@ -3,6 +3,7 @@ spoken to over stdio by pytest-lsp's client."""
 
 from __future__ import annotations
 
+import subprocess
 import sys
 
 import pytest
@@ -11,8 +12,9 @@ from hypothesis import strategies as st
 
 pytest_lsp = pytest.importorskip("pytest_lsp")
 from lsprotocol import types  # noqa: E402
-from mensurator.lsp import features  # noqa: E402
+from mensurator.lsp import completion, hover, navigation, problems  # noqa: E402
 from mensurator.lsp.outline import Outline  # noqa: E402
+from mensurator.lsp.places import Places  # noqa: E402
 from mensurator.results import Problem  # noqa: E402
 from pytest_lsp import ClientServerConfig, LanguageClient  # noqa: E402
 
@@ -222,17 +224,17 @@ def test_a_hint_naming_a_directive_adds_it_at_the_top() -> None:
     outline = Outline("x = 1\np = 2 bar\n")
     places = identity_places(outline)
     wanted = types.Range(types.Position(1, 0), types.Position(1, 3))
-    [action] = features.code_actions([problem], outline, places, "file:///t", wanted)
+    [action] = problems.code_actions([problem], outline, places, "file:///t", wanted)
     assert action.title == "Add !units extended"
     [edit] = action.edit.changes["file:///t"]  # type: ignore[union-attr]
     assert edit.new_text == "!units extended\n"
     assert edit.range.start == edit.range.end == types.Position(0, 0)
     elsewhere = types.Range(types.Position(0, 0), types.Position(0, 3))
-    assert features.code_actions([problem], outline, places, "file:///t", elsewhere) == []
+    assert problems.code_actions([problem], outline, places, "file:///t", elsewhere) == []
 
 
-def identity_places(outline: Outline) -> features.Places:
-    return features.Places(outline, lambda lines, line, column: types.Position(line, column))
+def identity_places(outline: Outline) -> Places:
+    return Places(outline, lambda lines, line, column: types.Position(line, column))
 
 
 @settings(max_examples=200, deadline=None)
@@ -246,18 +248,33 @@ def test_every_request_answers_any_text_at_any_place(text: str, line: int, colum
     places = identity_places(outline)
     line = min(line, len(outline.lines) - 1)
     column = min(column, len(outline.lines[line]))
-    features.hover(outline, line, column, places)
-    features.completions(outline, line, column)
-    found = features.definition(outline, line, column)
+    hover.hover(outline, line, column, places)
+    completion.completions(outline, line, column)
+    found = navigation.definition(outline, line, column)
     if found is not None:  # a definition is a name written on or above the line
         assert found.line <= line
         assert outline.lines[found.line][found.column :].startswith(found.written)
-    symbols = features.symbols(outline, places)
+    symbols = navigation.symbols(outline, places)
     assert all(symbol.range.start.line < len(outline.lines) for symbol in symbols)
-    problems = features.problems_of(text)
-    for diagnostic in features.diagnostics(problems, outline, places):
+    found_problems = problems.problems_of(text)
+    for diagnostic in problems.diagnostics(found_problems, outline, places):
         assert diagnostic.range.start.line < len(outline.lines)
     whole = types.Range(types.Position(0, 0), types.Position(len(outline.lines), 0))
-    for action in features.code_actions(problems, outline, places, "file:///t", whole):
+    for action in problems.code_actions(found_problems, outline, places, "file:///t", whole):
         [edit] = action.edit.changes["file:///t"]  # type: ignore[union-attr]
         assert edit.new_text.strip()
+
+
+def test_without_pygls_the_command_says_how_to_install_it() -> None:
+    blocked = "import sys; sys.modules['pygls'] = None; from mensurator.cli import main; "
+    completed = subprocess.run(
+        [sys.executable, "-c", blocked + "sys.exit(main(['lsp']))"],
+        capture_output=True,
+        text=True,
+        timeout=60,
+        check=False,
+        stdin=subprocess.DEVNULL,
+    )
+    assert completed.returncode == 1
+    assert "pip install 'mensurator_py[lsp]'" in completed.stderr
+    assert "Traceback" not in completed.stderr

@@ -14,8 +14,9 @@ from pygls.lsp.server import LanguageServer
 from pygls.workspace import TextDocument
 from pygls.workspace.position_codec import ServerTextPosition
 
-from . import features
+from . import completion, hover, navigation, problems
 from .outline import Outline
+from .places import Places
 
 NAME = "mensurator"
 # Diagnose this long after the last change: typing a word does not run the engine per key.
@@ -29,7 +30,7 @@ class MensuratorServer(LanguageServer):
         super().__init__(NAME, version("mensurator_py"))
         self.pending: dict[str, asyncio.TimerHandle] = {}
 
-    def document(self, uri: str) -> tuple[TextDocument, Outline, features.Places]:
+    def document(self, uri: str) -> tuple[TextDocument, Outline, Places]:
         document = self.workspace.get_text_document(uri)
         outline = Outline(document.source)
         codec = document.position_codec
@@ -37,11 +38,11 @@ class MensuratorServer(LanguageServer):
         def to_client(lines: list[str], line: int, column: int) -> types.Position:
             return codec.position_to_client_units(lines, ServerTextPosition(line, column))
 
-        return document, outline, features.Places(outline, to_client)
+        return document, outline, Places(outline, to_client)
 
     def cursor(
         self, uri: str, position: types.Position
-    ) -> tuple[Outline, features.Places, int, int]:
+    ) -> tuple[Outline, Places, int, int]:
         document, outline, places = self.document(uri)
         server = document.position_codec.position_from_client_units(outline.lines, position)
         return outline, places, server.line, server.character
@@ -59,7 +60,7 @@ class MensuratorServer(LanguageServer):
         self.pending.pop(uri, None)
         document = self.workspace.get_text_document(uri)
         version, text = document.version, document.source
-        problems = await asyncio.to_thread(features.problems_of, text)
+        found = await asyncio.to_thread(problems.problems_of, text)
         if self.workspace.text_documents.get(uri) is not document or document.version != version:
             return  # closed or changed meanwhile: the next diagnosis follows
         _, outline, places = self.document(uri)
@@ -67,7 +68,7 @@ class MensuratorServer(LanguageServer):
             types.PublishDiagnosticsParams(
                 uri=uri,
                 version=version,
-                diagnostics=features.diagnostics(problems, outline, places),
+                diagnostics=problems.diagnostics(found, outline, places),
             )
         )
 
@@ -76,17 +77,17 @@ server = MensuratorServer()
 
 
 @server.feature(types.TEXT_DOCUMENT_DID_OPEN)
-def did_open(ls: MensuratorServer, params: types.DidOpenTextDocumentParams) -> None:
+def on_open(ls: MensuratorServer, params: types.DidOpenTextDocumentParams) -> None:
     ls.schedule_diagnosis(params.text_document.uri, 0)
 
 
 @server.feature(types.TEXT_DOCUMENT_DID_CHANGE)
-def did_change(ls: MensuratorServer, params: types.DidChangeTextDocumentParams) -> None:
+def on_change(ls: MensuratorServer, params: types.DidChangeTextDocumentParams) -> None:
     ls.schedule_diagnosis(params.text_document.uri, DEBOUNCE_SECONDS)
 
 
 @server.feature(types.TEXT_DOCUMENT_DID_CLOSE)
-def did_close(ls: MensuratorServer, params: types.DidCloseTextDocumentParams) -> None:
+def on_close(ls: MensuratorServer, params: types.DidCloseTextDocumentParams) -> None:
     uri = params.text_document.uri
     waiting = ls.pending.pop(uri, None)
     if waiting is not None:
@@ -95,26 +96,26 @@ def did_close(ls: MensuratorServer, params: types.DidCloseTextDocumentParams) ->
 
 
 @server.feature(types.TEXT_DOCUMENT_HOVER)
-def hover(ls: MensuratorServer, params: types.HoverParams) -> types.Hover | None:
+def on_hover(ls: MensuratorServer, params: types.HoverParams) -> types.Hover | None:
     outline, places, line, column = ls.cursor(params.text_document.uri, params.position)
-    return features.hover(outline, line, column, places)
+    return hover.hover(outline, line, column, places)
 
 
 @server.feature(
     types.TEXT_DOCUMENT_COMPLETION,
     types.CompletionOptions(trigger_characters=["!"]),
 )
-def completion(ls: MensuratorServer, params: types.CompletionParams) -> types.CompletionList:
+def on_completion(ls: MensuratorServer, params: types.CompletionParams) -> types.CompletionList:
     outline, _, line, column = ls.cursor(params.text_document.uri, params.position)
-    items = features.completions(outline, line, column)
+    items = completion.completions(outline, line, column)
     return types.CompletionList(is_incomplete=False, items=items)
 
 
 @server.feature(types.TEXT_DOCUMENT_DEFINITION)
-def definition(ls: MensuratorServer, params: types.DefinitionParams) -> types.Location | None:
+def on_definition(ls: MensuratorServer, params: types.DefinitionParams) -> types.Location | None:
     uri = params.text_document.uri
     outline, places, line, column = ls.cursor(uri, params.position)
-    found = features.definition(outline, line, column)
+    found = navigation.definition(outline, line, column)
     if found is None:
         return None
     end = found.column + len(found.written)
@@ -122,21 +123,21 @@ def definition(ls: MensuratorServer, params: types.DefinitionParams) -> types.Lo
 
 
 @server.feature(types.TEXT_DOCUMENT_DOCUMENT_SYMBOL)
-def document_symbol(
+def on_document_symbol(
     ls: MensuratorServer, params: types.DocumentSymbolParams
 ) -> list[types.DocumentSymbol]:
     _, outline, places = ls.document(params.text_document.uri)
-    return features.symbols(outline, places)
+    return navigation.symbols(outline, places)
 
 
 @server.feature(
     types.TEXT_DOCUMENT_CODE_ACTION,
     types.CodeActionOptions(code_action_kinds=[types.CodeActionKind.QuickFix]),
 )
-async def code_action(
+async def on_code_action(
     ls: MensuratorServer, params: types.CodeActionParams
 ) -> list[types.CodeAction]:
     uri = params.text_document.uri
     document, outline, places = ls.document(uri)
-    problems = await asyncio.to_thread(features.problems_of, document.source)
-    return features.code_actions(problems, outline, places, uri, params.range)
+    found = await asyncio.to_thread(problems.problems_of, document.source)
+    return problems.code_actions(found, outline, places, uri, params.range)
