@@ -52,7 +52,6 @@ class MensuratorLexer(RegexLexer):
     aliases: ClassVar[list[str]] = ["mensurator", "mens"]
     filenames: ClassVar[list[str]] = ["*.mens"]
     mimetypes: ClassVar[list[str]] = ["text/x-mensurator"]
-    url = "https://github.com/mensurator/mensurator"
 
     tokens: ClassVar[dict[str, Any]] = {
         "root": [

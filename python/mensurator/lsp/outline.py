@@ -12,6 +12,7 @@ import re
 from bisect import bisect_right
 from dataclasses import dataclass, field
 from functools import cached_property
+from typing import NamedTuple
 
 from pygments.token import _TokenType
 
@@ -26,8 +27,7 @@ BUILT_IN_ALIASES = {"pi": "\\pi"}
 BUILT_IN_NAMES = ("\\pi", "e")
 
 
-@dataclass(frozen=True)
-class Token:
+class Token(NamedTuple):
     line: int
     column: int
     kind: _TokenType
@@ -74,7 +74,8 @@ class Outline:
             line = bisect_right(starts, offset) - 1
             column = offset - starts[line]
             for number, piece in enumerate(value.split("\n")):
-                if piece:
+                # Blanks are kept out: no request concerns them.
+                if piece.strip():
                     found.append(Token(line + number, column if number == 0 else 0, kind, piece))
         return found
 
@@ -85,8 +86,7 @@ class Outline:
             if 0 <= candidate < len(self.tokens):
                 token = self.tokens[candidate]
                 if token.line == line and token.column <= column <= token.end_column:
-                    if token.text.strip():
-                        return token
+                    return token
         return None
 
     def tokens_on(self, line: int) -> list[Token]:
@@ -100,7 +100,7 @@ class Outline:
         aliases = dict(BUILT_IN_ALIASES)
         found = []
         for line in range(len(self.lines)):
-            tokens = [token for token in self.tokens_on(line) if token.text.strip()]
+            tokens = self.tokens_on(line)
             if not tokens:
                 continue
             first = tokens[0]

@@ -29,10 +29,20 @@ class MensuratorServer(LanguageServer):
 
         super().__init__(NAME, version("mensurator_py"))
         self.pending: dict[str, asyncio.TimerHandle] = {}
+        # Each open document's outline, made once per text: requests between two changes
+        # (hovers, completions while typing) share it.
+        self.outlines: dict[str, tuple[str, Outline]] = {}
+
+    def outline(self, uri: str, text: str) -> Outline:
+        made = self.outlines.get(uri)
+        if made is None or made[0] is not text:
+            made = (text, Outline(text))
+            self.outlines[uri] = made
+        return made[1]
 
     def document(self, uri: str) -> tuple[TextDocument, Outline, Places]:
         document = self.workspace.get_text_document(uri)
-        outline = Outline(document.source)
+        outline = self.outline(uri, document.source)
         codec = document.position_codec
 
         def to_client(lines: list[str], line: int, column: int) -> types.Position:
@@ -89,6 +99,7 @@ def on_change(ls: MensuratorServer, params: types.DidChangeTextDocumentParams) -
 @server.feature(types.TEXT_DOCUMENT_DID_CLOSE)
 def on_close(ls: MensuratorServer, params: types.DidCloseTextDocumentParams) -> None:
     uri = params.text_document.uri
+    ls.outlines.pop(uri, None)
     waiting = ls.pending.pop(uri, None)
     if waiting is not None:
         waiting.cancel()
