@@ -3,6 +3,7 @@ spoken to over stdio by pytest-lsp's client."""
 
 from __future__ import annotations
 
+import asyncio
 import subprocess
 import sys
 
@@ -90,6 +91,29 @@ async def test_diagnostics_on_open_and_after_a_change(client: LanguageClient) ->
     )
     await client.wait_for_notification(types.TEXT_DOCUMENT_PUBLISH_DIAGNOSTICS)
     assert list(client.diagnostics[uri]) == []
+
+
+@on_server
+async def test_changes_in_quick_succession_are_diagnosed_once(client: LanguageClient) -> None:
+    uri = "file:///tmp/typing.mens"
+    await open_and_diagnose(client, uri, "a = 1\n")
+    for version, text in enumerate(["a = 1 H\n", "a = 1 Hz\n", "a = 1 Hz\nc = b\n"], start=2):
+        client.text_document_did_change(
+            types.DidChangeTextDocumentParams(
+                text_document=types.VersionedTextDocumentIdentifier(uri=uri, version=version),
+                content_changes=[types.TextDocumentContentChangeWholeDocument(text=text)],
+            )
+        )
+    published = await client.wait_for_notification(types.TEXT_DOCUMENT_PUBLISH_DIAGNOSTICS)
+    assert published.version == 4
+    assert [diagnostic.code for diagnostic in published.diagnostics] == [
+        "unknown-unit",
+        "unknown-variable",
+    ]
+    with pytest.raises(asyncio.TimeoutError):  # the earlier texts are not diagnosed after it
+        await asyncio.wait_for(
+            client.wait_for_notification(types.TEXT_DOCUMENT_PUBLISH_DIAGNOSTICS), 1.0
+        )
 
 
 @on_server
