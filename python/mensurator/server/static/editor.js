@@ -259,8 +259,8 @@ async function save(force = false) {
     setStatus(`saved ${answer.saved}`);
   } else if (answer.changed_on_disk) {
     setStatus("not saved: the file has changed on disk");
-    const message = `${settings.name} has changed on disk since it was loaded: saving would overwrite that.`;
-    showNotice(message, [
+    const changed = `${settings.name} has changed on disk since it was loaded`;
+    showNotice(`${changed}: saving would overwrite that.`, [
       ["Overwrite the file", () => save(true)],
       ["Show the file's version", showFileVersion],
     ]);
@@ -341,7 +341,11 @@ function fileChanged(text, version) {
     diskVersion = version;
     savedText = text;
     showText(text);
-    showNotice(`Reloaded ${settings.name}: it changed on disk.`, [["OK", hideNotice]]);
+    if (alternative !== null) {
+      offerChoice(); // the author's edits stay kept aside, and the way back to them
+    } else {
+      showNotice(`Reloaded ${settings.name}: it changed on disk.`, [["OK", hideNotice]]);
+    }
   } else if (alternative === null) {
     alternative = { text, base: version, saved: text, mine: false };
     offerChoice();
@@ -408,7 +412,7 @@ const pdfButton = document.getElementById("download-pdf");
 if (settings.saveReason) disable(saveButton, settings.saveReason);
 if (settings.pdfReason) disable(pdfButton, settings.pdfReason, `.pdf: ${settings.pdfReason}`);
 
-saveButton.addEventListener("click", save);
+saveButton.addEventListener("click", () => save());
 pdfButton.addEventListener("click", () => download("pdf"));
 document.getElementById("download-tex").addEventListener("click", () => download("tex"));
 document.getElementById("download-html").addEventListener("click", () => download("html"));
