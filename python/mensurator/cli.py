@@ -9,6 +9,7 @@
     mensurator cases FILE CASES.csv --outdir DIR [...]
     mensurator serve [FILE] [--port N] [--open] [--host ADDRESS]
     mensurator units [--json]
+    mensurator lsp [--stdio]
 
 Rendering is the default command. Other commands are looked up by the first argument in
 ``COMMANDS``; a document file with such a name is given as ``./NAME``. Exit status: 0 on
@@ -54,6 +55,12 @@ def serve_command(arguments: list[str]) -> int:
     return serve(arguments)
 
 
+def lsp_command(arguments: list[str]) -> int:
+    from .lsp.command import lsp_command as lsp  # pygls only when it is asked for
+
+    return lsp(arguments)
+
+
 # Commands other than rendering, by name: each takes the arguments after its name and returns
 # the exit status. Their summaries are listed by --help.
 def cases_command(arguments: list[str]) -> int:
@@ -72,11 +79,13 @@ COMMANDS: dict[str, Callable[[list[str]], int]] = {
     "serve": serve_command,
     "cases": cases_command,
     "units": units_command,
+    "lsp": lsp_command,
 }
 COMMAND_SUMMARIES = {
     "serve [FILE]": "edit a document in the browser, rendered as you type",
     "cases FILE CASES.csv": "the document once per row of a CSV file: reports and a summary",
     "units [--json]": "list every unit, prefix and function the engine knows",
+    "lsp": "language server for editors, on standard input and output",
 }
 
 

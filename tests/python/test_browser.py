@@ -250,3 +250,95 @@ def test_a_keystroke_redraws_no_marked_line_that_it_does_not_move(browser, serve
     )
     assert text_content(browser, "#backdrop > div:last-child") == ["q_{299} = 2 kN/m * L "]
     assert 0 < added < 20  # the changed line with its mark, not the 299 others
+
+
+def test_the_text_is_highlighted_as_the_lexer_reads_it(browser, served):
+    from selenium.webdriver.common.keys import Keys
+
+    url, document, printed = served
+    browser.get(url)
+
+    def pieces(kind):
+        return text_content(browser, f"#highlight span.{kind}")
+
+    wait_for(browser, lambda: "kN" in pieces("kt"), "the highlighting")
+    assert {"l", "q", "M_{max}"} <= set(pieces("nv"))  # defined names
+    assert {"m", "kN", "MPa", "cm"} <= set(pieces("kt"))  # units
+    assert pieces("k") == ["alias", "alias", "alias"]
+    # Drawn under the text line for line: what is highlighted is what the author typed.
+    source = browser.find_element("id", "source")
+    script = "return [...document.querySelectorAll('#highlight > div')].map(d => d.textContent)"
+    assert browser.execute_script(script) == source.get_attribute("value").split("\n")
+
+    source.send_keys(Keys.CONTROL, Keys.END)
+    source.send_keys("\nf = 50 Hz")
+    wait_for(browser, lambda: "Hz" in pieces("kt"), "the new line highlighted")
+    wait_for(browser, lambda: text_content(browser, "#backdrop mark") == ["Hz"], "the mark")
+    assert source.value_of_css_property("color") == "rgba(0, 0, 0, 0)"  # the layer shows it
+    assert printed.empty()
+
+
+def save_elsewhere(document, text):
+    """Another editor's save: a new file renamed over the old one."""
+    replacement = document.with_name(f".{document.name}.other")
+    replacement.write_text(text, encoding="utf-8")
+    os.replace(replacement, document)
+
+
+def test_a_change_on_disk_reloads_a_page_without_unsaved_edits(browser, served):
+    url, document, printed = served
+    browser.get(url)
+    source = browser.find_element("id", "source")
+    status = browser.find_element("id", "status")
+    wait_for(browser, lambda: len(text_content(browser, "#preview math")) == BEAM_MATH_LINES, "")
+    save_elsewhere(document, "x = 2 m\ny = x * 3 =?\n")
+    wait_for(browser, lambda: source.get_attribute("value") == "x = 2 m\ny = x * 3 =?", "reload")
+    wait_for(browser, lambda: len(text_content(browser, "#preview math")) == 2, "its sheet")
+    notice = browser.find_element("id", "notice")
+    assert notice.text.startswith("Reloaded beam.txt: it changed on disk.")
+    notice.find_element("tag name", "button").click()
+    assert not notice.is_displayed()
+    assert "dirty" not in status.get_attribute("class")
+
+
+def test_a_change_on_disk_next_to_unsaved_edits_loses_neither(browser, served):
+    from selenium.webdriver.common.keys import Keys
+
+    url, document, printed = served
+    browser.get(url)
+    source = browser.find_element("id", "source")
+    notice = browser.find_element("id", "notice")
+    wait_for(browser, lambda: len(text_content(browser, "#preview math")) == BEAM_MATH_LINES, "")
+    source.send_keys(Keys.CONTROL, Keys.END)
+    source.send_keys("\nmine = 1")
+    mine = source.get_attribute("value")
+
+    def button(label):
+        return notice.find_element("xpath", f".//button[text()=\"{label}\"]")
+
+    save_elsewhere(document, "theirs = 2\n")
+    wait_for(browser, notice.is_displayed, "the notice")
+    assert notice.text.startswith("beam.txt has changed on disk, and the text here has unsaved")
+    assert source.get_attribute("value") == mine  # nothing is replaced without asking
+    button("Show the file's version").click()
+    assert source.get_attribute("value") == "theirs = 2"
+    button("Back to my edits").click()
+    assert source.get_attribute("value") == mine
+    button("Keep my edits").click()
+    assert not notice.is_displayed()
+
+    # The file on disk is newer than the text's base: saving asks first.
+    source.send_keys(Keys.CONTROL, "s")
+    wait_for(browser, notice.is_displayed, "the question before overwriting")
+    assert "has changed on disk since it was loaded" in notice.text
+    assert document.read_text(encoding="utf-8") == "theirs = 2\n"
+    button("Overwrite the file").click()
+    # (The status may already tell of a render that the switches between versions started.)
+    wait_for(browser, lambda: document.read_text(encoding="utf-8") == mine + "\n", "the save")
+    wait_for(browser, lambda: not notice.is_displayed(), "the notice to close")
+    # The page's own save is no change on disk to it: it stays quiet and saves plainly again.
+    source.send_keys("0")
+    source.send_keys(Keys.CONTROL, "s")
+    wait_for(browser, lambda: document.read_text(encoding="utf-8") == mine + "0\n", "resave")
+    assert not notice.is_displayed(), notice.text
+    assert printed.empty()

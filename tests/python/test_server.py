@@ -91,7 +91,8 @@ def test_render_returns_the_sheet_or_the_error_with_line_column_and_hints(server
         "hints": ["did you mean hz?"],
     }
     empty = {"ok": True, "sheet": "", "unconverted": [], "problems": []}
-    assert post(server, "/api/render", " \n").json() == empty
+    blank = post(server, "/api/render", " \n").json()
+    assert blank.pop("highlight") == [[["", " "]], []] and blank == empty
     parse = post(server, "/api/render", "x = 1\ny = 5 6").json()["error"]
     assert (parse["kind"], parse["line"], parse["column"]) == ("parse error", 2, 7)
     assert server.log == []  # document errors are the author's, not the server's
@@ -181,7 +182,7 @@ def test_save_writes_only_the_file_in_its_own_line_ends(server, workspace):
     neighbours = {path.name: path.read_bytes() for path in workspace.parent.iterdir()}
     workspace.chmod(0o640)
     response = post(server, "/api/save", "x = 1\ny = 2")
-    assert response.status_code == 200 and response.json() == {"saved": "beam.txt"}
+    assert response.status_code == 200 and response.json()["saved"] == "beam.txt"
     assert workspace.read_bytes() == b"x = 1\r\ny = 2\r\n"
     assert workspace.stat().st_mode & 0o777 == 0o640
     after = {path.name: path.read_bytes() for path in workspace.parent.iterdir()}

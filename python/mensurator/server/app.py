@@ -3,8 +3,13 @@
 Every route that renders takes the document text from the request body (JSON ``{"text": ...}``)
 and runs the engine in a worker thread, so a long document never blocks the event loop. Work
 runs in three separate lanes, so that none waits for another: renders and downloads of text
-(two at a time), the file (page loads and saves), and PDFs (one at a time, refused while one
-runs). Only the ``SourceFile`` given at start-up is ever read or written.
+(two at a time), the file (page loads, saves and reads after a change on disk), and PDFs (one
+at a time, refused while one runs). Only the ``SourceFile`` given at start-up is ever read or
+written.
+
+The page follows the file: it asks ``/api/file`` to answer once the file's version differs from
+the one it knows, and a save names the version its text was edited from, so that a file
+changed on disk since is not overwritten unless the author confirms (``force``).
 """
 
 from __future__ import annotations
@@ -34,9 +39,11 @@ from ..html import report as html_report
 from ..pdf_limits import DEFAULT_TIME_LIMIT
 from ..printable import printable
 from ..results import Problem
+from .file_watch import changed_version
 from .guard import DEFAULT_MAX_DOCUMENT, Log, RequestGuard, json_body_limit
+from .highlight import highlighted_lines
 from .latest import LatestRequests
-from .source_file import ReadOnlyFile, SourceFile, SourceFileError
+from .source_file import ChangedOnDisk, ReadOnlyFile, SourceFile, SourceFileError
 
 STATIC_FILES = {
     "editor.js": "text/javascript; charset=utf-8",
@@ -59,6 +66,9 @@ DOCX_TYPE = "application/vnd.openxmlformats-officedocument.wordprocessingml.docu
 RENDER_THREADS = 2
 # The answer to a render that a newer one of the same page made pointless.
 SUPERSEDED = {"ok": False, "superseded": True}
+# A page's wait for a change of the file ends after this long without one, and the page asks
+# again: no connection stays open for ever.
+FILE_WAIT_SECONDS = 25.0
 
 
 class BadRequest(Exception):
@@ -157,25 +167,29 @@ def create_app(
     max_document: int = DEFAULT_MAX_DOCUMENT,
     log: Log = print,
     pdf_time_limit: float = DEFAULT_TIME_LIMIT,
+    file_wait_seconds: float = FILE_WAIT_SECONDS,
+    stopping: Callable[[], bool] = lambda: False,
 ) -> RequestGuard:
     """The editor as an ASGI application, behind its request guard.
 
     ``source`` is the file to edit (None: an unsaved document), ``hosts`` the ``Host`` values
     under which the server is reached, ``max_document`` the largest document text in UTF-8
-    bytes that it opens, renders or saves. Everything logged has its control characters
-    escaped. Raises SourceFileError if the file cannot be read or is too large.
+    bytes that it opens, renders or saves, ``stopping`` tells when the server is shutting down,
+    which ends the pages' waits for a change of the file. Everything logged has its control
+    characters escaped. Raises SourceFileError if the file cannot be read or is too large.
     """
 
     def safe_log(message: str) -> None:
         log(printable(message))
 
-    def read_source() -> str:
-        text = source.read() if source is not None else ""
+    def read_source() -> tuple[str, str]:
+        """The file's text and version; an unsaved document is empty and never changes."""
+        text, version = source.read_versioned() if source is not None else ("", "")
         size = len(text.encode("utf-8"))
         if size > max_document:
             name = source.path if source is not None else UNTITLED
             raise SourceFileError(f"cannot open {name}: {size_limit_message(size, max_document)}")
-        return text
+        return text, version
 
     read_source()  # an unreadable or oversized file stops the start, not the first page load
     render_lane = anyio.CapacityLimiter(RENDER_THREADS)
@@ -197,7 +211,7 @@ def create_app(
     async def page(request: Request) -> Response:
         # Read on every load, so that reloading the page after a save shows what was saved.
         try:
-            text = await in_lane(file_lane, read_source)
+            text, version = await in_lane(file_lane, read_source)
         except SourceFileError as error:
             safe_log(str(error))
             return Response(f"{error}\n", status_code=500, media_type="text/plain")
@@ -213,6 +227,7 @@ def create_app(
             "docx_reason": docx_reason,
             "save_reason": save_reason,
             "page": secrets.token_hex(8),
+            "version": version,
         }
         escaped = {key: html.escape(value, quote=True) for key, value in fields.items()}
         return HTMLResponse(template.substitute(escaped), headers=SECURITY_HEADERS)
@@ -234,13 +249,16 @@ def create_app(
         # A newer render of the same page is waiting: this one is dropped before each step.
         if not latest.is_latest(page, ticket):
             return SUPERSEDED
+        # The text as the lexer reads it, shown under the author's text as it is typed.
+        highlight = {"highlight": highlighted_lines(text)}
         if not text.strip():
             # A new file: an empty sheet, not the engine's parse error for an empty document.
-            return {"ok": True, "sheet": "", "unconverted": [], "problems": []}
+            return {"ok": True, "sheet": "", "unconverted": [], "problems": [], **highlight}
         try:
             document = render_source(text)
         except DocumentError as error:
-            return {"ok": False, "error": error_fields(error), "problems": failure_problems(error)}
+            problems = failure_problems(error)
+            return {"ok": False, "error": error_fields(error), "problems": problems, **highlight}
         if not latest.is_latest(page, ticket):
             return SUPERSEDED
         sheet = html_report.sheet(document.body)
@@ -249,6 +267,7 @@ def create_app(
             "sheet": sheet.html,
             "unconverted": list(sheet.unconverted),
             "problems": [problem_fields(warning) for warning in document.warnings],
+            **highlight,
         }
 
     async def render_route(request: Request) -> Response:
@@ -261,17 +280,46 @@ def create_app(
         return JSONResponse(await in_lane(render_lane, preview, text, page_key, ticket))
 
     async def save(request: Request) -> Response:
-        text = await text_of(request)
+        payload = await payload_of(request)
+        text = document_text(payload, max_document)
         if source is None:
             return JSONResponse({"message": "no file was given to mensurator serve"}, 409)
+        # The version the text was edited from; without one (or forced) the file is written.
+        based_on = payload.get("based_on")
+        if payload.get("force") is True or not isinstance(based_on, str):
+            based_on = None
         try:
-            await in_lane(file_lane, source.save, text)
+            version = await in_lane(file_lane, source.save, text, based_on)
+        except ChangedOnDisk as error:
+            return JSONResponse({"message": str(error), "changed_on_disk": True}, 409)
         except ReadOnlyFile as error:
             return JSONResponse({"message": str(error)}, 409)
         except SourceFileError as error:
             safe_log(f"save failed: {error}")
             return JSONResponse({"message": str(error)}, 500)
-        return JSONResponse({"saved": source.display_name})
+        return JSONResponse({"saved": source.display_name, "version": version})
+
+    async def file_change(request: Request) -> Response:
+        """The file's text and version once it is not the version ``known``; ``unchanged``
+        when the wait ends first."""
+        if source is None:
+            return JSONResponse({"message": "no file was given to mensurator serve"}, 409)
+        known = request.query_params.get("known", "")
+
+        async def read() -> tuple[str, str]:
+            result: tuple[str, str] = await in_lane(file_lane, read_source)
+            return result
+
+        try:
+            changed = await changed_version(
+                source.path, known, read, file_wait_seconds, stopping
+            )
+        except SourceFileError as error:
+            return JSONResponse({"message": str(error)}, 500)
+        if changed is None:
+            return JSONResponse({"unchanged": True, "version": known})
+        text, version = changed
+        return JSONResponse({"text": text, "version": version})
 
     def export(kind: str, text: str) -> Response:
         document = render_source(text)
@@ -317,6 +365,7 @@ def create_app(
             Route("/static/{name}", static),
             Route("/api/render", render_route, methods=["POST"]),
             Route("/api/save", save, methods=["POST"]),
+            Route("/api/file", file_change),
             Route("/api/export/{kind}", export_route, methods=["POST"]),
         ],
         exception_handlers={BadRequest: bad_request},

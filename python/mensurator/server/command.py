@@ -11,10 +11,10 @@ from ..pdf_limits import DEFAULT_TIME_LIMIT
 
 DEFAULT_HOST = "127.0.0.1"
 DEFAULT_PORT = 8765
-SERVER_PACKAGES = frozenset({"starlette", "uvicorn", "anyio"})
+SERVER_PACKAGES = frozenset({"starlette", "uvicorn", "anyio", "pygments", "watchfiles"})
 MISSING_EXTRA = (
-    "the live editor needs Starlette and uvicorn, which installing mensurator brings along: "
-    "pip install starlette uvicorn"
+    "the live editor needs Starlette, uvicorn, Pygments and watchfiles, which installing "
+    "mensurator brings along: pip install starlette uvicorn pygments watchfiles"
 )
 
 

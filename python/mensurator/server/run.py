@@ -8,6 +8,7 @@ import sys
 import threading
 import webbrowser
 from pathlib import Path
+from types import FrameType
 
 import uvicorn
 
@@ -41,6 +42,18 @@ def bind(host: str, port: int) -> socket.socket:
     return listener
 
 
+class EditorServer(uvicorn.Server):
+    """The server, which tells the application when it is asked to stop."""
+
+    def __init__(self, config: uvicorn.Config, stopping: threading.Event) -> None:
+        super().__init__(config)
+        self.stopping = stopping
+
+    def handle_exit(self, sig: int, frame: FrameType | None) -> None:
+        self.stopping.set()
+        super().handle_exit(sig, frame)
+
+
 def serve(
     file: Path | None,
     host: str,
@@ -56,8 +69,11 @@ def serve(
     listener = bind(host, port)
     bound_port = listener.getsockname()[1]
     hosts = allowed_hosts(host, bound_port)
+    stopping = threading.Event()
     try:
-        app = create_app(source, hosts, max_document, log, pdf_time_limit)
+        app = create_app(
+            source, hosts, max_document, log, pdf_time_limit, stopping=stopping.is_set
+        )
     except BaseException:
         listener.close()
         raise
@@ -76,7 +92,7 @@ def serve(
         access_log=False,
         lifespan="off",
     )
-    server = uvicorn.Server(config)
+    server = EditorServer(config, stopping)
     if open_browser:
         threading.Timer(0.5, webbrowser.open, args=(url,)).start()
     try:

@@ -9,6 +9,7 @@ from __future__ import annotations
 
 import contextlib
 import errno
+import hashlib
 import os
 import stat
 import tempfile
@@ -20,6 +21,8 @@ CRLF = "\r\n"
 LF = "\n"
 BYTE_ORDER_MARK = "\ufeff"
 NEW_FILE_MODE = 0o644
+# The version of a file that does not exist (yet).
+ABSENT = "absent"
 WRITE_BITS = stat.S_IWUSR | stat.S_IWGRP | stat.S_IWOTH
 
 
@@ -29,6 +32,16 @@ class SourceFileError(Exception):
 
 class ReadOnlyFile(SourceFileError):
     """The file is read-only: the author protected it, so it is not saved."""
+
+
+class ChangedOnDisk(SourceFileError):
+    """The file is no longer the version the text to save was based on: something else wrote
+    it since, and saving would overwrite that."""
+
+
+def version_of(raw: bytes | None) -> str:
+    """A file content's version: equal versions, equal bytes."""
+    return ABSENT if raw is None else hashlib.sha256(raw).hexdigest()
 
 
 class SourceFile:
@@ -42,28 +55,43 @@ class SourceFile:
 
     def read(self) -> str:
         """The file's text for the editor; a file that does not exist yet reads as empty."""
+        return self.read_versioned()[0]
+
+    def read_versioned(self) -> tuple[str, str]:
+        """The file's text for the editor and the version it was read from."""
+        raw = self._raw()
+        return ("" if raw is None else self._text(raw)), version_of(raw)
+
+    def version(self) -> str:
+        """The version of the file as it is on disk now."""
+        return version_of(self._raw())
+
+    def _raw(self) -> bytes | None:
         try:
-            raw = self.path.read_bytes()
+            return self.path.read_bytes()
         except FileNotFoundError:
-            return ""
+            return None
         except OSError as error:
             raise SourceFileError(f"cannot read {self.path}: {error.strerror}") from None
+
+    def _text(self, raw: bytes) -> str:
         try:
             text = raw.decode("utf-8")
         except UnicodeDecodeError as error:
             raise SourceFileError(
                 f"{self.path} is not UTF-8 text (byte {error.start} cannot be decoded)"
             ) from None
-        if CRLF in text:
-            self.line_end = CRLF
+        # Saves keep the style of the file as last read, which another editor may change.
+        self.line_end = CRLF if CRLF in text else LF
         # A leading byte-order mark is no part of the document, but is written back on save.
-        if text.startswith(BYTE_ORDER_MARK):
-            self.byte_order_mark = BYTE_ORDER_MARK
-            text = text[len(BYTE_ORDER_MARK) :]
+        self.byte_order_mark = BYTE_ORDER_MARK if text.startswith(BYTE_ORDER_MARK) else ""
+        text = text.removeprefix(BYTE_ORDER_MARK)
         return strip_final_line_end(text).replace(CRLF, LF)
 
-    def save(self, text: str) -> None:
-        """Write the editor's text to the file, keeping its owner, mode and links.
+    def save(self, text: str, based_on: str | None = None) -> str:
+        """Write the editor's text to the file, keeping its owner, mode and links; returns the
+        version written. With ``based_on``, the version the text was edited from, a file that
+        has changed since is not overwritten: ChangedOnDisk.
 
         Normally the new text goes to a temporary file beside it, which then takes the file's
         place, so a failed write (a full disk) leaves the old file whole. Where that would
@@ -72,8 +100,14 @@ class SourceFile:
         after a copy of its old text has been made and checked, which puts it back if the
         write fails. A read-only file is not saved at all.
         """
+        if based_on is not None and self.version() != based_on:
+            raise ChangedOnDisk(f"{self.display_name} has changed on disk since it was loaded")
         body = (text.replace(CRLF, LF) + LF).replace(LF, self.line_end)
         content = (self.byte_order_mark + body).encode("utf-8")
+        self._write(content)
+        return version_of(content)
+
+    def _write(self, content: bytes) -> None:
         existing = self._status()
         if existing is None:
             self._replace(content, None)

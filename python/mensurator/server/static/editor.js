@@ -1,13 +1,20 @@
 // The live editor: renders the document about 200 ms after the last key, keeps the last good
-// sheet while the text has an error, and marks every error and warning at its line and column
-// with the engine's message.
+// sheet while the text has an error, marks every error and warning at its line and column
+// with the engine's message, and shows the text highlighted as the server's lexer reads it.
+// It follows the file on disk: a change made elsewhere is loaded when the page has no unsaved
+// edits and otherwise offered next to them, and a save never overwrites such a change unless
+// the author says so.
 "use strict";
 
 const RENDER_DELAY_MS = 200;
+// After a failed wait for a change of the file, the page asks again this much later.
+const RETRY_DELAY_MS = 2000;
 
 const source = document.getElementById("source");
 const gutter = document.getElementById("gutter");
 const backdrop = document.getElementById("backdrop");
+const highlight = document.getElementById("highlight");
+const notice = document.getElementById("notice");
 const preview = document.getElementById("preview");
 const problem = document.getElementById("problem");
 const status = document.getElementById("status");
@@ -18,13 +25,19 @@ let latestRequest = 0;
 let problemsByLine = new Map(); // line number -> the last render's problems on it, by column
 let shownProblems = "[]"; // the same as JSON: a render that finds the same ones redraws nothing
 let savedText = source.value;
+let diskVersion = settings.version; // the file's version the text was loaded or saved as
+let seenVersion = settings.version; // the newest version of the file the page has heard of
+let savingText = null; // the text of the save on its way: its change of the file is no news
+// While the author chooses between the file's new version and their unsaved edits, the one
+// not shown: its text, the file version it is based on, and the text saved under that version.
+let alternative = null;
 
-function post(path) {
+function post(path, extra = {}) {
   return fetch(path, {
     method: "POST",
     headers: { "Content-Type": "application/json" },
     // The page token lets the server drop this page's renders that a newer one superseded.
-    body: JSON.stringify({ text: source.value, page: settings.page }),
+    body: JSON.stringify({ text: source.value, page: settings.page, ...extra }),
   });
 }
 
@@ -55,6 +68,7 @@ function element(tag, className, text) {
 // thus touches a few lines, not every line, however many problems it has.
 let drawnLines = [];
 let markedLines = new Set(); // the line numbers drawn with a mark
+let highlightKeys = []; // per drawn line, the pieces its highlighting was drawn from (JSON)
 
 function severityOf(lineProblems) {
   return lineProblems.some((problem) => problem.severity === "error") ? "error" : "warning";
@@ -100,12 +114,20 @@ function drawLines(marksChanged = false) {
     endNew--;
     endOld--;
   }
-  for (let index = endOld - 1; index >= start; index--) backdrop.children[index].remove();
+  for (let index = endOld - 1; index >= start; index--) {
+    backdrop.children[index].remove();
+    highlight.children[index].remove();
+  }
   const changed = document.createDocumentFragment();
+  const plain = document.createDocumentFragment();
   for (let index = start; index < endNew; index++) {
     changed.append(shadowLine(lines[index], index + 1));
+    // Plain until the next render brings the line's highlighting.
+    plain.append(element("div", "", lines[index]));
   }
   backdrop.insertBefore(changed, backdrop.children[start] || null);
+  highlight.insertBefore(plain, highlight.children[start] || null);
+  highlightKeys.splice(start, endOld - start, ...new Array(endNew - start).fill(null));
   const moved = lines.length !== drawnLines.length;
   drawnLines = lines;
 
@@ -124,8 +146,26 @@ function drawLines(marksChanged = false) {
 
 function followScroll() {
   gutter.scrollTop = source.scrollTop;
-  backdrop.scrollTop = source.scrollTop;
-  backdrop.scrollLeft = source.scrollLeft;
+  for (const layer of [backdrop, highlight]) {
+    layer.scrollTop = source.scrollTop;
+    layer.scrollLeft = source.scrollLeft;
+  }
+}
+
+// The highlighting of a render: each line's pieces [class, text], drawn where the line still
+// reads as it did when it was sent and differs from what is drawn.
+function showHighlight(lines) {
+  const count = Math.min(lines.length, drawnLines.length);
+  for (let index = 0; index < count; index++) {
+    const pieces = lines[index];
+    const key = JSON.stringify(pieces);
+    if (highlightKeys[index] === key) continue;
+    if (pieces.map((piece) => piece[1]).join("") !== drawnLines[index]) continue;
+    const line = element("div");
+    for (const [name, text] of pieces) line.append(name ? element("span", name, text) : text);
+    highlight.children[index].replaceWith(line);
+    highlightKeys[index] = key;
+  }
 }
 
 function problemEntry(found) {
@@ -178,6 +218,7 @@ async function renderNow() {
   }
   if (request !== latestRequest) return; // a newer rendering is on its way
   if (answer !== null && answer.superseded) return;
+  if (answer !== null) showHighlight(answer.highlight);
   if (answer === null) {
     setStatus(`not rendered: ${await messageOf(response)}`);
   } else if (answer.ok) {
@@ -199,17 +240,143 @@ function scheduleRender() {
   timer = setTimeout(renderNow, RENDER_DELAY_MS);
 }
 
-async function save() {
+async function save(force = false) {
   if (settings.saveReason) return;
   const text = source.value;
-  const response = await post("/api/save").catch(() => null);
+  savingText = text;
+  const response = await post("/api/save", { based_on: diskVersion, force }).catch(() => null);
+  savingText = null;
   if (response === null) {
     setStatus("not saved: the server cannot be reached");
-  } else if (response.ok) {
+    return;
+  }
+  const answer = await response.json().catch(() => ({}));
+  if (response.ok) {
     savedText = text;
-    setStatus(`saved ${(await response.json()).saved}`);
+    diskVersion = seenVersion = answer.version;
+    alternative = null;
+    hideNotice();
+    setStatus(`saved ${answer.saved}`);
+  } else if (answer.changed_on_disk) {
+    setStatus("not saved: the file has changed on disk");
+    const changed = `${settings.name} has changed on disk since it was loaded`;
+    showNotice(`${changed}: saving would overwrite that.`, [
+      ["Overwrite the file", () => save(true)],
+      ["Show the file's version", showFileVersion],
+    ]);
   } else {
-    setStatus(`not saved: ${await messageOf(response)}`);
+    setStatus(`not saved: ${answer.message || response.statusText}`);
+  }
+}
+
+function showNotice(message, actions) {
+  notice.replaceChildren(element("span", "", message));
+  for (const [label, action] of actions) {
+    const button = element("button", "", label);
+    button.type = "button";
+    button.addEventListener("click", action);
+    notice.append(button);
+  }
+  notice.hidden = false;
+}
+
+function hideNotice() {
+  notice.hidden = true;
+  notice.replaceChildren();
+}
+
+function showText(text) {
+  source.value = text;
+  drawLines();
+  scheduleRender();
+}
+
+// The shown version and the alternative change places; the notice offers the way back.
+function swapVersions() {
+  const shown = { text: source.value, base: diskVersion, saved: savedText, mine: !alternative.mine };
+  diskVersion = alternative.base;
+  savedText = alternative.saved;
+  showText(alternative.text);
+  alternative = shown;
+  offerChoice();
+}
+
+function keepShown() {
+  alternative = null;
+  hideNotice();
+  setStatus("");
+}
+
+function offerChoice() {
+  if (alternative.mine) {
+    showNotice(`Showing ${settings.name} as it is on disk; your edits are kept aside.`, [
+      ["Back to my edits", swapVersions],
+      ["Keep the file's version", keepShown],
+    ]);
+  } else {
+    showNotice(`${settings.name} has changed on disk, and the text here has unsaved edits.`, [
+      ["Show the file's version", swapVersions],
+      ["Keep my edits", keepShown],
+    ]);
+  }
+}
+
+// A version of the file other than the one the page knows.
+function fileChanged(text, version) {
+  seenVersion = version;
+  if (text === savingText || version === diskVersion) return; // this page's own save
+  if (version === "absent") {
+    diskVersion = version;
+    savedText = null; // nothing on disk: the text is unsaved
+    setStatus(`${settings.name} was removed from disk; saving writes it again`);
+    return;
+  }
+  if (text === source.value) {
+    diskVersion = version;
+    savedText = text;
+    setStatus(`${settings.name} changed on disk to this text`);
+  } else if (alternative !== null && !alternative.mine) {
+    alternative = { text, base: version, saved: text, mine: false }; // the newer one is offered
+  } else if (source.value === savedText) {
+    diskVersion = version;
+    savedText = text;
+    showText(text);
+    if (alternative !== null) {
+      offerChoice(); // the author's edits stay kept aside, and the way back to them
+    } else {
+      showNotice(`Reloaded ${settings.name}: it changed on disk.`, [["OK", hideNotice]]);
+    }
+  } else if (alternative === null) {
+    alternative = { text, base: version, saved: text, mine: false };
+    offerChoice();
+  }
+}
+
+async function showFileVersion() {
+  const answer = await waitForFile(diskVersion);
+  if (answer === null || answer.unchanged) return;
+  seenVersion = answer.version;
+  alternative = { text: answer.text, base: answer.version, saved: answer.text, mine: false };
+  swapVersions();
+}
+
+async function waitForFile(known) {
+  try {
+    const response = await fetch(`/api/file?known=${encodeURIComponent(known)}`);
+    return response.ok ? await response.json() : null;
+  } catch (error) {
+    return null;
+  }
+}
+
+async function followFile() {
+  for (;;) {
+    const answer = await waitForFile(seenVersion);
+    if (answer === null) {
+      await new Promise((resolve) => setTimeout(resolve, RETRY_DELAY_MS));
+    } else if (!answer.unchanged) {
+      fileChanged(answer.text, answer.version);
+    }
   }
 }
 
@@ -247,7 +414,7 @@ if (settings.pdfReason) disable(pdfButton, settings.pdfReason, `.pdf: ${settings
 const docxButton = document.getElementById("download-docx");
 if (settings.docxReason) disable(docxButton, settings.docxReason, `.docx: ${settings.docxReason}`);
 
-saveButton.addEventListener("click", save);
+saveButton.addEventListener("click", () => save());
 pdfButton.addEventListener("click", () => download("pdf"));
 docxButton.addEventListener("click", () => download("docx"));
 document.getElementById("download-tex").addEventListener("click", () => download("tex"));
@@ -265,8 +432,10 @@ document.addEventListener("keydown", (event) => {
   }
 });
 window.addEventListener("beforeunload", (event) => {
-  if (!settings.saveReason && source.value !== savedText) event.preventDefault();
+  const unsaved = source.value !== savedText || alternative !== null;
+  if (!settings.saveReason && unsaved) event.preventDefault();
 });
 
 drawLines();
 renderNow();
+if (!settings.saveReason) followFile();

@@ -1,0 +1,1 @@
+"""The language server for calculation documents (``mensurator lsp``), on pygls."""
