@@ -16,6 +16,7 @@
 // After Python.h, which engine_call.hpp includes.
 #include <structmember.h>
 
+#include "mathml/display_mathml.hpp"
 #include "run/diagnose.hpp"
 #include "run/structured_run.hpp"
 
@@ -521,6 +522,20 @@ PyObject* diagnose(PyObject*, PyObject* args, PyObject* kwargs) {
     });
 }
 
+PyObject* display_mathml(PyObject*, PyObject* latex) {
+    if (!PyUnicode_Check(latex)) {
+        PyErr_SetString(PyExc_TypeError, "display_mathml() argument must be str");
+        return nullptr;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(latex, &size);
+    if (utf8 == nullptr) return nullptr;
+    return guarded([&]() -> PyObject* {
+        return to_python(
+            mensurator::display_mathml(std::string_view(utf8, static_cast<std::size_t>(size))));
+    });
+}
+
 PyMethodDef methods[] = {
     {"run", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(run)),
      METH_FASTCALL | METH_KEYWORDS,
@@ -528,6 +543,9 @@ PyMethodDef methods[] = {
     {"diagnose", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(diagnose)),
      METH_VARARGS | METH_KEYWORDS,
      "diagnose(text)\n--\n\nEvery problem of a calculation document, errors and warnings."},
+    {"display_mathml", display_mathml, METH_O,
+     "display_mathml(latex)\n--\n\nThe display MathML of one of the engine's math lines, its "
+     "result marked; None for LaTeX the engine does not write."},
     {nullptr, nullptr, 0, nullptr},
 };
 
