@@ -37,6 +37,8 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
 import corpus
+import editor_round_trip
+import html_report_speed
 import limit_program
 import package_overhead
 import pint_peer
@@ -63,6 +65,9 @@ TARGETS = (
     ("render_many_ratio", "render_many(jobs=1) / plain loop, README example", "<=", 1.2),
     ("engine_run_ratio", "_engine.run time / run_mensurator's, 100 000 statements", "<=", 1.3),
     ("diagnose_ratio", "_engine.diagnose time / run_mensurator's, 100 000 statements", "<=", 1.5),
+    ("html_us_per_statement", "HTML page, us per statement, 10 000 statements", "<=", 20.0),
+    ("html_linearity", "HTML time(10 000) / time(1 000), vs the run's", "<=", "html_run_linearity"),
+    ("editor_round_trip_ratio", "editor keystroke round trip / its render, 50 lines", "<=", 1.5),
 )
 ENGINE_SIZE = 100_000  # the document the companion module's calls are timed on
 
@@ -355,6 +360,20 @@ def print_report(report: dict) -> None:
     print(
         f"README example: {small['calls_per_s']:,.0f} calls/s ({small['best_call_s'] * 1e6:.2f} us per call)"
     )
+    page = report["html"]
+    print(
+        "HTML page, cold caches: "
+        + ", ".join(
+            f"{row['us_per_statement']:.1f} us per statement at {size} statements "
+            f"({row['ratio_to_run']:.1f}x run_mensurator)"
+            for size, row in page["sizes"].items()
+        )
+    )
+    editor = report["editor"]
+    print(
+        f"editor, {editor['lines']} lines: keystroke round trip {editor['round_trip_s'] * 1e3:.2f} "
+        f"ms, render {editor['render_s'] * 1e3:.2f} ms, ratio {editor['ratio']:.2f}"
+    )
     package = report["package"]
     startup, many = package["startup"], package["render_many"]
     print(
@@ -475,6 +494,10 @@ def main(argv: list[str] | None = None) -> int:
         "startup": package_overhead.measure_startup(corpus.README_EXAMPLE, rounds),
         "render_many": package_overhead.measure_render_many(corpus.README_EXAMPLE, rounds),
     }
+    print("timing HTML pages of 1 000 and 10 000 statements", flush=True)
+    page = html_report_speed.measure_html(args.seed, 3 if args.quick else 5)
+    print("timing the editor's keystroke round trip against a real server", flush=True)
+    editor = editor_round_trip.measure_round_trip(100 if args.quick else 300)
     print("timing calls from 1, 2 and 8 threads in a fresh process", flush=True)
     threads = measure_thread_scaling(
         {"README example": corpus.README_EXAMPLE, f"{sizes[0]} statements": docs[sizes[0]].text},
@@ -508,6 +531,10 @@ def main(argv: list[str] | None = None) -> int:
     figures["small_calls_per_s"] = small["calls_per_s"]
     figures["startup_ratio"] = package["startup"]["ratio"]
     figures["render_many_ratio"] = package["render_many"]["ratio"]
+    figures["html_us_per_statement"] = page["sizes"][max(page["sizes"])]["us_per_statement"]
+    figures["html_linearity"] = page["linearity"]
+    figures["html_run_linearity"] = page["run_linearity"]
+    figures["editor_round_trip_ratio"] = editor["ratio"]
     if engine_size == ENGINE_SIZE:
         figures["engine_run_ratio"] = engine_calls["run_ratio"]
         figures["diagnose_ratio"] = engine_calls["diagnose_ratio"]
@@ -542,6 +569,8 @@ def main(argv: list[str] | None = None) -> int:
         "small_document": small,
         "package": package,
         "engine_calls": engine_calls,
+        "html": page,
+        "editor": editor,
         "threads": threads,
         "memory": memory,
         "pint": pint_results,

@@ -18,6 +18,7 @@
 #include <structmember.h>
 
 #include "eval/function_table.hpp"
+#include "mathml/display_mathml.hpp"
 #include "quantity/unit_table.hpp"
 #include "run/diagnose.hpp"
 #include "run/structured_run.hpp"
@@ -659,6 +660,20 @@ PyObject* tables(PyObject*, PyObject*) {
     });
 }
 
+PyObject* display_mathml(PyObject*, PyObject* latex) {
+    if (!PyUnicode_Check(latex)) {
+        PyErr_SetString(PyExc_TypeError, "display_mathml() argument must be str");
+        return nullptr;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(latex, &size);
+    if (utf8 == nullptr) return nullptr;
+    return guarded([&]() -> PyObject* {
+        return to_python(
+            mensurator::display_mathml(std::string_view(utf8, static_cast<std::size_t>(size))));
+    });
+}
+
 PyMethodDef methods[] = {
     {"run", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(run)),
      METH_FASTCALL | METH_KEYWORDS,
@@ -674,6 +689,9 @@ PyMethodDef methods[] = {
      "exponents, exp10, factor, printed symbol, 'specified' or 'extended'), a prefix (word, "
      "symbol, power), a function (name, least and most arguments, None for no limit, whether "
      "it keeps its argument's unit)."},
+    {"display_mathml", display_mathml, METH_O,
+     "display_mathml(latex)\n--\n\nThe display MathML of one of the engine's math lines, its "
+     "result marked; None for LaTeX the engine does not write."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -1,5 +1,5 @@
 """The engine's structured results for the companion package: a run with its statements and
-warnings, and every problem of a document."""
+warnings, every problem of a document, and the MathML of the engine's math lines."""
 
 from collections.abc import Sequence
 from typing import overload
@@ -90,3 +90,4 @@ PrefixRow = tuple[str, str, int]
 FunctionRow = tuple[str, int, "int | None", bool]
 
 def tables() -> tuple[list[UnitRow], list[PrefixRow], list[FunctionRow]]: ...
+def display_mathml(latex: str) -> str | None: ...

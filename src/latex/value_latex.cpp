@@ -1,8 +1,10 @@
 #include "latex/value_latex.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -170,6 +172,37 @@ std::string prefixed_unit_latex(const Unit& value_unit, AutoPrefix prefix) {
     return assemble(unit_parts(unit, target, *symbol), std::string_view{}, 0);
 }
 
+// Printed values repeat a few units over and over. Their LaTeX depends only on the dimensions and
+// the prefix step, and is kept per thread in a small table by those, compared bit for bit.
+const std::string& cached_prefixed_unit_latex(const Unit& unit, AutoPrefix prefix) {
+    struct Entry {
+        std::array<Rational8, base_unit_count> dimensions{};
+        std::int64_t step = 0;
+        bool filled = false;
+        std::string latex;
+    };
+    constexpr std::size_t entries = 64;
+    thread_local std::array<Entry, entries> cache;
+    std::uint64_t hash = static_cast<std::uint64_t>(prefix.step);
+    for (const Rational8 exponent : unit.dimensions) {
+        const auto bits =
+            static_cast<std::uint64_t>(static_cast<std::uint8_t>(exponent.numerator)) |
+            static_cast<std::uint64_t>(static_cast<std::uint8_t>(exponent.denominator)) << 8;
+        hash = (hash ^ bits) * 0x100000001b3u;
+    }
+    Entry& entry = cache[(hash ^ (hash >> 29)) % entries];
+    const bool same =
+        entry.filled && entry.step == prefix.step &&
+        std::memcmp(entry.dimensions.data(), unit.dimensions.data(), sizeof unit.dimensions) == 0;
+    if (!same) {
+        entry.latex = prefixed_unit_latex(unit, prefix);
+        entry.dimensions = unit.dimensions;
+        entry.step = prefix.step;
+        entry.filled = true;
+    }
+    return entry.latex;
+}
+
 // n / 10^(Eh - E) / (Fh / F): the number of a value with unit `unit` in the hint's unit.
 double converted_to_hint(double n, const Unit& unit, const Unit& hint) {
     const std::int64_t k = saturating_sub(hint.exp10, unit.exp10);
@@ -212,7 +245,7 @@ void append_in_own_units(const Value& value, const FormatSettings& settings, std
     const Unit& unit = value.unit;
     const double mantissa = value.number * unit.factor;
     const AutoPrefix prefix = choose_prefix(unit);
-    const std::string unit_latex = prefixed_unit_latex(unit, prefix);
+    const std::string& unit_latex = cached_prefixed_unit_latex(unit, prefix);
     const bool separate_power = settings.scientific && unit.exp10 != 0 && std::isfinite(mantissa);
     const std::int64_t e =
         unit_latex.empty() ? unit.exp10 : saturating_sub(unit.exp10, prefix.step * prefix.largest);

@@ -4,16 +4,18 @@
 // escaping exception (through std::terminate), a document without its preamble or closing, a
 // message that names no line, a result that is not UTF-8 although the text was (the Python
 // module would have to replace characters), or a second run of the same text with a different
-// result.
+// result. The input is also written as a math line's MathML, which must be UTF-8 when written.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/error.hpp"
+#include "mathml/display_mathml.hpp"
 #include "run/run_document.hpp"
 
 namespace {
@@ -96,5 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (outcome(text) != first) contract_broken("two runs of the same text differ", first);
     // Reading the text as if it ended with a line feed must be the same as appending one.
     if (outcome(written, true) != first) contract_broken("an implied line end differs", first);
+    // The companion module hands the MathML writer any string, not only the engine's math lines.
+    const std::optional<std::string> mathml = mensurator::display_mathml(written);
+    if (mathml && !is_utf8(*mathml)) contract_broken("MathML is not UTF-8", *mathml);
     return 0;
 }

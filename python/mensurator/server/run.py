@@ -31,7 +31,9 @@ def log(message: str) -> None:
 def bind(host: str, port: int) -> socket.socket:
     """A listening socket on host:port (port 0: any free port). Raises OSError."""
     family = socket.AF_INET6 if ":" in host else socket.AF_INET
-    listener = socket.socket(family, socket.SOCK_STREAM)
+    # Naming the protocol makes asyncio set TCP_NODELAY on every accepted connection. Without
+    # it a response's body waits for the ACK of its headers, which the browser delays by 40 ms.
+    listener = socket.socket(family, socket.SOCK_STREAM, socket.IPPROTO_TCP)
     try:
         listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         listener.bind((host, port))

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/test_entry_points.hpp"
 #include "syntax/tree_builders.hpp"
@@ -217,6 +219,34 @@ TEST(RenderValue, HintOfOtherDimensionsFails) {
     text = render_value(Value{3, Unit{}}, FormatSettings{&speed, 3, false});
     ASSERT_FALSE(text.has_value());
     EXPECT_EQ(text.error().display(), "Unit hint m s^-1 does not match value with unit ");
+}
+
+// Printed units are remembered per thread; a unit must print as it does in a fresh thread,
+// whatever was printed before it: units that differ only in the prefix the value takes, only in
+// the denominator of an exponent, or that fall in the same place of the table.
+TEST(RenderValue, UnitsPrintAsInAFreshThreadWhateverWasPrintedBefore) {
+    std::vector<Unit> units;
+    for (std::int8_t m = -3; m <= 3; ++m) {
+        for (std::int8_t s = -3; s <= 3; ++s) {
+            for (std::int8_t g = -1; g <= 1; ++g) {
+                for (const std::int64_t exp10 : {-9, 0, 9}) {
+                    Unit unit = unit_of({.m = m, .g = g, .s = s}, exp10);
+                    units.push_back(unit);
+                    unit.dimensions[0] = Rational8{m, 2};
+                    if (m % 2 != 0) units.push_back(unit);
+                }
+            }
+        }
+    }
+    auto render = [](const Unit& unit) { return *render_value(Value{1.5, unit}, plain); };
+    std::vector<std::string> fresh(units.size());
+    std::thread([&] {
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            std::thread([&, i] { fresh[i] = render(units[i]); }).join();
+        }
+    }).join();
+    for (std::size_t i = 0; i < units.size(); ++i) EXPECT_EQ(render(units[i]), fresh[i]) << i;
+    for (std::size_t i = units.size(); i-- > 0;) EXPECT_EQ(render(units[i]), fresh[i]) << i;
 }
 
 }  // namespace
