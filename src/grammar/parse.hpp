@@ -83,8 +83,4 @@ class StatementStream {
     void start();
 };
 
-// Matches `start` at offset 0 of `text`. On success returns the top-level nodes; a match of
-// `program` must reach the end of the text, otherwise the parse fails at the attempt position.
-std::expected<std::vector<ParseNode>, ParseFailure> parse(GrammarRule start, std::string_view text);
-
 }  // namespace mensurator

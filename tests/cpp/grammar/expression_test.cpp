@@ -2,6 +2,7 @@
 
 #include "grammar/parse.hpp"
 #include "grammar/tree_text.hpp"
+#include "support/rule_parse.hpp"
 
 namespace mensurator {
 namespace {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "support/rule_parse.hpp"
+
 namespace mensurator::test_support {
 
 namespace {

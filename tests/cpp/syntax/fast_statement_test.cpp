@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "grammar/parse.hpp"
+#include "support/rule_parse.hpp"
 #include "syntax/statement_builder.hpp"
 #include "tree_print.hpp"
 

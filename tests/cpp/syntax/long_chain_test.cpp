@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "grammar/parse.hpp"
+#include "support/rule_parse.hpp"
 #include "support/test_entry_points.hpp"
 #include "syntax/naive_string.hpp"
 #include "syntax/statement_builder.hpp"

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "grammar/parse.hpp"
+#include "support/rule_parse.hpp"
 #include "support/test_entry_points.hpp"
 #include "syntax/statement_builder.hpp"
 
