@@ -302,3 +302,19 @@ def test_without_pygls_the_command_says_how_to_install_it() -> None:
     assert completed.returncode == 1
     assert "pip install 'mensurator_py[lsp]'" in completed.stderr
     assert "Traceback" not in completed.stderr
+
+
+def test_the_extended_table_comes_with_its_directive() -> None:
+    from mensurator.lsp import catalog
+    from mensurator.results import diagnose
+
+    # Unit names come from the engine's tables, the extended ones only where a document asks.
+    assert "ft" in catalog.unit_names(("!units extended",))
+    assert "ft" not in catalog.unit_names() and "m" in catalog.unit_names()
+    # The engine's own hint for a unit of the extended table turns into the fix.
+    outline = Outline("x = 1\np = 2 bar\n")
+    found = [p for p in diagnose(outline.text) if p.code == "unknown-unit"]
+    wanted = types.Range(types.Position(1, 0), types.Position(1, 9))
+    titles = [a.title for a in problems.code_actions(found, outline, identity_places(outline),
+                                                     "file:///t", wanted)]
+    assert "Add !units extended" in titles

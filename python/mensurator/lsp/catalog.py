@@ -1,40 +1,21 @@
 """What the engine knows by name, for completion and hover: unit names, prefixes and functions.
 
-The engine lists none of its tables, so the names offered are candidates that are each asked
-of the engine before they are offered: a unit name only if a document accepts it (under the
-document's own ``!units`` lines, so a wider unit table shows up where a document switches it
-on), a prefix only where the engine reads it as one, and a function with the argument counts
-that the engine's own message states.
+The names come from the engine's own tables (``mensurator.units()``); a unit name is offered
+only if a document accepts it under the document's own ``!units`` lines, so the extended
+table shows up where a document switches it on.
 """
 
 from __future__ import annotations
 
-import re
 from dataclasses import dataclass
 from functools import lru_cache
 
 from .. import _engine
 from ..errors import MensuratorException
-from ..hints import COMMON_SPELLINGS, NOT_BUILT_IN, is_prefix
+from ..hints import is_prefix
 from ..results import BASE_UNITS, Value, value_from
+from ..tables import units
 
-# The unit names of the language; the spellings the hints know are tried too, as a wider
-# unit table may accept them.
-UNIT_CANDIDATES = (
-    "m meter meters g gm gram grams s second seconds min minute minutes hour hours day days "
-    "year years A amp amps ampere amperes K kelvin mol mols mole moles candela rad radian "
-    "radians deg degree degrees rev revolution revolutions amu hz Bq becquerel becquerels J "
-    "joule N newton L liter Pa pascal W watt C coulomb coulombs V volt volts F farad farads "
-    "ohm ohms S siemen siemens Wb weber webers T tesla teslas H henry henries lx lux Gy gray "
-    "grays Sy sievert sieverts kat katal katals M"
-).split()
-FUNCTION_CANDIDATES = (
-    "abs ceil floor round min max sqrt cbrt exp ln log2 log10 sin cos tan asin acos atan "
-    "atan2 sinh cosh tanh asinh acosh atanh"
-).split()
-# More arguments than any function with a fixed count takes.
-PROBE_ARGUMENTS = 20
-ARGUMENT_RANGE = re.compile(r"expected (\d+)\.\.=(\d+) but got")
 DIMENSIONS = dict(
     zip(
         BASE_UNITS,
@@ -82,7 +63,7 @@ def _unit_value(name: str, directives: tuple[str, ...]) -> Value | None:
 @lru_cache(maxsize=64)
 def unit_names(directives: tuple[str, ...] = ()) -> tuple[str, ...]:
     """The unit names a document with these directive lines accepts, in table order."""
-    candidates = dict.fromkeys([*UNIT_CANDIDATES, *COMMON_SPELLINGS, *NOT_BUILT_IN])
+    candidates = dict.fromkeys(name for unit in units().units for name in unit.names)
     return tuple(name for name in candidates if unit_value(name, directives) is not None)
 
 
@@ -102,23 +83,9 @@ def prefixed_units(typed: str, directives: tuple[str, ...] = ()) -> list[str]:
 def functions() -> tuple[Function, ...]:
     """The built-in functions with the argument counts the engine checks."""
     return tuple(
-        function
-        for function in (probe_function(name) for name in FUNCTION_CANDIDATES)
-        if function is not None
+        Function(function.name, function.least_arguments, function.most_arguments)
+        for function in units().functions
     )
-
-
-def probe_function(name: str) -> Function | None:
-    arguments = ", ".join(["1"] * PROBE_ARGUMENTS)
-    try:
-        _engine.run(f"{name}({arguments}) =?")
-    except MensuratorException as error:
-        found = ARGUMENT_RANGE.search(str(error))
-        if found is None:
-            return None  # not a function
-        return Function(name, int(found.group(1)), int(found.group(2)))
-    # So many arguments pass: the function has no upper limit. A call needs one argument.
-    return Function(name, 1, None)
 
 
 def function_named(name: str) -> Function | None:
