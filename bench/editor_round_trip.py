@@ -48,8 +48,8 @@ def start_server(directory: str) -> tuple[subprocess.Popen[str], int]:
 
 
 def renderer() -> Callable[[str], None]:
-    from mensurator.html import report
-    from mensurator.server.app import render_source
+    from mensurator._html import report
+    from mensurator._server.app import render_source
 
     def render(text: str) -> None:
         report.sheet(render_source(text).body)

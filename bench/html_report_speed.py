@@ -20,7 +20,7 @@ SIZES = (1_000, 10_000)
 
 def _cold_page(text: str) -> None:
     from mensurator import render
-    from mensurator.html import mathml, report
+    from mensurator._html import mathml, report
 
     report._converted_mathml.cache_clear()
     mathml.to_mathml.cache_clear()

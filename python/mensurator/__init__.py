@@ -9,17 +9,17 @@ from __future__ import annotations
 
 from typing import TYPE_CHECKING, Any
 
-from .document import Document
-from .engine import render, render_file, render_many
-from .errors import DocumentError, MensuratorException
-from .tables import units
+from ._document import Document
+from ._errors import DocumentError, MensuratorException
+from ._rendering import render, render_file, render_many
+from ._tables import units
 
 if TYPE_CHECKING:
-    from .case_study import cases
-    from .case_table import CaseError, CaseTable
-    from .docx import DocxError
-    from .pdf import PdfError
-    from .report_template import TemplateError
+    from ._case_study import cases
+    from ._case_table import CaseError, CaseTable
+    from ._docx import DocxError
+    from ._pdf import PdfError
+    from ._report_template import TemplateError
 
 __all__ = [
     "CaseError",
@@ -42,12 +42,12 @@ __all__ = [
 # Names whose modules are imported when first asked for: the command needs none of them for
 # its usual work (the PDF module brings subprocess and tempfile along, the cases matplotlib).
 LAZY = {
-    "PdfError": "pdf",
-    "DocxError": "docx",
-    "TemplateError": "report_template",
-    "CaseError": "case_table",
-    "CaseTable": "case_table",
-    "cases": "case_study",
+    "PdfError": "_pdf",
+    "DocxError": "_docx",
+    "TemplateError": "_report_template",
+    "CaseError": "_case_table",
+    "CaseTable": "_case_table",
+    "cases": "_case_study",
 }
 
 
@@ -61,6 +61,6 @@ def __getattr__(name: str) -> Any:
 
 def load_ipython_extension(ipython: Any) -> None:
     """Entry point of ``%load_ext mensurator``: registers the ``%%mensurator`` cell magic."""
-    from .notebook import load_ipython_extension as load
+    from ._notebook import load_ipython_extension as load
 
     load(ipython)

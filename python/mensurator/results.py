@@ -15,7 +15,7 @@ from functools import lru_cache
 from typing import Any, Literal, cast, overload
 
 from . import _engine
-from .opt_ins import NONE, OptIns
+from ._opt_ins import NONE, OptIns
 
 # The base units of the engine, in the order of Value.exponents (mass in grams).
 BASE_UNITS = ("m", "g", "s", "A", "K", "mol", "cd")
@@ -166,7 +166,7 @@ class Statements(Sequence[Statement]):
 
 def problem_from(native: _engine.Problem) -> Problem:
     # Imported here: the hints ask the engine about each candidate spelling.
-    from .hints import hints_for_name
+    from ._hints import hints_for_name
 
     name = native.name
     hints = hints_for_name(name) if native.code in NAME_CODES and name is not None else ()

@@ -11,8 +11,8 @@ import pytest
 from conftest import EXAMPLES
 from hypothesis import given, settings
 from hypothesis import strategies as st
-from mensurator.case_plot import parse_plot
-from mensurator.case_table import CaseError, printed_value, run_cases
+from mensurator._case_plot import parse_plot
+from mensurator._case_table import CaseError, printed_value, run_cases
 
 BEAM = (EXAMPLES / "beam.txt").read_text(encoding="utf-8")
 SPANS = EXAMPLES / "cases" / "beam_spans.csv"

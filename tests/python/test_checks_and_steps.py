@@ -16,10 +16,10 @@ import pytest
 from conftest import EXAMPLES
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-from mensurator.html.mathml import to_mathml
-from mensurator.html.report import page
-from mensurator.notebook import render_cell
-from mensurator.pieces import MATH, pieces
+from mensurator._html.mathml import to_mathml
+from mensurator._html.report import page
+from mensurator._notebook import render_cell
+from mensurator._pieces import MATH, pieces
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
 import documents  # noqa: E402  (the differential tool's document generator)

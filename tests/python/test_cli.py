@@ -10,7 +10,7 @@ from pathlib import Path
 
 import mensurator
 import pytest
-from mensurator.check_summary import check_summary
+from mensurator._check_summary import check_summary
 from mensurator_py import run_mensurator
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
@@ -151,7 +151,7 @@ def test_version_is_the_installed_distributions():
 
 
 def test_help_lists_every_command():
-    from mensurator.cli import COMMANDS
+    from mensurator._cli import COMMANDS
 
     completed = command("--help")
     assert completed.returncode == 0

@@ -11,7 +11,7 @@ from typing import Optional
 
 import pytest
 from mensurator import _engine
-from mensurator.errors import MensuratorException
+from mensurator._errors import MensuratorException
 from mensurator_py import run_mensurator
 
 TOOLS = Path(__file__).resolve().parents[1] / "tools"

@@ -6,7 +6,7 @@ hint's advice, applied, must make the document render."""
 import mensurator
 import pytest
 from mensurator import DocumentError
-from mensurator.hints import NOT_BUILT_IN
+from mensurator._hints import NOT_BUILT_IN
 
 
 def failure(text):
@@ -113,7 +113,7 @@ def test_the_prefixes_the_hints_find_are_the_engines():
     from itertools import product
     from string import ascii_letters
 
-    from mensurator.hints import is_prefix
+    from mensurator._hints import is_prefix
 
     symbols = "y z a f p n m c d da h k M G T P E Z Y".split()
     words = (

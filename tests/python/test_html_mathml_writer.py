@@ -9,8 +9,8 @@ from conftest import corpus
 from hypothesis import given, settings
 from hypothesis import strategies as st
 from mensurator import _engine
-from mensurator.html.mathml import to_mathml
-from mensurator.pieces import MATH, pieces
+from mensurator._html.mathml import to_mathml
+from mensurator._pieces import MATH, pieces
 from mensurator_py import run_mensurator
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))

@@ -9,8 +9,8 @@ import sys
 import mensurator
 import pytest
 from conftest import corpus
-from mensurator.html import report as html_report
-from mensurator.pieces import MATH, pieces
+from mensurator._html import report as html_report
+from mensurator._pieces import MATH, pieces
 
 VOID_ELEMENTS = {"meta", "link", "br", "hr", "img", "input"}
 # Attributes through which a page can fetch or navigate to something.

@@ -8,7 +8,7 @@ from typing import Optional
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
-from mensurator.html.latex_text import TOKEN, BlockText, braced_argument, matching_braces
+from mensurator._html.latex_text import TOKEN, BlockText, braced_argument, matching_braces
 
 
 def no_math(latex: str) -> Optional[str]:

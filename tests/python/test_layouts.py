@@ -9,9 +9,9 @@ import pytest
 from conftest import corpus
 from hypothesis import given, settings
 from hypothesis import strategies as st
-from mensurator import display
-from mensurator.html import report
-from mensurator.pieces import BLOCK, GAP, MATH, pieces
+from mensurator import _display as display
+from mensurator._html import report
+from mensurator._pieces import BLOCK, GAP, MATH, pieces
 
 MATH_LINE = re.compile(r"\$([^$\n]*)\$\\\\\n")
 # Texts made of the characters that the pieces are written with.
@@ -57,7 +57,7 @@ def test_print_layout_drops_only_the_break_under_a_heading():
 
 def test_to_pdf_compiles_the_print_layout(monkeypatch, tmp_path):
     compiled = []
-    monkeypatch.setattr("mensurator.pdf.write_pdf", lambda latex, path, time_limit: compiled.append(latex))
+    monkeypatch.setattr("mensurator._pdf.write_pdf", lambda latex, path, time_limit: compiled.append(latex))
     document = mensurator.render("'''\\section{A}'''\nx = 1")
     document.to_pdf(tmp_path / "out.pdf")
     assert compiled == [display.print_layout(document.latex)]

@@ -6,8 +6,8 @@ from __future__ import annotations
 from conftest import EXAMPLES
 from hypothesis import given
 from hypothesis import strategies as st
-from mensurator.lexer import DEFINED_NAME, DIRECTIVE, LATEX, UNIT, MensuratorLexer
-from mensurator.lsp.catalog import function_named, unit_value
+from mensurator._lexer import DEFINED_NAME, DIRECTIVE, LATEX, UNIT, MensuratorLexer
+from mensurator._lsp.catalog import function_named, unit_value
 from pygments.lexers import get_lexer_by_name, get_lexer_for_filename
 from pygments.token import Error, Name, Number, Operator
 

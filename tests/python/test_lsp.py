@@ -13,9 +13,9 @@ from hypothesis import strategies as st
 
 pytest_lsp = pytest.importorskip("pytest_lsp")
 from lsprotocol import types  # noqa: E402
-from mensurator.lsp import completion, hover, navigation, problems  # noqa: E402
-from mensurator.lsp.outline import Outline  # noqa: E402
-from mensurator.lsp.places import Places  # noqa: E402
+from mensurator._lsp import completion, hover, navigation, problems  # noqa: E402
+from mensurator._lsp.outline import Outline  # noqa: E402
+from mensurator._lsp.places import Places  # noqa: E402
 from mensurator.results import Problem  # noqa: E402
 from pytest_lsp import ClientServerConfig, LanguageClient  # noqa: E402
 
@@ -290,7 +290,7 @@ def test_every_request_answers_any_text_at_any_place(text: str, line: int, colum
 
 
 def test_without_pygls_the_command_says_how_to_install_it() -> None:
-    blocked = "import sys; sys.modules['pygls'] = None; from mensurator.cli import main; "
+    blocked = "import sys; sys.modules['pygls'] = None; from mensurator._cli import main; "
     completed = subprocess.run(
         [sys.executable, "-c", blocked + "sys.exit(main(['lsp']))"],
         capture_output=True,
@@ -305,7 +305,7 @@ def test_without_pygls_the_command_says_how_to_install_it() -> None:
 
 
 def test_the_extended_table_comes_with_its_directive() -> None:
-    from mensurator.lsp import catalog
+    from mensurator._lsp import catalog
     from mensurator.results import diagnose
 
     # Unit names come from the engine's tables, the extended ones only where a document asks.

@@ -73,6 +73,6 @@ def test_warnings_are_shown_under_the_sheet_and_every_error_of_a_failing_cell(sh
 
 
 def test_a_warning_report_keeps_its_backticks_inside_the_code_block():
-    from mensurator.notebook import code_block
+    from mensurator._notebook import code_block
 
     assert code_block("a ``` b\n") == "````text\na ``` b\n````"

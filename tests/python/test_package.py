@@ -11,7 +11,7 @@ from pathlib import Path
 import mensurator
 import mensurator_py
 import pytest
-from mensurator.verdicts import coloured
+from mensurator._verdicts import coloured
 from hypothesis import given, settings
 from hypothesis import strategies as st
 from mensurator import DocumentError

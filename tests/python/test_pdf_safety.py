@@ -12,7 +12,8 @@ import zlib
 
 import mensurator
 import pytest
-from mensurator import PdfError, pdf
+from mensurator import PdfError
+from mensurator import _pdf as pdf
 
 MARKER = "zqxsecretmarkerzqx"
 

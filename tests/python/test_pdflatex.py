@@ -118,7 +118,7 @@ def test_headings_leave_no_blank_line_in_print(pdflatex, tmp_path):
     )
     latex = mensurator.render(text).latex
     pages = []
-    for variant in (latex, mensurator.display.print_layout(latex)):
+    for variant in (latex, mensurator._display.print_layout(latex)):
         status, errors, log = compile_latex(pdflatex, variant, tmp_path)
         assert (status, errors) == (0, []), log[-3000:]
         pages.append(re.search(r"Output written on document\.pdf \((\d+) pages?", log).group(1))

@@ -17,9 +17,9 @@ except (ImportError, RuntimeError) as missing:  # RuntimeError: the client's HTT
         raise
     pytest.skip(f"the editor's packages are not installed: {missing}", allow_module_level=True)
 
-from mensurator.server.app import create_app  # noqa: E402
-from mensurator.server.guard import allowed_hosts, json_body_limit  # noqa: E402
-from mensurator.server.source_file import SourceFile  # noqa: E402
+from mensurator._server.app import create_app  # noqa: E402
+from mensurator._server.guard import allowed_hosts, json_body_limit  # noqa: E402
+from mensurator._server.source_file import SourceFile  # noqa: E402
 from mensurator_py import run_mensurator  # noqa: E402
 
 PORT = 8765
@@ -246,7 +246,7 @@ def test_docx_export_is_a_word_document_or_says_why_not(server, monkeypatch, tmp
     import zipfile
     from io import BytesIO
 
-    from mensurator import docx
+    from mensurator import _docx as docx
 
     try:
         docx.pandoc_program()
@@ -317,7 +317,7 @@ def test_serve_reports_a_port_in_use(tmp_path):
 
 
 def test_serve_without_the_server_packages_says_how_to_install_them():
-    blocked = "import sys; sys.modules['uvicorn'] = None; from mensurator.cli import main; "
+    blocked = "import sys; sys.modules['uvicorn'] = None; from mensurator._cli import main; "
     completed = subprocess.run(
         [sys.executable, "-c", blocked + "sys.exit(main(['serve', '--port', '0']))"],
         capture_output=True,
@@ -330,9 +330,9 @@ def test_serve_without_the_server_packages_says_how_to_install_them():
 
 
 def test_a_first_error_the_diagnosis_misses_is_still_listed(server, monkeypatch):
-    import mensurator.engine
+    import mensurator._rendering
 
-    monkeypatch.setattr(mensurator.engine, "diagnose", lambda text, *opt_ins: ())
+    monkeypatch.setattr(mensurator._rendering, "diagnose", lambda text, *opt_ins: ())
     [only] = post(server, "/api/render", "x = 1\ny = 5 6").json()["problems"]
     assert only == {
         "line": 2,

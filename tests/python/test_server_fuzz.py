@@ -15,9 +15,9 @@ except (ImportError, RuntimeError) as missing:
         raise
     pytest.skip(f"the editor's packages are not installed: {missing}", allow_module_level=True)
 
-from mensurator.server.app import create_app  # noqa: E402
-from mensurator.server.guard import allowed_hosts  # noqa: E402
-from mensurator.server.source_file import SourceFile  # noqa: E402
+from mensurator._server.app import create_app  # noqa: E402
+from mensurator._server.guard import allowed_hosts  # noqa: E402
+from mensurator._server.source_file import SourceFile  # noqa: E402
 
 PORT = 8765
 BASE = f"http://127.0.0.1:{PORT}"

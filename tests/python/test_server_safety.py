@@ -23,11 +23,11 @@ except (ImportError, RuntimeError) as missing:
         raise
     pytest.skip(f"the editor's packages are not installed: {missing}", allow_module_level=True)
 
-import mensurator.server.app as app_module  # noqa: E402
-from mensurator.document import Document  # noqa: E402
-from mensurator.server.app import create_app  # noqa: E402
-from mensurator.server.guard import RequestGuard, allowed_hosts  # noqa: E402
-from mensurator.server.source_file import SourceFile, SourceFileError  # noqa: E402
+import mensurator._server.app as app_module  # noqa: E402
+from mensurator._document import Document  # noqa: E402
+from mensurator._server.app import create_app  # noqa: E402
+from mensurator._server.guard import RequestGuard, allowed_hosts  # noqa: E402
+from mensurator._server.source_file import SourceFile, SourceFileError  # noqa: E402
 from mensurator_py import run_mensurator  # noqa: E402
 
 PORT = 8765
@@ -345,8 +345,8 @@ def test_a_body_that_trickles_in_gets_408():
 SERVE = """
 import sys
 from pathlib import Path
-from mensurator.server.connections import ConnectionLimits
-from mensurator.server.run import serve
+from mensurator._server.connections import ConnectionLimits
+from mensurator._server.run import serve
 serve(Path(sys.argv[1]), "127.0.0.1", 0, limits=ConnectionLimits(1, 1, 4))
 """
 
@@ -421,7 +421,7 @@ def test_accepted_connections_send_without_waiting_for_acks():
     # waits for the client's delayed ACK of the head, about 40 ms on every render.
     import asyncio
 
-    from mensurator.server.run import bind
+    from mensurator._server.run import bind
 
     async def accepted_nodelay():
         accepted = asyncio.get_running_loop().create_future()
@@ -447,7 +447,7 @@ def test_accepted_connections_send_without_waiting_for_acks():
 
 
 def test_a_render_after_a_one_line_change_converts_at_most_that_line(workspace, monkeypatch):
-    import mensurator.html.report as report
+    import mensurator._html.report as report
 
     converted = []
     convert = report.to_mathml
@@ -472,7 +472,7 @@ def test_a_render_after_a_one_line_change_converts_at_most_that_line(workspace, 
 
 
 def test_failed_accepts_are_reported_once_without_tracebacks():
-    from mensurator.server.connections import AcceptFailuresOnce
+    from mensurator._server.connections import AcceptFailuresOnce
 
     printed = []
     accepts = AcceptFailuresOnce(printed.append)
@@ -485,7 +485,7 @@ def test_failed_accepts_are_reported_once_without_tracebacks():
 
 
 def test_a_failed_write_in_place_puts_the_old_text_back(workspace, tmp_path, monkeypatch):
-    import mensurator.server.source_file as source_file
+    import mensurator._server.source_file as source_file
 
     os.link(workspace, tmp_path / "other-name.txt")  # so the save writes in place
     spare = tmp_path / "spare"

@@ -13,9 +13,9 @@ import mensurator
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
-from mensurator.display import display_math
-from mensurator.engine import strip_final_line_end
-from mensurator.problem_report import format_problem, format_problems
+from mensurator._display import display_math
+from mensurator._rendering import strip_final_line_end
+from mensurator._problem_report import format_problem, format_problems
 from mensurator.results import BASE_UNITS, Problem
 from mensurator_py import run_mensurator
 

@@ -4,7 +4,7 @@ with the plain preamble and converts to MathML in the HTML report."""
 import mensurator
 import pytest
 from conftest import EXAMPLES, FUNCTION_CALLS
-from mensurator.html.report import page
+from mensurator._html.report import page
 from test_pdflatex import compile_latex, pdflatex  # noqa: F401  (a fixture)
 
 EVERY_UNIT = [

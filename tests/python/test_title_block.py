@@ -12,9 +12,9 @@ import pytest
 from conftest import EXAMPLES
 from hypothesis import given, settings
 from hypothesis import strategies as st
-from mensurator.html.report import page
-from mensurator.report_template import ReportTemplate, TemplateError
-from mensurator.title_block import TitleBlock
+from mensurator._html.report import page
+from mensurator._report_template import ReportTemplate, TemplateError
+from mensurator._title_block import TitleBlock
 
 # Enough math lines for two pages.
 LONG = "\n".join(f"x_{{{n}}} = {n} m =? mm" for n in range(70))

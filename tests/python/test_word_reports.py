@@ -10,8 +10,8 @@ from pathlib import Path
 import mensurator
 import pytest
 from conftest import EXAMPLES
-from mensurator.docx import DocxError, pandoc_program
-from mensurator.pieces import MATH, pieces
+from mensurator._docx import DocxError, pandoc_program
+from mensurator._pieces import MATH, pieces
 
 NAMESPACES = {
     "w": "http://schemas.openxmlformats.org/wordprocessingml/2006/main",
@@ -147,7 +147,7 @@ def test_reference_document_lends_its_styles(pandoc, tmp_path):
 def test_a_block_reads_no_file_and_embeds_no_image(pandoc, tmp_path):
     secret = tmp_path / "secret.tex"
     secret.write_text("TOPSECRETMARKER", encoding="utf-8")
-    picture = Path(mensurator.__file__).parent / "html" / "report.css"
+    picture = Path(mensurator.__file__).parent / "_html" / "report.css"
     text = f"'''\\input{{{secret}}} \\includegraphics{{{picture}}}'''\nx = 1 m"
     output = tmp_path / "confined.docx"
     mensurator.render(text).to_docx(output)
