@@ -71,13 +71,13 @@ def axis(table: CaseTable, name: str) -> Axis:
     return Axis(name, units.pop() if units else "", latex, numbers)
 
 
-def parse_plot(specification: str, number: int) -> tuple[str, str, str]:
+def parse_plot(request: str, number: int) -> tuple[str, str, str]:
     """``X:Y`` or ``X:Y=FILE`` as X, Y and the file name (``plot.png``, then ``plot-2.png``,
     ...). The file is a plain name ending in .png or .svg; CaseError otherwise."""
-    axes, _, name = specification.partition("=")
+    axes, _, name = request.partition("=")
     x, colon, y = axes.partition(":")
     if not colon or not x.strip() or not y.strip():
-        raise CaseError(f"plot: {specification!r} is not X:Y or X:Y=FILE")
+        raise CaseError(f"plot: {request!r} is not X:Y or X:Y=FILE")
     name = name.strip() or ("plot.png" if number == 1 else f"plot-{number}.png")
     if "/" in name or "\\" in name or name.startswith(".") or not name.endswith(FORMATS):
         raise CaseError(f"plot: {name!r} must be a file name ending in .png or .svg")

@@ -47,9 +47,9 @@ def write_case_files(
     os.makedirs(outdir, exist_ok=True)
     errors: list[str] = []
     table.write_csv(os.path.join(outdir, SUMMARY))
-    for number, specification in enumerate(plots, start=1):
+    for number, request in enumerate(plots, start=1):
         try:
-            x, y, name = parse_plot(specification, number)
+            x, y, name = parse_plot(request, number)
             draw(table, x, y, os.path.join(outdir, name))
         except (CaseError, OSError) as error:
             errors.append(str(error))

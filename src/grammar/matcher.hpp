@@ -436,24 +436,15 @@ class Matcher : protected Scanner {
     }
 
     bool match_term() {
+        // A call is only tried where a name and a parenthesis follow: elsewhere its attempt
+        // would fail at the position where the identifier alternative then succeeds and is
+        // followed by later attempts, so skipping it changes neither the nodes nor the failure
+        // position.
         if ((at_call() && match_fn_call()) || match_paren_expr()) return true;
         if (!match_ident() && !match_number()) return false;
         skip();
         repeat([&] { return match_unit_expr(); });
         return true;
-    }
-
-    // Whether an identifier and an opening parenthesis follow, as every call starts. A call is
-    // only tried there: elsewhere its attempt would fail at the position where the identifier
-    // alternative then succeeds and is followed by later attempts, so skipping it changes neither
-    // the nodes nor the failure position.
-    bool at_call() const {
-        std::size_t at = pos_;
-        if (at >= text_.size() || !is_ident_start(text_[at])) return false;
-        for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
-        }
-        while (at < text_.size() && is_blank(text_[at])) ++at;
-        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
     }
 
     bool match_paren_expr() {

@@ -82,6 +82,16 @@ class Scanner {
         return true;
     }
 
+    // Whether a name and an opening parenthesis follow, as every call starts; nothing moves.
+    bool at_call() const {
+        std::size_t at = pos_;
+        if (at >= text_.size() || !is_ident_start(text_[at])) return false;
+        for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
+        }
+        while (at < text_.size() && is_blank(text_[at])) ++at;
+        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
+    }
+
     // -?digits(.digits)?, the fraction only when digits follow the point.
     bool number() {
         const std::size_t start = pos_;

@@ -407,16 +407,6 @@ class FastMatcher : private Scanner {
         return true;
     }
 
-    // Whether a name and an opening parenthesis follow, where the engine tries a call first.
-    bool at_call() const {
-        std::size_t at = pos_;
-        if (at >= text_.size() || !is_ident_start(text_[at])) return false;
-        for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
-        }
-        while (at < text_.size() && is_blank(text_[at])) ++at;
-        return at < text_.size() && text_[at] == '(';
-    }
-
     // Brackets nest one level deeper; at the limit the engine reports the statement.
     bool enter_bracket() {
         if (depth_ >= max_nesting_depth) {

@@ -5,8 +5,12 @@ together use every statement kind, built-in function and unit name.
 Test modules import these from here (pytest puts this directory on the path for its conftest)
 rather than from one another, so that each test module can run on its own."""
 
+import os
 import re
+import shutil
 from pathlib import Path
+
+import pytest
 
 from mensurator_py import run_mensurator
 
@@ -246,3 +250,14 @@ def example_text(path: Path) -> str:
 def corpus() -> list[tuple[str, str]]:
     documents = [(f"example {p.name}", example_text(p)) for p in sorted(EXAMPLES.glob("*.txt"))]
     return documents + list(GENERATED.items())
+
+
+@pytest.fixture(scope="module")
+def pdflatex():
+    """The pdflatex program; in CI it must be there, elsewhere its tests are skipped."""
+    path = shutil.which("pdflatex")
+    if path is None:
+        if os.environ.get("CI"):
+            pytest.fail("pdflatex is required in CI; tests/install-deps.sh installs it")
+        pytest.skip("pdflatex is not installed")
+    return path

@@ -3,9 +3,7 @@ arithmetic on the values as written, steps that leave every value alone, and the
 show both (PDF, MathML, HTML, notebook, command line)."""
 
 import json
-import os
 import re
-import shutil
 import subprocess
 import sys
 from fractions import Fraction
@@ -234,15 +232,6 @@ def test_command_steps_option(tmp_path):
     expected = mensurator.render("x = 2 m\ny = x * 3 =?", steps=True).body
     assert stepped.stdout.rstrip("\n") == expected.rstrip("\n")
 
-
-@pytest.fixture(scope="module")
-def pdflatex():
-    path = shutil.which("pdflatex")
-    if path is None:
-        if os.environ.get("CI"):
-            pytest.fail("pdflatex is required in CI; tests/install-deps.sh installs it")
-        pytest.skip("pdflatex is not installed")
-    return path
 
 
 @pytest.mark.parametrize("name", sorted(EXAMPLE_TEXTS))

@@ -7,9 +7,7 @@ fractions and aliases to LaTeX names. Where pdflatex is missing the tests are sk
 CI, where they fail.
 """
 
-import os
 import re
-import shutil
 import subprocess
 import sys
 
@@ -18,15 +16,6 @@ import mensurator_py
 import pytest
 from conftest import EXAMPLES, FUNCTION_CALLS, corpus
 
-
-@pytest.fixture(scope="module")
-def pdflatex():
-    path = shutil.which("pdflatex")
-    if path is None:
-        if os.environ.get("CI"):
-            pytest.fail("pdflatex is required in CI; tests/install-deps.sh installs it")
-        pytest.skip("pdflatex is not installed")
-    return path
 
 
 def compile_latex(pdflatex, latex, directory):
