@@ -5,7 +5,7 @@ import mensurator
 import pytest
 from conftest import EXAMPLES, FUNCTION_CALLS
 from mensurator._html.report import page
-from test_pdflatex import compile_latex, pdflatex  # noqa: F401  (a fixture)
+from test_pdflatex import compile_latex
 
 EVERY_UNIT = [
     name
