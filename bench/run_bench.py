@@ -372,7 +372,9 @@ def print_report(report: dict) -> None:
     editor = report["editor"]
     print(
         f"editor, {editor['lines']} lines: keystroke round trip {editor['round_trip_s'] * 1e3:.2f} "
-        f"ms, render {editor['render_s'] * 1e3:.2f} ms, ratio {editor['ratio']:.2f}"
+        f"ms, render {editor['render_s'] * 1e3:.2f} ms, ratio {editor['ratio']:.2f} "
+        f"(posted over HTTP: {editor['http_round_trip_s'] * 1e3:.2f} ms, "
+        f"ratio {editor['http_ratio']:.2f})"
     )
     package = report["package"]
     startup, many = package["startup"], package["render_many"]

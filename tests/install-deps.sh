@@ -31,5 +31,5 @@ fi
 
 source tests/python-env.sh
 "$PYTHON" -m pip install -q --disable-pip-version-check pytest hypothesis mypy ruff ipython \
-    latex2mathml starlette uvicorn httpx2 selenium pypandoc-binary matplotlib jinja2 pint \
+    latex2mathml starlette uvicorn websockets uvloop httpx2 selenium pypandoc-binary matplotlib jinja2 pint \
     pygments watchfiles types-Pygments 'pygls>=2,<3' 'pytest-lsp>=1'

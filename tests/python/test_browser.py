@@ -342,3 +342,46 @@ def test_a_change_on_disk_next_to_unsaved_edits_loses_neither(browser, served):
     wait_for(browser, lambda: document.read_text(encoding="utf-8") == mine + "0\n", "resave")
     assert not notice.is_displayed(), notice.text
     assert printed.empty()
+
+
+def sheet_math(driver):
+    """The text of every math line of the preview, read in one step: a render replaces them."""
+    script = "return [...document.querySelectorAll('#preview math')].map(m => m.textContent)"
+    return driver.execute_script(script)
+
+
+def posted_renders(driver):
+    script = """return performance.getEntriesByType('resource')
+        .filter(entry => entry.name.endsWith('/api/render')).length"""
+    return driver.execute_script(script)
+
+
+@pytest.mark.parametrize("sockets", [True, False], ids=["socket", "without-sockets"])
+def test_renders_go_over_the_socket_and_over_http_without_one(browser, served, sockets):
+    url, document, printed = served
+    document.write_text("\n".join(f"x_{{{n}}} = {n}" for n in range(300)), encoding="utf-8")
+    if not sockets:  # a browser or proxy without WebSockets: the page must not depend on them
+        hidden = browser.execute_cdp_cmd(
+            "Page.addScriptToEvaluateOnNewDocument", {"source": "delete window.WebSocket;"}
+        )
+    try:
+        browser.get(url)
+        wait_for(browser, lambda: len(sheet_math(browser)) == 300, "the sheet")
+        before = posted_renders(browser)
+        source = browser.find_element("id", "source")
+        # Typed at the end, one render per pause: the last line changes, then a line is added.
+        browser.execute_script("arguments[0].setSelectionRange(1e9, 1e9)", source)
+        source.send_keys("0")
+        wait_for(browser, lambda: sheet_math(browser)[-1].endswith("=2990"), "the changed line")
+        source.send_keys("\ny = x_{1} * 2 =?")
+        wait_for(browser, lambda: len(sheet_math(browser)) == 301, "the new line")
+        assert sheet_math(browser)[-1].endswith("=2")
+        # Over the socket no render is posted; without one, each pause posts one.
+        posted = posted_renders(browser) - before
+        assert posted == 0 if sockets else posted >= 2
+        assert browser.find_element("id", "status").text == "rendered"
+    finally:
+        if not sockets:
+            browser.execute_cdp_cmd(
+                "Page.removeScriptToEvaluateOnNewDocument", {"identifier": hidden["identifier"]}
+            )

@@ -1,7 +1,10 @@
 """The live editor's routes: the page, its static files, rendering, saving and downloads.
 
 Every route that renders takes the document text from the request body (JSON ``{"text": ...}``)
-and runs the engine in a worker thread, so a long document never blocks the event loop. Work
+and runs the engine in a worker thread, so a long document never blocks the event loop. The page
+renders over a WebSocket (``/api/live``) instead when it can: one message per render on a
+connection that stays open, without a request's headers, and a small document is rendered
+there and then, as a worker thread would take longer to hand it to than to render it. Work
 runs in three separate lanes, so that none waits for another: renders and downloads of text
 (two at a time), the file (page loads, saves and reads after a change on disk), and PDFs (one
 at a time, refused while one runs). Only the ``SourceFile`` given at start-up is ever read or
@@ -14,6 +17,7 @@ changed on disk since is not overwritten unless the author confirms (``force``).
 
 from __future__ import annotations
 
+import asyncio
 import html
 import json
 import re
@@ -29,7 +33,8 @@ import anyio
 from starlette.applications import Starlette
 from starlette.requests import Request
 from starlette.responses import HTMLResponse, JSONResponse, Response
-from starlette.routing import Route
+from starlette.routing import Route, WebSocketRoute
+from starlette.websockets import WebSocket, WebSocketDisconnect
 
 from .. import _docx, _pdf
 from .._document import Document
@@ -39,6 +44,7 @@ from .._pdf_limits import DEFAULT_TIME_LIMIT
 from .._printable import printable
 from .._rendering import render
 from ..results import Problem
+from .changes import LinesError, ReceivedLines, ShownAnswers
 from .file_watch import changed_version
 from .guard import DEFAULT_MAX_DOCUMENT, Log, RequestGuard, json_body_limit
 from .highlight import highlighted_lines
@@ -66,6 +72,10 @@ DOCX_TYPE = "application/vnd.openxmlformats-officedocument.wordprocessingml.docu
 RENDER_THREADS = 2
 # The answer to a render that a newer one of the same page made pointless.
 SUPERSEDED = {"ok": False, "superseded": True}
+# A render message of up to this many characters renders on the event loop when it arrives over
+# the page's socket: well under a millisecond, and the engine holds the interpreter for such a
+# short document in any case.
+INLINE_RENDER_CHARS = 4096
 # A page's wait for a change of the file ends after this long without one, and the page asks
 # again: no connection stays open for ever.
 FILE_WAIT_SECONDS = 25.0
@@ -131,8 +141,8 @@ def failure_problems(error: DocumentError) -> list[dict[str, Any]]:
     return problems
 
 
-def request_payload(body: bytes) -> dict[str, Any]:
-    """The JSON object of a request, with its ``text``. Nesting too deep for the parser and
+def json_object(body: bytes | str) -> dict[str, Any]:
+    """The JSON object a request or message carries. Nesting too deep for the parser and
     numbers too long to convert are refused like any other malformed body."""
     try:
         payload = json.loads(body)
@@ -140,7 +150,15 @@ def request_payload(body: bytes) -> dict[str, Any]:
         raise BadRequest("the body is not JSON the editor sends: nested too deeply") from None
     except (UnicodeDecodeError, ValueError) as error:  # JSONDecodeError is a ValueError
         raise BadRequest(f"the body is not JSON: {error}") from None
-    if not isinstance(payload, dict) or not isinstance(payload.get("text"), str):
+    if not isinstance(payload, dict):
+        raise BadRequest('the body must be a JSON object {"text": "..."}')
+    return payload
+
+
+def request_payload(body: bytes) -> dict[str, Any]:
+    """The JSON object of a request, with its ``text``."""
+    payload = json_object(body)
+    if not isinstance(payload.get("text"), str):
         raise BadRequest('the body must be a JSON object {"text": "..."}')
     return payload
 
@@ -249,26 +267,7 @@ def create_app(
         # A newer render of the same page is waiting: this one is dropped before each step.
         if not latest.is_latest(page, ticket):
             return SUPERSEDED
-        # The text as the lexer reads it, shown under the author's text as it is typed.
-        highlight = {"highlight": highlighted_lines(text)}
-        if not text.strip():
-            # A new file: an empty sheet, not the engine's parse error for an empty document.
-            return {"ok": True, "sheet": "", "unconverted": [], "problems": [], **highlight}
-        try:
-            document = render_source(text)
-        except DocumentError as error:
-            problems = failure_problems(error)
-            return {"ok": False, "error": error_fields(error), "problems": problems, **highlight}
-        if not latest.is_latest(page, ticket):
-            return SUPERSEDED
-        sheet = html_report.sheet(document.body)
-        return {
-            "ok": True,
-            "sheet": sheet.html,
-            "unconverted": list(sheet.unconverted),
-            "problems": [problem_fields(warning) for warning in document.warnings],
-            **highlight,
-        }
+        return render_answer(text, lambda: latest.is_latest(page, ticket))
 
     async def render_route(request: Request) -> Response:
         payload = await payload_of(request)
@@ -278,6 +277,56 @@ def create_app(
         page_key = page if isinstance(page, str) else f"request {id(request)}"
         ticket = latest.arrive(page_key)
         return JSONResponse(await in_lane(render_lane, preview, text, page_key, ticket))
+
+    async def live(socket: WebSocket) -> None:
+        """Renders for one page: each message is a render request as on /api/render, with the
+        number the page gave it (``request``), and is answered as there, with that number, but
+        with the highlighting and the sheet as changes from the socket's previous answer. A
+        message may also carry the change of the text's lines (``lines``) instead of the text.
+        A render still waiting for a worker when the page sends a newer one is superseded."""
+        await socket.accept()
+        page_key = f"socket {id(socket)}"
+        received = ReceivedLines()
+        shown = ShownAnswers()
+        # Answers leave in the order their changes were made. (asyncio's lock, which unlike
+        # anyio's takes no turn of the event loop when it is free.)
+        sending = asyncio.Lock()
+
+        async def send(answer: dict[str, Any], number: Any) -> None:
+            async with sending:
+                await socket.send_text(json.dumps({**shown.changes(answer), "request": number}))
+
+        async def answer_in_lane(text: str, ticket: int, number: Any) -> None:
+            answer = await in_lane(render_lane, preview, text, page_key, ticket)
+            try:
+                await send(answer, number)
+            except (WebSocketDisconnect, RuntimeError, OSError):
+                pass  # the page has gone; its socket closed while the render ran
+
+        async with anyio.create_task_group() as renders:
+            try:
+                while True:
+                    message = await socket.receive_text()
+                    number = None
+                    try:
+                        payload = json_object(message)
+                        number = payload.get("request")
+                        text = document_text({"text": received.text_of(payload)}, max_document)
+                    except LinesError as error:
+                        refused = {"ok": False, "refused": str(error), "status": 400}
+                        await send(refused, number)
+                        continue
+                    except BadRequest as error:
+                        refused = {"ok": False, "refused": str(error), "status": error.status}
+                        await send(refused, number)
+                        continue
+                    ticket = latest.arrive(page_key)
+                    if len(message) <= INLINE_RENDER_CHARS:
+                        await send(preview(text, page_key, ticket), number)
+                    else:
+                        renders.start_soon(answer_in_lane, text, ticket, number)
+            except WebSocketDisconnect:
+                renders.cancel_scope.cancel()
 
     async def save(request: Request) -> Response:
         payload = await payload_of(request)
@@ -364,6 +413,7 @@ def create_app(
             Route("/static/report.css", report_css),
             Route("/static/{name}", static),
             Route("/api/render", render_route, methods=["POST"]),
+            WebSocketRoute("/api/live", live),
             Route("/api/save", save, methods=["POST"]),
             Route("/api/file", file_change),
             Route("/api/export/{kind}", export_route, methods=["POST"]),
@@ -376,6 +426,31 @@ def create_app(
 async def bad_request(request: Request, error: Exception) -> Response:
     status = error.status if isinstance(error, BadRequest) else 400
     return JSONResponse({"message": str(error)}, status)
+
+
+def render_answer(text: str, wanted: Callable[[], bool] = lambda: True) -> dict[str, Any]:
+    """What a render answers the page: the sheet, the problems and the highlighted text; or
+    SUPERSEDED when ``wanted`` says, after the engine has run, that the page no longer waits."""
+    # The text as the lexer reads it, shown under the author's text as it is typed.
+    highlight = {"highlight": highlighted_lines(text)}
+    if not text.strip():
+        # A new file: an empty sheet, not the engine's parse error for an empty document.
+        return {"ok": True, "sheet": "", "unconverted": [], "problems": [], **highlight}
+    try:
+        document = render_source(text)
+    except DocumentError as error:
+        problems = failure_problems(error)
+        return {"ok": False, "error": error_fields(error), "problems": problems, **highlight}
+    if not wanted():
+        return SUPERSEDED
+    sheet = html_report.sheet(document.body)
+    return {
+        "ok": True,
+        "sheet": sheet.html,
+        "unconverted": list(sheet.unconverted),
+        "problems": [problem_fields(warning) for warning in document.warnings],
+        **highlight,
+    }
 
 
 def render_source(text: str) -> Document:

@@ -5,7 +5,8 @@
   neither read the document nor use the server.
 - A request that can write or render (anything but GET and HEAD) must carry an ``Origin`` of
   the server itself, and so must any other request that carries one: a form or script on
-  another site cannot make the server render or save.
+  another site cannot make the server render or save. A WebSocket renders, so its handshake
+  needs that ``Origin`` too (a browser always sends one).
 - A request body larger than the limit is answered with 413 before any route reads it, and
   one that does not arrive within a time limit (a client sending a byte now and then) with 408.
 
@@ -78,6 +79,9 @@ class RequestGuard:
         self.log = log
 
     async def __call__(self, scope: Scope, receive: Receive, send: Send) -> None:
+        if scope["type"] == "websocket":
+            await self._socket(scope, receive, send)
+            return
         if scope["type"] != "http":
             await self.app(scope, receive, send)
             return
@@ -109,6 +113,24 @@ class RequestGuard:
             await self._refuse(scope, send, 413, f"request body over {self.max_body} bytes")
             return
         await self.app(scope, _replay(body, receive), send)
+
+    async def _socket(self, scope: Scope, receive: Receive, send: Send) -> None:
+        """A WebSocket from the server's own page goes on; any other is refused in its
+        handshake (HTTP 403), before a message is read."""
+        headers = {key.decode("latin-1").lower(): value for key, value in scope["headers"]}
+        host = headers.get("host", b"").decode("latin-1")
+        origin = headers.get("origin", b"").decode("latin-1") or None
+        reason = None
+        if host not in self.hosts:
+            reason = f"requests for host {host!r} are not served"
+        elif origin not in self.origins:
+            reason = f"sockets from origin {origin!r} are refused"
+        if reason is None:
+            await self.app(scope, receive, send)
+            return
+        self.log(printable(f"refused socket {scope['path']}: {reason} (403)"))
+        if (await receive())["type"] == "websocket.connect":
+            await send({"type": "websocket.close", "code": 1008})
 
     async def _read_body(self, receive: Receive) -> bytes | None:
         """The whole body, or None as soon as it grows past the limit (also when unannounced)."""

@@ -16,7 +16,7 @@ from .._pdf_limits import DEFAULT_TIME_LIMIT
 from .._printable import printable
 from .app import create_app
 from .connections import AcceptFailuresOnce, ConnectionLimits, Refusals, limited_protocol
-from .guard import DEFAULT_MAX_DOCUMENT, allowed_hosts
+from .guard import DEFAULT_MAX_DOCUMENT, allowed_hosts, json_body_limit
 from .source_file import SourceFile
 
 PROG = "mensurator serve"
@@ -90,6 +90,9 @@ def serve(
         app,
         http=limited_protocol(limits, Refusals(log)),
         timeout_keep_alive=limits.idle_seconds,
+        # The page's render socket; a message is a render request, as large as one may be.
+        ws="websockets-sansio",
+        ws_max_size=json_body_limit(max_document),
         log_level="warning",
         access_log=False,
         lifespan="off",

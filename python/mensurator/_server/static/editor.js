@@ -205,19 +205,120 @@ function countOf(count, what) {
   return count === 1 ? `1 ${what}` : `${count} ${what}s`;
 }
 
+// Renders go over one socket per page while it is open: a message each way per render, with no
+// request headers. Without it (not yet open, closed, or refused) they go to /api/render.
+let socket = null;
+const socketRenders = new Map(); // request number -> { resolve, reject } of its answer
+// The socket sends the highlighted lines and the lines of the sheet's HTML as changes to what it
+// sent before, every answer in turn, whether or not its render is still wanted; these are the
+// lists as changed so far. A new socket starts from empty lists.
+let socketLines = [];
+let socketSheet = [];
+let sentLines = null; // the text's lines as last sent over the socket
+
+// The list with change [start, removed, inserted] applied (a copy: a long document's lines are
+// too many to pass as the arguments of one splice).
+function changed(list, [start, removed, inserted]) {
+  return list.slice(0, start).concat(inserted, list.slice(start + removed));
+}
+
+function openSocket() {
+  const scheme = location.protocol === "https:" ? "wss" : "ws";
+  let opening;
+  try {
+    opening = new WebSocket(`${scheme}://${location.host}/api/live`);
+  } catch (error) {
+    return;
+  }
+  opening.addEventListener("open", () => {
+    socketLines = [];
+    socketSheet = [];
+    sentLines = null;
+    socket = opening;
+  });
+  opening.addEventListener("message", (event) => {
+    const answer = JSON.parse(event.data);
+    if (answer.highlight !== undefined) {
+      socketLines = changed(socketLines, answer.highlight);
+      answer.highlight = socketLines;
+    }
+    if (answer.sheet !== undefined) {
+      socketSheet = changed(socketSheet, answer.sheet);
+      answer.sheet = socketSheet.join("\n");
+    }
+    const waiting = socketRenders.get(answer.request);
+    if (waiting === undefined) return;
+    socketRenders.delete(answer.request);
+    waiting.resolve(answer);
+  });
+  opening.addEventListener("close", () => {
+    const wasOpen = socket === opening;
+    if (wasOpen) socket = null;
+    for (const waiting of socketRenders.values()) waiting.reject(new Error("socket closed"));
+    socketRenders.clear();
+    // A socket that opened and dropped (the server restarted) is opened again; one the server
+    // never accepted is not asked for again: the page renders over HTTP.
+    if (wasOpen) setTimeout(openSocket, RETRY_DELAY_MS);
+  });
+}
+
+// The change [start, removed, inserted] that turns list `before` into `after`: what lies between
+// their common start and their common end.
+function changeBetween(before, after) {
+  let start = 0;
+  const limit = Math.min(before.length, after.length);
+  while (start < limit && before[start] === after[start]) start++;
+  let endBefore = before.length;
+  let endAfter = after.length;
+  while (endBefore > start && endAfter > start && before[endBefore - 1] === after[endAfter - 1]) {
+    endBefore--;
+    endAfter--;
+  }
+  return [start, endBefore - start, after.slice(start, endAfter)];
+}
+
+function renderOverSocket(request) {
+  return new Promise((resolve, reject) => {
+    socketRenders.set(request, { resolve, reject });
+    const lines = source.value.split("\n");
+    // After the first message, the text goes as the change of its lines since the last one.
+    const message = { page: settings.page, request };
+    if (sentLines === null) message.text = source.value;
+    else message.lines = changeBetween(sentLines, lines);
+    socket.send(JSON.stringify(message));
+    sentLines = lines;
+  });
+}
+
+// The answer to a render (null with the response when the server refused it over HTTP).
+async function renderAnswer(request) {
+  if (socket !== null) {
+    try {
+      return { answer: await renderOverSocket(request), response: null };
+    } catch (error) {
+      // The socket closed on the way: the render goes over HTTP instead.
+    }
+  }
+  const response = await post("/api/render");
+  return { answer: response.ok ? await response.json() : null, response };
+}
+
 async function renderNow() {
   const request = ++latestRequest;
   let response;
   let answer;
   try {
-    response = await post("/api/render");
-    answer = response.ok ? await response.json() : null;
+    ({ answer, response } = await renderAnswer(request));
   } catch (error) {
     if (request === latestRequest) setStatus("the server cannot be reached");
     return;
   }
   if (request !== latestRequest) return; // a newer rendering is on its way
   if (answer !== null && answer.superseded) return;
+  if (answer !== null && answer.refused !== undefined) {
+    setStatus(`not rendered: ${answer.refused}`);
+    return;
+  }
   if (answer !== null) showHighlight(answer.highlight);
   if (answer === null) {
     setStatus(`not rendered: ${await messageOf(response)}`);
@@ -437,5 +538,6 @@ window.addEventListener("beforeunload", (event) => {
 });
 
 drawLines();
+openSocket();
 renderNow();
 if (!settings.saveReason) followFile();
