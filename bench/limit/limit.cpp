@@ -4,7 +4,9 @@
 //   limit DOCUMENT OUTPUT_BYTES [MIN_SECONDS]
 //
 // One run: one pass over the text splitting it into lines; std::from_chars for every number
-// and std::to_chars writing it back (with three decimals, as results are printed); a lookup,
+// and std::to_chars writing it back (with three decimals, as results are printed); one more
+// std::to_chars for every printed result (a line with `=?`), of a value made from the line's
+// numbers and names, as any engine formats the result it computes; a lookup,
 // or an insert when new, in a flat hash table for every name; and an output of OUTPUT_BYTES
 // (the engine's output size for the same document), the formatted numbers and, for the rest,
 // the line's own text, spread over the lines in proportion to their length. Runs repeat for at
@@ -31,6 +33,7 @@ namespace {
 struct Counts {
     std::size_t lines = 0;
     std::size_t numbers = 0;
+    std::size_t results = 0;  // printed results formatted
     std::size_t names = 0;
     std::size_t distinct_names = 0;
     std::uint64_t checksum = 0;  // depends on every result, so no work can be left out
@@ -131,6 +134,8 @@ Counts run_once(std::string_view text, std::size_t output_bytes, std::string& re
         const char* line_end = static_cast<const char*>(std::memchr(line, '\n', end - line));
         if (line_end == nullptr) line_end = end;
         ++counts.lines;
+        double result = 0;  // stands for the value a printed line computes
+        bool printed = false;
         for (const char* p = line; p < line_end;) {
             if (is_digit(*p) || (*p == '-' && p + 1 < line_end && is_digit(p[1]))) {
                 double value = 0;
@@ -140,6 +145,7 @@ Counts run_once(std::string_view text, std::size_t output_bytes, std::string& re
                                                       std::chars_format::fixed, 3);
                 if (error != std::errc{}) written = digits;
                 out.append(digits, written - digits);
+                result += value;
                 ++counts.numbers;
                 counts.checksum += static_cast<std::uint64_t>(written - digits);
                 p = next;
@@ -150,10 +156,20 @@ Counts run_once(std::string_view text, std::size_t output_bytes, std::string& re
                 ++counts.names;
                 counts.distinct_names += inserted;
                 counts.checksum += id;
+                result += id;
                 p = q;
             } else {
+                printed = printed || (*p == '=' && p + 1 < line_end && p[1] == '?');
                 ++p;
             }
+        }
+        if (printed) {
+            auto [written, error] =
+                std::to_chars(digits, digits + sizeof digits, result, std::chars_format::fixed, 3);
+            if (error != std::errc{}) written = digits;
+            out.append(digits, written - digits);
+            ++counts.results;
+            counts.checksum += static_cast<std::uint64_t>(written - digits);
         }
         const std::size_t consumed = static_cast<std::size_t>(line_end - begin);
         const char* const next_line = std::min(line_end + 1, end);
@@ -211,9 +227,9 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "{\"best_s\": %.9g, \"runs\": %d, \"input_bytes\": %zu, \"output_bytes\": %zu, "
-        "\"lines\": %zu, \"numbers\": %zu, \"names\": %zu, \"distinct_names\": %zu, "
-        "\"checksum\": %llu}\n",
-        best, runs, text.size(), out.size(), counts.lines, counts.numbers, counts.names,
-        counts.distinct_names, static_cast<unsigned long long>(counts.checksum));
+        "\"lines\": %zu, \"numbers\": %zu, \"results\": %zu, \"names\": %zu, "
+        "\"distinct_names\": %zu, \"checksum\": %llu}\n",
+        best, runs, text.size(), out.size(), counts.lines, counts.numbers, counts.results,
+        counts.names, counts.distinct_names, static_cast<unsigned long long>(counts.checksum));
     return 0;
 }

@@ -23,12 +23,12 @@ def limit():
     return limit_program.build()
 
 
-# document, (lines, numbers, names, distinct names)
+# document, (lines, numbers, printed results, names, distinct names)
 DOCUMENTS = [
-    ("x = 3 m\ny = -2.5 * x\nx =? km\n", (3, 2, 6, 4)),
-    ("'''\\alpha_{1} and v_0'''\nv_0 = 10 m/s^2", (2, 2, 6, 5)),
-    ("\n\n  \t\n1+1+1+1 =?", (4, 4, 0, 0)),
-    ("F=m*a\r\nF=?", (2, 0, 4, 3)),
+    ("x = 3 m\ny = -2.5 * x\nx =? km\n", (3, 2, 1, 6, 4)),
+    ("'''\\alpha_{1} and v_0'''\nv_0 = 10 m/s^2", (2, 2, 0, 6, 5)),
+    ("\n\n  \t\n1+1+1+1 =?", (4, 4, 1, 0, 0)),
+    ("F=m*a\r\nF=?\nG = F =?\n= ?", (4, 0, 2, 6, 4)),
 ]
 
 
@@ -38,7 +38,8 @@ def test_every_line_number_and_name_is_handled_and_the_output_has_the_engines_si
     limit, document, expected, output_bytes
 ):
     figures = limit_program.measure(limit, document, output_bytes, 0.0)
-    counts = (figures["lines"], figures["numbers"], figures["names"], figures["distinct_names"])
+    keys = ("lines", "numbers", "results", "names", "distinct_names")
+    counts = tuple(figures[key] for key in keys)
     assert counts == expected
     assert figures["output_bytes"] == output_bytes
     assert figures["input_bytes"] == len(document.encode())
