@@ -3,12 +3,12 @@
 A real ``mensurator serve`` process is started on a free port, and a 50-line document is sent
 over the page's render socket (``/api/live``), as the editor's page does after a pause in
 typing, the first time whole and then as the change of its lines; each keystroke changes one
-line, and the answers' changes are applied as the page applies them. The same renders are timed in this process (the
-server's own answer: engine, HTML sheet, problems and highlighting), interleaved with
-the requests, so that load on the machine falls on both alike. The medians count: a round trip
-that waits for a network timer shows in every request, not only in the worst. The same
-keystrokes posted to ``/api/render`` over one kept-open HTTP connection, the page's way without
-a socket, are reported beside it.
+line, and the answers' changes are applied as the page applies them. The same renders are
+timed in this process (the server's own answer: engine, HTML sheet, problems and
+highlighting), interleaved with the requests, so that load on the machine falls on both alike.
+The medians count: a round trip that waits for a network timer shows in every request, not
+only in the worst. The same keystrokes posted to ``/api/render`` over one kept-open HTTP
+connection, the page's way without a socket, are reported beside it.
 """
 
 from __future__ import annotations
@@ -54,7 +54,10 @@ def start_server(directory: str) -> tuple[subprocess.Popen[str], int]:
         started = STARTED.search(line)
         if started:
             # What the server says later is passed on, so that it never waits for a full pipe.
-            threading.Thread(target=sys.stderr.writelines, args=(process.stderr,), daemon=True).start()
+            passed_on = threading.Thread(
+                target=sys.stderr.writelines, args=(process.stderr,), daemon=True
+            )
+            passed_on.start()
             return process, int(started.group(1))
     process.wait()
     raise RuntimeError(f"mensurator serve did not start (exit status {process.returncode})")
@@ -75,7 +78,9 @@ def change_between(before: list[str], after: list[str]) -> list:
     while start < min(len(before), len(after)) and before[start] == after[start]:
         start += 1
     end_before, end_after = len(before), len(after)
-    while end_before > start and end_after > start and before[end_before - 1] == after[end_after - 1]:
+    while (
+        end_before > start and end_after > start and before[end_before - 1] == after[end_after - 1]
+    ):
         end_before -= 1
         end_after -= 1
     return [start, end_before - start, after[start:end_after]]
