@@ -171,6 +171,14 @@ def test_bad_messages_are_refused_and_the_socket_goes_on(client, message, says):
         assert "<mn>2</mn>" in "".join(page.sheet)
 
 
+def test_a_binary_message_is_refused_and_the_socket_goes_on(client):
+    with live(client) as socket:
+        page = Page(socket)
+        socket.send_bytes(b'{"text": "a = 1 m"}')
+        assert "text messages" in json.loads(socket.receive_text())["refused"]
+        assert page.render("a = 2 m")["ok"]
+
+
 @pytest.mark.parametrize("origin", [None, "http://evil.example", "null"])
 def test_sockets_from_another_origin_are_refused_before_a_message(client, origin):
     bare = TestClient(client.app, base_url=BASE)  # no Origin unless the socket names one

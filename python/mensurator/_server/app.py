@@ -25,6 +25,7 @@ import secrets
 import shutil
 import string
 import tempfile
+from collections.abc import Mapping
 from importlib import resources
 from pathlib import Path
 from typing import Any, Callable
@@ -72,9 +73,9 @@ DOCX_TYPE = "application/vnd.openxmlformats-officedocument.wordprocessingml.docu
 RENDER_THREADS = 2
 # The answer to a render that a newer one of the same page made pointless.
 SUPERSEDED = {"ok": False, "superseded": True}
-# A render message of up to this many characters renders on the event loop when it arrives over
-# the page's socket: well under a millisecond, and the engine holds the interpreter for such a
-# short document in any case.
+# A text of up to this many characters renders on the event loop when it arrives over the page's
+# socket: well under a millisecond, and the engine holds the interpreter for such a short
+# document in any case.
 INLINE_RENDER_CHARS = 4096
 # A page's wait for a change of the file ends after this long without one, and the page asks
 # again: no connection stays open for ever.
@@ -161,6 +162,21 @@ def request_payload(body: bytes) -> dict[str, Any]:
     if not isinstance(payload.get("text"), str):
         raise BadRequest('the body must be a JSON object {"text": "..."}')
     return payload
+
+
+def socket_text(message: Mapping[str, Any]) -> str:
+    """The text of a socket message; the page sends nothing else."""
+    text = message.get("text")
+    if not isinstance(text, str):
+        raise BadRequest("the socket takes text messages, each a JSON object")
+    return text
+
+
+def lines_text(received: ReceivedLines, payload: dict[str, Any]) -> str:
+    try:
+        return received.text_of(payload)
+    except LinesError as error:
+        raise BadRequest(str(error)) from None
 
 
 def document_text(payload: dict[str, Any], max_document: int) -> str:
@@ -306,27 +322,26 @@ def create_app(
         async with anyio.create_task_group() as renders:
             try:
                 while True:
-                    message = await socket.receive_text()
+                    message = await socket.receive()
+                    if message["type"] == "websocket.disconnect":
+                        break
                     number = None
                     try:
-                        payload = json_object(message)
+                        payload = json_object(socket_text(message))
                         number = payload.get("request")
-                        text = document_text({"text": received.text_of(payload)}, max_document)
-                    except LinesError as error:
-                        refused = {"ok": False, "refused": str(error), "status": 400}
-                        await send(refused, number)
-                        continue
+                        text = document_text({"text": lines_text(received, payload)}, max_document)
                     except BadRequest as error:
                         refused = {"ok": False, "refused": str(error), "status": error.status}
                         await send(refused, number)
                         continue
                     ticket = latest.arrive(page_key)
-                    if len(message) <= INLINE_RENDER_CHARS:
+                    if len(text) <= INLINE_RENDER_CHARS:
                         await send(preview(text, page_key, ticket), number)
                     else:
                         renders.start_soon(answer_in_lane, text, ticket, number)
-            except WebSocketDisconnect:
-                renders.cancel_scope.cancel()
+            except (WebSocketDisconnect, OSError):
+                pass  # the page has gone
+            renders.cancel_scope.cancel()
 
     async def save(request: Request) -> Response:
         payload = await payload_of(request)
