@@ -13,28 +13,6 @@ namespace mensurator {
 
 namespace {
 
-// What the recognizer leaves to the engine wholesale: LaTeX blocks ('), directives (!) and lines
-// without a line end.
-bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
-                bool& has_question_mark) {
-    for (std::size_t at = start;; ++at) {
-        if (at == text.size()) return implied_line_end;
-        switch (text[at]) {
-            case '\n':
-            case '\r':
-                return true;
-            case '?':
-                has_question_mark = true;
-                break;
-            case '\'':
-            case '!':
-                return false;
-            default:
-                break;
-        }
-    }
-}
-
 // One function per grammar rule it handles, each matching what the engine's rule of the same
 // name matches, with the same white-space skipping. Unit expressions are matched into the
 // engine's nodes, which their builders take; everything else of an expression goes straight to
@@ -49,8 +27,9 @@ class FastMatcher : private Scanner {
           assembler_(assembler),
           store_(assembler.store()) {}
 
-    // The engine's order: a LaTeX block, a line gap, a directive, the printing statements when
-    // the line holds a "?", a definition, an alias.
+    // The engine's order: a LaTeX block, a line gap, a directive, then a definition, a printing
+    // statement or an alias. The engine tries the printing statements first when the line holds a
+    // "?"; which of them the line is shows as it is read, so it is read once.
     std::optional<FastStatement> statement(LineCursor& lines) {
         const std::size_t start = pos_;
         if (start >= size_) return std::nullopt;
@@ -61,24 +40,8 @@ class FastMatcher : private Scanner {
             return FastStatement{Statement{lines.line_at(start), LineGap{}}, pos_};
         }
         if (at('!')) return directive(lines);
-        bool printing = false;
-        if (!plain_line(text_, size_ > text_.size(), pos_, printing)) return std::nullopt;
         const ExprStore::Mark before = store_.mark();
-        bool content = false;
-        if (printing) {
-            content = dec_print_expr();
-            if (!content) {
-                forget_built(before);
-                content = print_expr();
-            }
-        } else {
-            content = var_dec();
-            if (!content && !bail_) {
-                forget_built(before);
-                content = alias();
-            }
-        }
-        if (content && !bail_) {
+        if (content() && !bail_) {
             skip();
             if (line_end()) {
                 skip();
@@ -144,6 +107,42 @@ class FastMatcher : private Scanner {
             default:
                 return Statement{line, PrintExpr{expr_, std::move(hint)}};
         }
+    }
+
+    // The statement's content up to its line end. A line the engine would take as a definition
+    // or an alias holds no "?" once matched to its end; one it would take as a printing statement
+    // has the "=?" of its print tail. Neither kind matches a line of the other, so the first that
+    // matches to the line end is the engine's. The blanks before the line end are left.
+    bool content() {
+        const Mark start = mark();
+        if (!ident()) return print_expr();
+        name_ = text_.substr(start.pos, pos_ - start.pos);
+        skip();
+        if (!at('=')) {
+            reset(start);
+            if (alias() && blanks_then_line_end()) return true;
+            reset(start);
+            return print_expr();
+        }
+        ++pos_;
+        skip();
+        if (at('?')) {  // a printed name: "x =? m"
+            reset(start);
+            return print_expr();
+        }
+        kind_ = GrammarRule::var_dec;
+        if (!statement_expression()) return false;
+        if (blanks_then_line_end()) return true;
+        kind_ = GrammarRule::dec_print_expr;
+        return ends_printing(start);
+    }
+
+    bool blanks_then_line_end() {
+        const std::size_t resume = pos_;
+        skip();
+        const bool line_ends = at_line_end();
+        pos_ = resume;
+        return line_ends;
     }
 
     // ---- statements made of their text ----
@@ -571,22 +570,6 @@ class FastMatcher : private Scanner {
         });
     }
 
-    // ident ~ "=" ~ expression: how both definitions begin.
-    bool name_equals_expression() {
-        const Mark start = mark();
-        if (!ident()) return false;
-        name_ = text_.substr(start.pos, pos_ - start.pos);
-        skip();
-        if (equals_then([&] { return statement_expression(); })) return true;
-        reset(start);
-        return false;
-    }
-
-    bool var_dec() {
-        kind_ = GrammarRule::var_dec;
-        return name_equals_expression();
-    }
-
     // The print tail after a printing statement's expression; without it the statement gives
     // back everything from `start`.
     bool ends_printing(Mark start) {
@@ -594,12 +577,6 @@ class FastMatcher : private Scanner {
         if (print_tail()) return true;
         reset(start);
         return false;
-    }
-
-    bool dec_print_expr() {
-        kind_ = GrammarRule::dec_print_expr;
-        const Mark start = mark();
-        return name_equals_expression() && ends_printing(start);
     }
 
     bool print_expr() {

@@ -17,6 +17,7 @@
 #include "grammar/parse.hpp"
 #include "support/rule_parse.hpp"
 #include "syntax/statement_builder.hpp"
+#include "syntax/statement_source.hpp"
 #include "tree_print.hpp"
 
 namespace mensurator {
@@ -234,6 +235,55 @@ TEST(FastStatement, BuildsWhatTheEngineNodesBuildForEveryStatementItTakes) {
     }
     // The comparison means something only if the builder takes a good share of statements.
     EXPECT_GT(taken * 3, statements) << taken << " of " << statements;
+}
+
+std::string failure_text(const ParseFailure& failure) {
+    return "failure at " + std::to_string(failure.position) +
+           (failure.nesting_too_deep ? " too deep\n" : "\n");
+}
+
+// Every statement of a document, where it starts and what it builds to, as the grammar engine and
+// the node builders alone make it, up to the failure that ends the document.
+std::string engine_statements(std::string_view text, bool implied_line_end) {
+    StatementStream stream(text, implied_line_end);
+    ExprStore store;
+    ExprAssembler assembler(store);
+    LineCursor lines(text, implied_line_end);
+    std::string built;
+    for (;;) {
+        auto node = stream.next();
+        if (!node) return built + failure_text(node.error());
+        if (!*node) return built;
+        built += std::to_string((**node).start) + " " +
+                 outcome_text(build_statement(**node, text, lines, assembler)) + "\n";
+    }
+}
+
+// The same through the statement source, which takes what it can by the fast path.
+std::string source_statements(std::string_view text, bool implied_line_end) {
+    ExprStore store;
+    StatementSource source(text, implied_line_end, store);
+    std::string built;
+    for (;;) {
+        auto next = source.next();
+        if (!next) return built + failure_text(next.error());
+        if (!*next) return built;
+        built += std::to_string(source.statement_start()) + " " +
+                 outcome_text(*(*next)->statement) + "\n";
+    }
+}
+
+// Whole documents, those the engine fails on included: the fast path must decline every line the
+// engine would fail on, so that the same failure ends the document, and everything it takes must
+// build as the engine builds it, on the same line.
+TEST(FastStatement, SourceBuildsWhatTheEngineBuildsUpToTheSameFailure) {
+    DocumentMaker maker(7);
+    for (int document = 0; document < 20000; ++document) {
+        const std::string text = maker.document();
+        const bool implied = document % 2 == 1;
+        ASSERT_EQ(source_statements(text, implied), engine_statements(text, implied))
+            << escape(text);
+    }
 }
 
 // The shapes most documents are made of take the fast path; so does an unknown unit, whose
