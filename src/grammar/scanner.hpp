@@ -68,17 +68,16 @@ class Scanner {
         return false;
     }
 
+    // The loops of these two read the text itself: the implied line end is neither.
     bool digits() {
         if (!char_if(is_digit)) return false;
-        while (char_if(is_digit)) {
-        }
+        while (pos_ < text_.size() && is_digit(text_[pos_])) ++pos_;
         return true;
     }
 
     bool ident() {
         if (!char_if(is_ident_start)) return false;
-        while (char_if(is_ident_rest)) {
-        }
+        while (pos_ < text_.size() && is_ident_rest(text_[pos_])) ++pos_;
         return true;
     }
 
@@ -88,9 +87,11 @@ class Scanner {
         if (at >= text_.size() || !is_ident_start(text_[at])) return false;
         for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
         }
-        while (at < text_.size() && is_blank(text_[at])) ++at;
-        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
+        return paren_after_blanks(at);
     }
+
+    // The same just after the name.
+    bool call_follows() const { return paren_after_blanks(pos_); }
 
     // -?digits(.digits)?, the fraction only when digits follow the point.
     bool number() {
@@ -114,6 +115,12 @@ class Scanner {
             return false;
         }
         return true;
+    }
+
+  private:
+    bool paren_after_blanks(std::size_t at) const {
+        while (at < text_.size() && is_blank(text_[at])) ++at;
+        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
     }
 };
 

@@ -337,12 +337,21 @@ class FastMatcher : private Scanner {
         }
     }
 
-    // A letter, the blanks after it, then more letters with blanks between them.
+    // A letter, the blanks after it, then more letters with blanks between them; the blanks after
+    // a later letter are given back.
     bool unit() {
         const std::size_t start = pos_;
         if (!char_if(is_letter)) return false;
         skip();
-        repeat([&] { return char_if(is_letter); });
+        if (char_if(is_letter)) {
+            for (std::size_t end = pos_;; end = pos_) {
+                skip();
+                if (!char_if(is_letter)) {
+                    pos_ = end;
+                    break;
+                }
+            }
+        }
         leaf(GrammarRule::unit, start);
         return true;
     }
@@ -367,15 +376,17 @@ class FastMatcher : private Scanner {
         return true;
     }
 
-    // unit ~ unit_postfix_operation | paren_unit_expr | "1" ~ unit_operation | unit. Unit groups
-    // and the "1/s" form are left to the engine.
+    // unit ~ unit_postfix_operation | paren_unit_expr | "1" ~ unit_operation | unit. A unit
+    // without a power is the last alternative, which matches what the first began with. Unit
+    // groups and the "1/s" form are left to the engine.
     bool unit_term() {
         const Mark start = mark();
         if (unit()) {
+            const Mark bare = mark();
             skip();
-            if (unit_postfix_operation()) return true;
+            if (!unit_postfix_operation()) reset(bare);
+            return true;
         }
-        reset(start);
         if (at('(')) {
             bail_ = true;
             return false;
@@ -385,9 +396,8 @@ class FastMatcher : private Scanner {
             skip();
             if (at('*') || at('/')) bail_ = true;
             reset(start);
-            if (bail_) return false;
         }
-        return unit();
+        return false;
     }
 
     bool unit_expr() {
@@ -440,14 +450,11 @@ class FastMatcher : private Scanner {
         return true;
     }
 
-    // ident ~ "(" ~ expression ~ ("," ~ expression)* ~ ")"; one that does not match is left to
-    // the engine.
-    bool fn_call() {
-        const std::size_t start = pos_;
-        ident();
-        const std::string_view name = text_.substr(start, pos_ - start);
+    // ident ~ "(" ~ expression ~ ("," ~ expression)* ~ ")", after the name; one that does not
+    // match is left to the engine.
+    bool fn_call(std::string_view name) {
         skip();
-        ++pos_;  // the "(" that at_call saw
+        ++pos_;  // the "(" that call_follows saw
         skip();
         if (!enter_bracket()) return false;
         const NodeIndex call = expr_error_ ? no_node : store_.add_named(ExprKind::Call, name);
@@ -486,10 +493,10 @@ class FastMatcher : private Scanner {
     // A call, a group, or a name or a number with its unit annotations, tried in that order.
     bool term() {
         if (bail_) return false;
-        if (at_call()) return fn_call();
         if (at('(')) return paren_expr();
         const std::size_t start = pos_;
         if (ident()) {
+            if (call_follows()) return fn_call(text_.substr(start, pos_ - start));
             emit_variable(start);
         } else if (number()) {
             emit_number(start);
