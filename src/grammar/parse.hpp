@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <expected>
 #include <memory>
@@ -39,6 +40,12 @@ class LineCursor {
         : text_(text), implied_line_end_(implied_line_end) {}
     // The line that line_column gives for the offset.
     std::size_t line_at(std::size_t offset);
+    // Moves on to `offset`, past `line_feeds` more of them than the offset last asked for: what a
+    // reader that has just read the text in between knows without counting again.
+    void move_on(std::size_t offset, std::size_t line_feeds) {
+        offset_ = std::min(offset, text_.size());
+        line_ += line_feeds;
+    }
 
   private:
     std::string_view text_;

@@ -1,5 +1,6 @@
 #include "syntax/fast_statement.hpp"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -37,15 +38,16 @@ class FastMatcher : private Scanner {
         if (at_line_end()) {
             line_end();
             skip();
-            return FastStatement{Statement{lines.line_at(start), LineGap{}}, pos_};
+            return FastStatement{Statement{line_of(lines, start, start), LineGap{}}, pos_};
         }
         if (at('!')) return directive(lines);
         const ExprStore::Mark before = store_.mark();
         if (content() && !bail_) {
             skip();
+            const std::size_t end = pos_;
             if (line_end()) {
                 skip();
-                return FastStatement{built_statement(lines.line_at(start)), pos_};
+                return FastStatement{built_statement(line_of(lines, start, end)), pos_};
             }
         }
         forget_built(before);
@@ -73,6 +75,16 @@ class FastMatcher : private Scanner {
     std::optional<std::size_t> hint_start_;  // where the hint's unit expression starts
     std::size_t hint_end_ = 0;
     std::optional<RunError> expr_error_;  // the first error building the expression met
+
+    // The line of the statement at `start`, which has been read up to here; `lines` moves on
+    // here, counting only the line feeds from `rest` on, where those before cannot be.
+    std::uint64_t line_of(LineCursor& lines, std::size_t start, std::size_t rest) const {
+        const std::uint64_t line = lines.line_at(start);
+        const std::size_t end = std::min(pos_, text_.size());
+        lines.move_on(end, static_cast<std::size_t>(
+                               std::count(text_.begin() + rest, text_.begin() + end, '\n')));
+        return line;
+    }
 
     void forget_built(ExprStore::Mark before) {
         assembler_.reset();
@@ -164,7 +176,8 @@ class FastMatcher : private Scanner {
         }
         pos_ = close + 3;
         skip();
-        return FastStatement{Statement{lines.line_at(start), latex_block_from(block)}, pos_};
+        return FastStatement{Statement{line_of(lines, start, start), latex_block_from(block)},
+                             pos_};
     }
 
     // "!" ~ ("digits" ~ integer | "scientific"), then the line end.
@@ -185,9 +198,10 @@ class FastMatcher : private Scanner {
         }
         if (!kind) return std::nullopt;
         skip();
+        const std::size_t end = pos_;
         if (!line_end()) return std::nullopt;
         skip();
-        const std::uint64_t line = lines.line_at(start);
+        const std::uint64_t line = line_of(lines, start, end);
         if (!*kind) return FastStatement{fail(statement_error(line, kind->error())), pos_};
         return FastStatement{Result<Statement>(std::in_place, line, std::move(**kind)), pos_};
     }
