@@ -43,9 +43,10 @@ class Scanner {
         return true;
     }
 
+    // A character of one of the grammar's classes, which never hold the implied line end.
     template <class Predicate>
     bool char_if(Predicate predicate) {
-        if (at_end() || !predicate(char_at(pos_))) return false;
+        if (pos_ >= text_.size() || !predicate(text_[pos_])) return false;
         ++pos_;
         return true;
     }
