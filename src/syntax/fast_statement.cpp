@@ -23,22 +23,24 @@ namespace {
 class FastMatcher : private Scanner {
   public:
     FastMatcher(std::string_view text, bool implied_line_end, std::size_t start,
-                ExprAssembler& assembler)
+                ExprAssembler& assembler, std::optional<Result<Statement>>& built)
         : Scanner(text, implied_line_end, start),
           assembler_(assembler),
-          store_(assembler.store()) {}
+          store_(assembler.store()),
+          built_(built) {}
 
     // The engine's order: a LaTeX block, a line gap, a directive, then a definition, a printing
     // statement or an alias. The engine tries the printing statements first when the line holds a
     // "?"; which of them the line is shows as it is read, so it is read once.
-    std::optional<FastStatement> statement(LineCursor& lines) {
+    std::optional<std::size_t> statement(LineCursor& lines) {
         const std::size_t start = pos_;
         if (start >= size_) return std::nullopt;
         if (starts_with_fence(start)) return latex_block(lines);
         if (at_line_end()) {
             line_end();
             skip();
-            return FastStatement{Statement{line_of(lines, start, start), LineGap{}}, pos_};
+            built_.emplace(std::in_place, line_of(lines, start, start), LineGap{});
+            return pos_;
         }
         if (at('!')) return directive(lines);
         const ExprStore::Mark before = store_.mark();
@@ -47,7 +49,8 @@ class FastMatcher : private Scanner {
             const std::size_t end = pos_;
             if (line_end()) {
                 skip();
-                return FastStatement{built_statement(line_of(lines, start, end)), pos_};
+                build(line_of(lines, start, end));
+                return pos_;
             }
         }
         forget_built(before);
@@ -62,8 +65,9 @@ class FastMatcher : private Scanner {
 
     ExprAssembler& assembler_;
     ExprStore& store_;
+    std::optional<Result<Statement>>& built_;
     bool bail_ = false;
-    bool recording_ = true;       // whether unit expressions make their nodes
+    bool recording_ = false;      // whether unit expressions make their nodes
     std::size_t depth_ = 0;       // bracket nesting
     std::vector<ParseNode> out_;  // unit-expression nodes not yet taken by their parent
 
@@ -94,7 +98,8 @@ class FastMatcher : private Scanner {
         out_.clear();
     }
 
-    Result<Statement> built_statement(std::uint64_t line) {
+    // The statement matched, or the error building it.
+    void build(std::uint64_t line) {
         // A hint is built before the expression, so its error comes first.
         std::shared_ptr<const UnitHint> hint;
         if (hint_start_) {
@@ -104,22 +109,29 @@ class FastMatcher : private Scanner {
                 const ParseNode node = unit_expr_node(*hint_start_, hint_end_);
                 Result<std::shared_ptr<const UnitHint>> built =
                     assembler_.units().hint(node, text_);
-                if (!built) return fail(statement_error(line, built.error()));
+                if (!built) return fail_with(statement_error(line, built.error()));
                 hint = std::move(*built);
             }
         }
-        if (expr_error_) return fail(statement_error(line, *expr_error_));
+        if (expr_error_) return fail_with(statement_error(line, *expr_error_));
         switch (kind_) {
             case GrammarRule::var_dec:
-                return Statement{line, VarDec{name_, expr_}};
+                built_.emplace(std::in_place, line, VarDec{name_, expr_});
+                return;
             case GrammarRule::dec_print_expr:
-                return Statement{line, DecPrintExpr{name_, expr_, std::move(hint)}};
+                built_.emplace(std::in_place, line, DecPrintExpr{name_, expr_, std::move(hint)});
+                return;
             case GrammarRule::alias_stmt:
-                return Statement{line, AliasStmt{std::string(name_), std::string(display_)}};
+                built_.emplace(std::in_place, line,
+                               AliasStmt{std::string(name_), std::string(display_)});
+                return;
             default:
-                return Statement{line, PrintExpr{expr_, std::move(hint)}};
+                built_.emplace(std::in_place, line, PrintExpr{expr_, std::move(hint)});
+                return;
         }
     }
+
+    void fail_with(RunError error) { built_.emplace(std::unexpect, std::move(error)); }
 
     // The statement's content up to its line end. A line the engine would take as a definition
     // or an alias holds no "?" once matched to its end; one it would take as a printing statement
@@ -166,7 +178,7 @@ class FastMatcher : private Scanner {
     // ''' ~ (!''' ~ ANY_CHAR)* ~ ''': the block ends at the first fence after the opening one,
     // and the next statement starts right after it. Blocks with characters beyond ASCII are left
     // to the engine, which steps over them as whole characters.
-    std::optional<FastStatement> latex_block(LineCursor& lines) {
+    std::optional<std::size_t> latex_block(LineCursor& lines) {
         const std::size_t start = pos_;
         const std::size_t close = text_.find("'''", start + 3);
         if (close == std::string_view::npos) return std::nullopt;
@@ -176,34 +188,41 @@ class FastMatcher : private Scanner {
         }
         pos_ = close + 3;
         skip();
-        return FastStatement{Statement{line_of(lines, start, start), latex_block_from(block)},
-                             pos_};
+        built_.emplace(std::in_place, line_of(lines, start, start),
+                       std::get<LatexBlock>(latex_block_from(block)));
+        return pos_;
     }
 
     // "!" ~ ("digits" ~ integer | "scientific"), then the line end.
-    std::optional<FastStatement> directive(LineCursor& lines) {
+    std::optional<std::size_t> directive(LineCursor& lines) {
         const std::size_t start = pos_;
         ++pos_;
         skip();
-        std::optional<Result<Statement::Kind>> kind;
+        std::optional<std::string_view> digits;  // a digit count as written
         if (literal("digits")) {
             skip();
             const std::size_t digits_start = pos_;
-            if (integer_leaf()) {
-                out_.clear();
-                kind = digit_set_from(text_.substr(digits_start, pos_ - digits_start));
-            }
-        } else if (literal("scientific")) {
-            kind = Statement::Kind{SetScientific{}};
+            if (!integer_leaf()) return std::nullopt;
+            digits = text_.substr(digits_start, pos_ - digits_start);
+        } else if (!literal("scientific")) {
+            return std::nullopt;
         }
-        if (!kind) return std::nullopt;
         skip();
         const std::size_t end = pos_;
         if (!line_end()) return std::nullopt;
         skip();
         const std::uint64_t line = line_of(lines, start, end);
-        if (!*kind) return FastStatement{fail(statement_error(line, kind->error())), pos_};
-        return FastStatement{Result<Statement>(std::in_place, line, std::move(**kind)), pos_};
+        if (!digits) {
+            built_.emplace(std::in_place, line, SetScientific{});
+            return pos_;
+        }
+        const Result<Statement::Kind> digit_set = digit_set_from(*digits);
+        if (digit_set) {
+            built_.emplace(std::in_place, line, std::get<DigitSet>(*digit_set));
+        } else {
+            fail_with(statement_error(line, digit_set.error()));
+        }
+        return pos_;
     }
 
     // "alias" ~ ident ~ ident
@@ -265,31 +284,26 @@ class FastMatcher : private Scanner {
 
     // ---- matching ----
 
-    // Matches a unit expression without making its nodes.
-    bool scan_unit_expr() {
-        recording_ = false;
-        const bool matched = unit_expr();
-        recording_ = true;
-        return matched;
-    }
-
-    // The nodes of the unit expression scanned from `start` to `end`, matched again.
+    // The nodes of the unit expression matched from `start` to `end`, matched again to make them:
+    // unit expressions are matched without their nodes otherwise.
     ParseNode unit_expr_node(std::size_t start, std::size_t end) {
         const std::size_t resume = pos_;
         pos_ = start;
-        if (!unit_expr() || pos_ != end)
-            throw InternalError("a unit expression matched differently");
+        recording_ = true;
+        const bool matched = unit_expr();
+        recording_ = false;
+        if (!matched || pos_ != end) throw InternalError("a unit expression matched differently");
         pos_ = resume;
         ParseNode node = std::move(out_.back());
         out_.pop_back();
         return node;
     }
 
-    Mark mark() const { return {pos_, out_.size()}; }
+    Mark mark() const { return {pos_, recording_ ? out_.size() : 0}; }
 
     void reset(Mark m) {
         pos_ = m.pos;
-        out_.resize(m.nodes);
+        if (recording_) out_.resize(m.nodes);
     }
 
     // The nodes produced since `start` become the children of one node of `rule`.
@@ -415,6 +429,9 @@ class FastMatcher : private Scanner {
     }
 
     bool unit_expr() {
+        // What unit_term's alternatives start with; most terms have no annotation.
+        if (pos_ >= text_.size()) return false;
+        if (const char c = text_[pos_]; !is_letter(c) && c != '(' && c != '1') return false;
         const Mark start = mark();
         if (!unit_term()) return false;
         skip();
@@ -520,7 +537,7 @@ class FastMatcher : private Scanner {
         skip();
         repeat([&] {
             const std::size_t annotation_start = pos_;
-            if (!scan_unit_expr()) return false;
+            if (!unit_expr()) return false;
             emit_annotation(annotation_start);
             return true;
         });
@@ -583,7 +600,7 @@ class FastMatcher : private Scanner {
             ++pos_;
             skip();
             const std::size_t start = pos_;
-            if (scan_unit_expr()) {
+            if (unit_expr()) {
                 hint_start_ = start;
                 hint_end_ = pos_;
             }
@@ -609,10 +626,11 @@ class FastMatcher : private Scanner {
 
 }  // namespace
 
-std::optional<FastStatement> build_fast_statement(std::string_view text, bool implied_line_end,
-                                                  std::size_t start, LineCursor& lines,
-                                                  ExprAssembler& assembler) {
-    return FastMatcher(text, implied_line_end, start, assembler).statement(lines);
+std::optional<std::size_t> build_fast_statement(std::string_view text, bool implied_line_end,
+                                                std::size_t start, LineCursor& lines,
+                                                ExprAssembler& assembler,
+                                                std::optional<Result<Statement>>& built) {
+    return FastMatcher(text, implied_line_end, start, assembler, built).statement(lines);
 }
 
 }  // namespace mensurator

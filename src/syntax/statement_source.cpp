@@ -41,11 +41,12 @@ std::expected<std::optional<SourcedStatement>, ParseFailure> StatementSource::ne
     // reports failures.
     if (!stream_.finished()) {
         statement_start_ = stream_.position();
-        std::optional<FastStatement> fast =
-            build_fast_statement(text_, implied_line_end_, statement_start_, lines_, assembler_);
-        if (fast) {
-            stream_.skip_to(fast->next);
-            return SourcedStatement{std::move(fast->statement), fast->next};
+        SourcedStatement fast;
+        if (const auto next = build_fast_statement(text_, implied_line_end_, statement_start_,
+                                                   lines_, assembler_, fast.statement)) {
+            stream_.skip_to(*next);
+            fast.end = *next;
+            return fast;
         }
     }
     auto node = stream_.next();

@@ -47,9 +47,8 @@ std::optional<std::size_t> fast_end(std::string_view text) {
     ExprStore store;
     ExprAssembler assembler(store);
     LineCursor lines(text);
-    const auto fast = build_fast_statement(text, false, 0, lines, assembler);
-    if (!fast) return std::nullopt;
-    return fast->next;
+    std::optional<Result<Statement>> built;
+    return build_fast_statement(text, false, 0, lines, assembler, built);
 }
 
 // Documents from the pieces the recognizer handles, the near misses it must leave to the engine,
@@ -221,16 +220,19 @@ TEST(FastStatement, BuildsWhatTheEngineNodesBuildForEveryStatementItTakes) {
             const std::string engine =
                 outcome_text(build_statement(nodes[i], text, engine_lines, engine_assembler));
             const std::size_t size_before = fast_store.nodes.size();
-            const auto fast =
-                build_fast_statement(text, false, nodes[i].start, fast_lines, fast_assembler);
-            if (!fast) {
+            std::optional<Result<Statement>> built;
+            const auto fast_next = build_fast_statement(text, false, nodes[i].start, fast_lines,
+                                                        fast_assembler, built);
+            if (!fast_next) {
                 ASSERT_EQ(fast_store.nodes.size(), size_before) << escape(text);
+                ASSERT_FALSE(built) << escape(text);
                 continue;
             }
             ++taken;
-            ASSERT_EQ(outcome_text(fast->statement), engine) << escape(text);
+            ASSERT_TRUE(built) << escape(text);
+            ASSERT_EQ(outcome_text(*built), engine) << escape(text);
             const std::size_t next = i + 1 < nodes.size() ? nodes[i + 1].start : text.size();
-            ASSERT_EQ(fast->next, next) << escape(text);
+            ASSERT_EQ(*fast_next, next) << escape(text);
         }
     }
     // The comparison means something only if the builder takes a good share of statements.
