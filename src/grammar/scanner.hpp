@@ -52,10 +52,7 @@ class Scanner {
     }
 
     // Blanks: spaces and tabs.
-    void skip() {
-        while (char_if(is_blank)) {
-        }
-    }
+    void skip() { pos_ = end_of_class(pos_, is_blank); }
 
     bool at_line_end() const { return at('\n') || at('\r'); }
 
@@ -69,16 +66,15 @@ class Scanner {
         return false;
     }
 
-    // The loops of these two read the text itself: the implied line end is neither.
     bool digits() {
         if (!char_if(is_digit)) return false;
-        while (pos_ < text_.size() && is_digit(text_[pos_])) ++pos_;
+        pos_ = end_of_class(pos_, is_digit);
         return true;
     }
 
     bool ident() {
         if (!char_if(is_ident_start)) return false;
-        while (pos_ < text_.size() && is_ident_rest(text_[pos_])) ++pos_;
+        pos_ = end_of_class(pos_, is_ident_rest);
         return true;
     }
 
@@ -119,6 +115,17 @@ class Scanner {
     }
 
   private:
+    // Where the characters of a class from `at` on end. It reads the text itself: the implied
+    // line end is in no class. The position is kept apart from pos_, which the characters read
+    // might alias.
+    template <class Predicate>
+    std::size_t end_of_class(std::size_t at, Predicate predicate) const {
+        const char* const text = text_.data();
+        const std::size_t size = text_.size();
+        while (at < size && predicate(text[at])) ++at;
+        return at;
+    }
+
     bool paren_after_blanks(std::size_t at) const {
         while (at < text_.size() && is_blank(text_[at])) ++at;
         return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
