@@ -36,7 +36,7 @@ LineColumn line_column(std::string_view text, std::size_t offset, bool implied_l
     return {line, column};
 }
 
-std::size_t LineCursor::line_at(std::size_t offset) {
+std::size_t LineCursor::counted_line_at(std::size_t offset) {
     // Past the text: after the implied line end, on the line it begins.
     const bool past_end = implied_line_end_ && offset > text_.size();
     if (offset > text_.size()) offset = text_.size();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <expected>
 #include <memory>
@@ -37,14 +38,28 @@ class LineCursor {
   public:
     explicit LineCursor(std::string_view text, bool implied_line_end = false)
         : text_(text), implied_line_end_(implied_line_end) {}
-    // The line that line_column gives for the offset.
-    std::size_t line_at(std::size_t offset);
+    // The line that line_column gives for the offset. Inline for the usual question, the offset
+    // the cursor has just moved on to (not right after a CR, which may begin a CR LF).
+    std::size_t line_at(std::size_t offset) {
+        if (offset == offset_ && offset < text_.size() &&
+            (offset == 0 || text_[offset - 1] != '\r'))
+            return line_;
+        return counted_line_at(offset);
+    }
+    // Moves on to `offset`, past `line_feeds` more of them than the offset last asked for: what a
+    // reader that has just read the text in between knows without counting again.
+    void move_on(std::size_t offset, std::size_t line_feeds) {
+        offset_ = std::min(offset, text_.size());
+        line_ += line_feeds;
+    }
 
   private:
     std::string_view text_;
     bool implied_line_end_;
     std::size_t offset_ = 0;
     std::size_t line_ = 1;
+
+    std::size_t counted_line_at(std::size_t offset);
 };
 
 class Matcher;

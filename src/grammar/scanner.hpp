@@ -43,18 +43,16 @@ class Scanner {
         return true;
     }
 
+    // A character of one of the grammar's classes, which never hold the implied line end.
     template <class Predicate>
     bool char_if(Predicate predicate) {
-        if (at_end() || !predicate(char_at(pos_))) return false;
+        if (pos_ >= text_.size() || !predicate(text_[pos_])) return false;
         ++pos_;
         return true;
     }
 
     // Blanks: spaces and tabs.
-    void skip() {
-        while (char_if(is_blank)) {
-        }
-    }
+    void skip() { pos_ = end_of_class(pos_, is_blank); }
 
     bool at_line_end() const { return at('\n') || at('\r'); }
 
@@ -70,15 +68,13 @@ class Scanner {
 
     bool digits() {
         if (!char_if(is_digit)) return false;
-        while (char_if(is_digit)) {
-        }
+        pos_ = end_of_class(pos_, is_digit);
         return true;
     }
 
     bool ident() {
         if (!char_if(is_ident_start)) return false;
-        while (char_if(is_ident_rest)) {
-        }
+        pos_ = end_of_class(pos_, is_ident_rest);
         return true;
     }
 
@@ -88,9 +84,11 @@ class Scanner {
         if (at >= text_.size() || !is_ident_start(text_[at])) return false;
         for (++at; at < text_.size() && is_ident_rest(text_[at]); ++at) {
         }
-        while (at < text_.size() && is_blank(text_[at])) ++at;
-        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
+        return paren_after_blanks(at);
     }
+
+    // The same just after the name.
+    bool call_follows() const { return paren_after_blanks(pos_); }
 
     // -?digits(.digits)?, the fraction only when digits follow the point.
     bool number() {
@@ -114,6 +112,23 @@ class Scanner {
             return false;
         }
         return true;
+    }
+
+  private:
+    // Where the characters of a class from `at` on end. It reads the text itself: the implied
+    // line end is in no class. The position is kept apart from pos_, which the characters read
+    // might alias.
+    template <class Predicate>
+    std::size_t end_of_class(std::size_t at, Predicate predicate) const {
+        const char* const text = text_.data();
+        const std::size_t size = text_.size();
+        while (at < size && predicate(text[at])) ++at;
+        return at;
+    }
+
+    bool paren_after_blanks(std::size_t at) const {
+        while (at < text_.size() && is_blank(text_[at])) ++at;
+        return at < text_.size() && text_[at] == '(';  // the implied line end is none of these
     }
 };
 

@@ -1,8 +1,10 @@
 #include "syntax/expr_builder.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "base/trim.hpp"
@@ -19,6 +21,37 @@ double out_of_range_number(std::string_view text) {
     if (negative) text.remove_prefix(1);
     const bool overflows = text.find_first_not_of('0') < text.find('.');
     const double magnitude = overflows ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
+}
+
+// Powers of ten up to the most decimals a short literal has; a double holds each exactly.
+constexpr std::array<double, 15> exact_powers_of_ten = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+                                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
+
+// The value of -?digits(.digits)? with at most 15 digits, the common literal, without the
+// general conversion: its digits make an integer below 2^53 and its point a power of ten, both
+// exact doubles, so their one correctly rounded quotient is the nearest double to the literal,
+// what from_chars gives. Nothing for any other text.
+std::optional<double> short_decimal(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    std::size_t at = negative ? 1 : 0;
+    std::uint64_t digits = 0;
+    std::size_t count = 0;
+    std::size_t point = text.size();
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            ++count;
+        } else if (c == '.' && point == text.size() && count > 0) {
+            point = at;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (count == 0 || count > 15 || point == text.size() - 1) return std::nullopt;
+    const std::size_t decimals = point == text.size() ? 0 : text.size() - point - 1;
+    const double magnitude = static_cast<double>(digits) / exact_powers_of_ten[decimals];
     return negative ? -magnitude : magnitude;
 }
 
@@ -128,6 +161,7 @@ std::optional<OperatorKind> infix_operator(char symbol) {
 
 double parse_number(std::string_view text) {
     text = trim(text);
+    if (const std::optional<double> number = short_decimal(text)) return *number;
     double number = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if ((error != std::errc{} && error != std::errc::result_out_of_range) ||

@@ -1,5 +1,6 @@
 #include "syntax/fast_statement.hpp"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -13,28 +14,6 @@ namespace mensurator {
 
 namespace {
 
-// What the recognizer leaves to the engine wholesale: LaTeX blocks ('), directives (!) and lines
-// without a line end.
-bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
-                bool& has_question_mark) {
-    for (std::size_t at = start;; ++at) {
-        if (at == text.size()) return implied_line_end;
-        switch (text[at]) {
-            case '\n':
-            case '\r':
-                return true;
-            case '?':
-                has_question_mark = true;
-                break;
-            case '\'':
-            case '!':
-                return false;
-            default:
-                break;
-        }
-    }
-}
-
 // One function per grammar rule it handles, each matching what the engine's rule of the same
 // name matches, with the same white-space skipping. Unit expressions are matched into the
 // engine's nodes, which their builders take; everything else of an expression goes straight to
@@ -44,45 +23,34 @@ bool plain_line(std::string_view text, bool implied_line_end, std::size_t start,
 class FastMatcher : private Scanner {
   public:
     FastMatcher(std::string_view text, bool implied_line_end, std::size_t start,
-                ExprAssembler& assembler)
+                ExprAssembler& assembler, std::optional<Result<Statement>>& built)
         : Scanner(text, implied_line_end, start),
           assembler_(assembler),
-          store_(assembler.store()) {}
+          store_(assembler.store()),
+          built_(built) {}
 
-    // The engine's order: a LaTeX block, a line gap, a directive, the printing statements when
-    // the line holds a "?", a definition, an alias.
-    std::optional<FastStatement> statement(LineCursor& lines) {
+    // The engine's order: a LaTeX block, a line gap, a directive, then a definition, a printing
+    // statement or an alias. The engine tries the printing statements first when the line holds a
+    // "?"; which of them the line is shows as it is read, so it is read once.
+    std::optional<std::size_t> statement(LineCursor& lines) {
         const std::size_t start = pos_;
         if (start >= size_) return std::nullopt;
         if (starts_with_fence(start)) return latex_block(lines);
         if (at_line_end()) {
             line_end();
             skip();
-            return FastStatement{Statement{lines.line_at(start), LineGap{}}, pos_};
+            built_.emplace(std::in_place, line_of(lines, start, start), LineGap{});
+            return pos_;
         }
         if (at('!')) return directive(lines);
-        bool printing = false;
-        if (!plain_line(text_, size_ > text_.size(), pos_, printing)) return std::nullopt;
         const ExprStore::Mark before = store_.mark();
-        bool content = false;
-        if (printing) {
-            content = dec_print_expr();
-            if (!content) {
-                forget_built(before);
-                content = print_expr();
-            }
-        } else {
-            content = var_dec();
-            if (!content && !bail_) {
-                forget_built(before);
-                content = alias();
-            }
-        }
-        if (content && !bail_) {
+        if (content() && !bail_) {
             skip();
+            const std::size_t end = pos_;
             if (line_end()) {
                 skip();
-                return FastStatement{built_statement(lines.line_at(start)), pos_};
+                build(line_of(lines, start, end));
+                return pos_;
             }
         }
         forget_built(before);
@@ -97,8 +65,9 @@ class FastMatcher : private Scanner {
 
     ExprAssembler& assembler_;
     ExprStore& store_;
+    std::optional<Result<Statement>>& built_;
     bool bail_ = false;
-    bool recording_ = true;       // whether unit expressions make their nodes
+    bool recording_ = false;      // whether unit expressions make their nodes
     std::size_t depth_ = 0;       // bracket nesting
     std::vector<ParseNode> out_;  // unit-expression nodes not yet taken by their parent
 
@@ -111,6 +80,16 @@ class FastMatcher : private Scanner {
     std::size_t hint_end_ = 0;
     std::optional<RunError> expr_error_;  // the first error building the expression met
 
+    // The line of the statement at `start`, which has been read up to here; `lines` moves on
+    // here, counting only the line feeds from `rest` on, where those before cannot be.
+    std::uint64_t line_of(LineCursor& lines, std::size_t start, std::size_t rest) const {
+        const std::uint64_t line = lines.line_at(start);
+        const std::size_t end = std::min(pos_, text_.size());
+        lines.move_on(end, static_cast<std::size_t>(
+                               std::count(text_.begin() + rest, text_.begin() + end, '\n')));
+        return line;
+    }
+
     void forget_built(ExprStore::Mark before) {
         assembler_.reset();
         store_.truncate(before);
@@ -119,7 +98,8 @@ class FastMatcher : private Scanner {
         out_.clear();
     }
 
-    Result<Statement> built_statement(std::uint64_t line) {
+    // The statement matched, or the error building it.
+    void build(std::uint64_t line) {
         // A hint is built before the expression, so its error comes first.
         std::shared_ptr<const UnitHint> hint;
         if (hint_start_) {
@@ -129,21 +109,64 @@ class FastMatcher : private Scanner {
                 const ParseNode node = unit_expr_node(*hint_start_, hint_end_);
                 Result<std::shared_ptr<const UnitHint>> built =
                     assembler_.units().hint(node, text_);
-                if (!built) return fail(statement_error(line, built.error()));
+                if (!built) return fail_with(statement_error(line, built.error()));
                 hint = std::move(*built);
             }
         }
-        if (expr_error_) return fail(statement_error(line, *expr_error_));
+        if (expr_error_) return fail_with(statement_error(line, *expr_error_));
         switch (kind_) {
             case GrammarRule::var_dec:
-                return Statement{line, VarDec{name_, expr_}};
+                built_.emplace(std::in_place, line, VarDec{name_, expr_});
+                return;
             case GrammarRule::dec_print_expr:
-                return Statement{line, DecPrintExpr{name_, expr_, std::move(hint)}};
+                built_.emplace(std::in_place, line, DecPrintExpr{name_, expr_, std::move(hint)});
+                return;
             case GrammarRule::alias_stmt:
-                return Statement{line, AliasStmt{std::string(name_), std::string(display_)}};
+                built_.emplace(std::in_place, line,
+                               AliasStmt{std::string(name_), std::string(display_)});
+                return;
             default:
-                return Statement{line, PrintExpr{expr_, std::move(hint)}};
+                built_.emplace(std::in_place, line, PrintExpr{expr_, std::move(hint)});
+                return;
         }
+    }
+
+    void fail_with(RunError error) { built_.emplace(std::unexpect, std::move(error)); }
+
+    // The statement's content up to its line end. A line the engine would take as a definition
+    // or an alias holds no "?" once matched to its end; one it would take as a printing statement
+    // has the "=?" of its print tail. Neither kind matches a line of the other, so the first that
+    // matches to the line end is the engine's. The blanks before the line end are left.
+    bool content() {
+        const Mark start = mark();
+        if (!ident()) return print_expr();
+        name_ = text_.substr(start.pos, pos_ - start.pos);
+        skip();
+        if (!at('=')) {
+            reset(start);
+            if (alias() && blanks_then_line_end()) return true;
+            reset(start);
+            return print_expr();
+        }
+        ++pos_;
+        skip();
+        if (at('?')) {  // a printed name: "x =? m"
+            reset(start);
+            return print_expr();
+        }
+        kind_ = GrammarRule::var_dec;
+        if (!statement_expression()) return false;
+        if (blanks_then_line_end()) return true;
+        kind_ = GrammarRule::dec_print_expr;
+        return ends_printing(start);
+    }
+
+    bool blanks_then_line_end() {
+        const std::size_t resume = pos_;
+        skip();
+        const bool line_ends = at_line_end();
+        pos_ = resume;
+        return line_ends;
     }
 
     // ---- statements made of their text ----
@@ -155,7 +178,7 @@ class FastMatcher : private Scanner {
     // ''' ~ (!''' ~ ANY_CHAR)* ~ ''': the block ends at the first fence after the opening one,
     // and the next statement starts right after it. Blocks with characters beyond ASCII are left
     // to the engine, which steps over them as whole characters.
-    std::optional<FastStatement> latex_block(LineCursor& lines) {
+    std::optional<std::size_t> latex_block(LineCursor& lines) {
         const std::size_t start = pos_;
         const std::size_t close = text_.find("'''", start + 3);
         if (close == std::string_view::npos) return std::nullopt;
@@ -165,32 +188,41 @@ class FastMatcher : private Scanner {
         }
         pos_ = close + 3;
         skip();
-        return FastStatement{Statement{lines.line_at(start), latex_block_from(block)}, pos_};
+        built_.emplace(std::in_place, line_of(lines, start, start),
+                       std::get<LatexBlock>(latex_block_from(block)));
+        return pos_;
     }
 
     // "!" ~ ("digits" ~ integer | "scientific"), then the line end.
-    std::optional<FastStatement> directive(LineCursor& lines) {
+    std::optional<std::size_t> directive(LineCursor& lines) {
         const std::size_t start = pos_;
         ++pos_;
         skip();
-        std::optional<Result<Statement::Kind>> kind;
+        std::optional<std::string_view> digits;  // a digit count as written
         if (literal("digits")) {
             skip();
             const std::size_t digits_start = pos_;
-            if (integer_leaf()) {
-                out_.clear();
-                kind = digit_set_from(text_.substr(digits_start, pos_ - digits_start));
-            }
-        } else if (literal("scientific")) {
-            kind = Statement::Kind{SetScientific{}};
+            if (!integer_leaf()) return std::nullopt;
+            digits = text_.substr(digits_start, pos_ - digits_start);
+        } else if (!literal("scientific")) {
+            return std::nullopt;
         }
-        if (!kind) return std::nullopt;
         skip();
+        const std::size_t end = pos_;
         if (!line_end()) return std::nullopt;
         skip();
-        const std::uint64_t line = lines.line_at(start);
-        if (!*kind) return FastStatement{fail(statement_error(line, kind->error())), pos_};
-        return FastStatement{Result<Statement>(std::in_place, line, std::move(**kind)), pos_};
+        const std::uint64_t line = line_of(lines, start, end);
+        if (!digits) {
+            built_.emplace(std::in_place, line, SetScientific{});
+            return pos_;
+        }
+        const Result<Statement::Kind> digit_set = digit_set_from(*digits);
+        if (digit_set) {
+            built_.emplace(std::in_place, line, std::get<DigitSet>(*digit_set));
+        } else {
+            fail_with(statement_error(line, digit_set.error()));
+        }
+        return pos_;
     }
 
     // "alias" ~ ident ~ ident
@@ -252,31 +284,26 @@ class FastMatcher : private Scanner {
 
     // ---- matching ----
 
-    // Matches a unit expression without making its nodes.
-    bool scan_unit_expr() {
-        recording_ = false;
-        const bool matched = unit_expr();
-        recording_ = true;
-        return matched;
-    }
-
-    // The nodes of the unit expression scanned from `start` to `end`, matched again.
+    // The nodes of the unit expression matched from `start` to `end`, matched again to make them:
+    // unit expressions are matched without their nodes otherwise.
     ParseNode unit_expr_node(std::size_t start, std::size_t end) {
         const std::size_t resume = pos_;
         pos_ = start;
-        if (!unit_expr() || pos_ != end)
-            throw InternalError("a unit expression matched differently");
+        recording_ = true;
+        const bool matched = unit_expr();
+        recording_ = false;
+        if (!matched || pos_ != end) throw InternalError("a unit expression matched differently");
         pos_ = resume;
         ParseNode node = std::move(out_.back());
         out_.pop_back();
         return node;
     }
 
-    Mark mark() const { return {pos_, out_.size()}; }
+    Mark mark() const { return {pos_, recording_ ? out_.size() : 0}; }
 
     void reset(Mark m) {
         pos_ = m.pos;
-        out_.resize(m.nodes);
+        if (recording_) out_.resize(m.nodes);
     }
 
     // The nodes produced since `start` become the children of one node of `rule`.
@@ -338,12 +365,21 @@ class FastMatcher : private Scanner {
         }
     }
 
-    // A letter, the blanks after it, then more letters with blanks between them.
+    // A letter, the blanks after it, then more letters with blanks between them; the blanks after
+    // a later letter are given back.
     bool unit() {
         const std::size_t start = pos_;
         if (!char_if(is_letter)) return false;
         skip();
-        repeat([&] { return char_if(is_letter); });
+        if (char_if(is_letter)) {
+            for (std::size_t end = pos_;; end = pos_) {
+                skip();
+                if (!char_if(is_letter)) {
+                    pos_ = end;
+                    break;
+                }
+            }
+        }
         leaf(GrammarRule::unit, start);
         return true;
     }
@@ -368,15 +404,17 @@ class FastMatcher : private Scanner {
         return true;
     }
 
-    // unit ~ unit_postfix_operation | paren_unit_expr | "1" ~ unit_operation | unit. Unit groups
-    // and the "1/s" form are left to the engine.
+    // unit ~ unit_postfix_operation | paren_unit_expr | "1" ~ unit_operation | unit. A unit
+    // without a power is the last alternative, which matches what the first began with. Unit
+    // groups and the "1/s" form are left to the engine.
     bool unit_term() {
         const Mark start = mark();
         if (unit()) {
+            const Mark bare = mark();
             skip();
-            if (unit_postfix_operation()) return true;
+            if (!unit_postfix_operation()) reset(bare);
+            return true;
         }
-        reset(start);
         if (at('(')) {
             bail_ = true;
             return false;
@@ -386,12 +424,14 @@ class FastMatcher : private Scanner {
             skip();
             if (at('*') || at('/')) bail_ = true;
             reset(start);
-            if (bail_) return false;
         }
-        return unit();
+        return false;
     }
 
     bool unit_expr() {
+        // What unit_term's alternatives start with; most terms have no annotation.
+        if (pos_ >= text_.size()) return false;
+        if (const char c = text_[pos_]; !is_letter(c) && c != '(' && c != '1') return false;
         const Mark start = mark();
         if (!unit_term()) return false;
         skip();
@@ -441,14 +481,11 @@ class FastMatcher : private Scanner {
         return true;
     }
 
-    // ident ~ "(" ~ expression ~ ("," ~ expression)* ~ ")"; one that does not match is left to
-    // the engine.
-    bool fn_call() {
-        const std::size_t start = pos_;
-        ident();
-        const std::string_view name = text_.substr(start, pos_ - start);
+    // ident ~ "(" ~ expression ~ ("," ~ expression)* ~ ")", after the name; one that does not
+    // match is left to the engine.
+    bool fn_call(std::string_view name) {
         skip();
-        ++pos_;  // the "(" that at_call saw
+        ++pos_;  // the "(" that call_follows saw
         skip();
         if (!enter_bracket()) return false;
         const NodeIndex call = expr_error_ ? no_node : store_.add_named(ExprKind::Call, name);
@@ -487,10 +524,10 @@ class FastMatcher : private Scanner {
     // A call, a group, or a name or a number with its unit annotations, tried in that order.
     bool term() {
         if (bail_) return false;
-        if (at_call()) return fn_call();
         if (at('(')) return paren_expr();
         const std::size_t start = pos_;
         if (ident()) {
+            if (call_follows()) return fn_call(text_.substr(start, pos_ - start));
             emit_variable(start);
         } else if (number()) {
             emit_number(start);
@@ -500,7 +537,7 @@ class FastMatcher : private Scanner {
         skip();
         repeat([&] {
             const std::size_t annotation_start = pos_;
-            if (!scan_unit_expr()) return false;
+            if (!unit_expr()) return false;
             emit_annotation(annotation_start);
             return true;
         });
@@ -563,28 +600,12 @@ class FastMatcher : private Scanner {
             ++pos_;
             skip();
             const std::size_t start = pos_;
-            if (scan_unit_expr()) {
+            if (unit_expr()) {
                 hint_start_ = start;
                 hint_end_ = pos_;
             }
             return true;
         });
-    }
-
-    // ident ~ "=" ~ expression: how both definitions begin.
-    bool name_equals_expression() {
-        const Mark start = mark();
-        if (!ident()) return false;
-        name_ = text_.substr(start.pos, pos_ - start.pos);
-        skip();
-        if (equals_then([&] { return statement_expression(); })) return true;
-        reset(start);
-        return false;
-    }
-
-    bool var_dec() {
-        kind_ = GrammarRule::var_dec;
-        return name_equals_expression();
     }
 
     // The print tail after a printing statement's expression; without it the statement gives
@@ -596,12 +617,6 @@ class FastMatcher : private Scanner {
         return false;
     }
 
-    bool dec_print_expr() {
-        kind_ = GrammarRule::dec_print_expr;
-        const Mark start = mark();
-        return name_equals_expression() && ends_printing(start);
-    }
-
     bool print_expr() {
         kind_ = GrammarRule::print_expr;
         const Mark start = mark();
@@ -611,10 +626,11 @@ class FastMatcher : private Scanner {
 
 }  // namespace
 
-std::optional<FastStatement> build_fast_statement(std::string_view text, bool implied_line_end,
-                                                  std::size_t start, LineCursor& lines,
-                                                  ExprAssembler& assembler) {
-    return FastMatcher(text, implied_line_end, start, assembler).statement(lines);
+std::optional<std::size_t> build_fast_statement(std::string_view text, bool implied_line_end,
+                                                std::size_t start, LineCursor& lines,
+                                                ExprAssembler& assembler,
+                                                std::optional<Result<Statement>>& built) {
+    return FastMatcher(text, implied_line_end, start, assembler, built).statement(lines);
 }
 
 }  // namespace mensurator

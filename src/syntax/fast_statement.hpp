@@ -11,22 +11,17 @@
 
 namespace mensurator {
 
-// A statement built straight from the text, or the error building it met; and where the next
-// statement starts.
-struct FastStatement {
-    Result<Statement> statement;
-    std::size_t next = 0;
-};
-
 // Recognizes and builds the most common statements without the grammar engine: definitions and
 // printed expressions made of names, numbers, operators and unit annotations, ending their line.
-// The result is what building the engine's node for the statement at `start` gives, errors
-// included, and `next` is where the engine would look for the statement after it. Everything
-// else, every statement that would fail to match included, is left to the engine: the result is
-// then empty and the store as it was. `lines` is asked for the statement's line only on success.
-// With `implied_line_end`, the text is read as if a line feed followed it.
-std::optional<FastStatement> build_fast_statement(std::string_view text, bool implied_line_end,
-                                                  std::size_t start, LineCursor& lines,
-                                                  ExprAssembler& assembler);
+// What it puts into `built` is what building the engine's node for the statement at `start`
+// gives, errors included, and the result is where the engine would look for the statement after
+// it. Everything else, every statement that would fail to match included, is left to the engine:
+// the result is then empty, and `built` and the store are as they were. `lines` is asked for the
+// statement's line only on success. With `implied_line_end`, the text is read as if a line feed
+// followed it.
+std::optional<std::size_t> build_fast_statement(std::string_view text, bool implied_line_end,
+                                                std::size_t start, LineCursor& lines,
+                                                ExprAssembler& assembler,
+                                                std::optional<Result<Statement>>& built);
 
 }  // namespace mensurator

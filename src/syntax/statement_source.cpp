@@ -37,27 +37,35 @@ void StatementSource::follow_directive(const Statement& statement) {
 
 std::expected<std::optional<SourcedStatement>, ParseFailure> StatementSource::next(bool build) {
     store_.clear();
+    // The statement is built in the result itself, which is returned as it is.
+    std::expected<std::optional<SourcedStatement>, ParseFailure> result{std::in_place,
+                                                                        std::in_place};
+    SourcedStatement& sourced = **result;
     // Most statements take the fast path; the grammar engine matches the rest, and is what
-    // reports failures.
+    // reports failures. The stream is told where the fast path went on only when it is needed.
     if (!stream_.finished()) {
-        statement_start_ = stream_.position();
-        std::optional<FastStatement> fast =
-            build_fast_statement(text_, implied_line_end_, statement_start_, lines_, assembler_);
-        if (fast) {
-            stream_.skip_to(fast->next);
-            return SourcedStatement{std::move(fast->statement), fast->next};
+        statement_start_ = fast_next_ ? *fast_next_ : stream_.position();
+        if (const auto next = build_fast_statement(text_, implied_line_end_, statement_start_,
+                                                   lines_, assembler_, sourced.statement)) {
+            fast_next_ = *next;
+            sourced.end = *next;
+            return result;
         }
     }
+    if (fast_next_) stream_.skip_to(*std::exchange(fast_next_, std::nullopt));
     auto node = stream_.next();
-    if (!node) return std::unexpected(node.error());
-    if (!*node) return std::optional<SourcedStatement>{};
-    SourcedStatement sourced;
-    sourced.end = (**node).end;
-    if (build) {
-        sourced.statement = build_statement(**node, text_, lines_, assembler_);
-        if (*sourced.statement) follow_directive(**sourced.statement);
+    if (!node) {
+        result = std::unexpected(node.error());
+    } else if (!*node) {
+        result->reset();
+    } else {
+        sourced.end = (**node).end;
+        if (build) {
+            sourced.statement = build_statement(**node, text_, lines_, assembler_);
+            if (*sourced.statement) follow_directive(**sourced.statement);
+        }
     }
-    return sourced;
+    return result;
 }
 
 }  // namespace mensurator

@@ -38,7 +38,10 @@ class StatementSource {
     std::size_t statement_start() const { return statement_start_; }
 
     // Goes on at `position`, a line start, after next() failed: the failure is left behind.
-    void resume_at(std::size_t position) { stream_.resume_at(position); }
+    void resume_at(std::size_t position) {
+        fast_next_.reset();
+        stream_.resume_at(position);
+    }
 
   private:
     std::string_view text_;
@@ -48,6 +51,7 @@ class StatementSource {
     StatementStream stream_;
     LineCursor lines_;
     std::size_t statement_start_ = 0;
+    std::optional<std::size_t> fast_next_;  // where the fast path went on, ahead of the stream
     UnitNotation notation_;
 
     void use_notation(UnitNotation notation);

@@ -103,29 +103,6 @@ ExprStore::ExprStore() {
     latex.reserve(256);
 }
 
-NodeIndex ExprStore::add(const ExprNode& node) {
-    if (nodes.size() >= no_node) throw std::bad_alloc();
-    nodes.push_back(node);
-    return static_cast<NodeIndex>(nodes.size() - 1);
-}
-
-NodeIndex ExprStore::add_number(double number, std::uint8_t written_figures) {
-    ExprNode node;
-    node.number = number;
-    node.written_figures = written_figures;
-    return add(node);
-}
-
-NodeIndex ExprStore::add_named(ExprKind kind, std::string_view name) {
-    if (names.size() >= no_node) throw std::bad_alloc();
-    ExprNode node;
-    node.kind = kind;
-    node.link = {static_cast<std::uint32_t>(names.size()), no_node};
-    const NodeIndex index = add(node);
-    names.push_back(name);
-    return index;
-}
-
 std::uint32_t ExprStore::add_annotation(const Unit& unit, std::string_view latex_text) {
     if (annotations.size() >= no_node) throw std::bad_alloc();
     annotations.push_back(Annotation{unit, latex.size(), latex_text.size()});

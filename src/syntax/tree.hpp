@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -138,10 +139,28 @@ struct ExprStore {
         return std::string_view(latex).substr(annotation.latex_start, annotation.latex_size);
     }
 
-    // Appends a node; an expression past the index range is reported as out of memory.
-    NodeIndex add(const ExprNode& node);
-    NodeIndex add_number(double number, std::uint8_t written_figures = 0);
-    NodeIndex add_named(ExprKind kind, std::string_view name);
+    // Appends a node; an expression past the index range is reported as out of memory. Inline:
+    // building calls these for every operand and operator.
+    NodeIndex add(const ExprNode& node) {
+        if (nodes.size() >= no_node) throw std::bad_alloc();
+        nodes.push_back(node);
+        return static_cast<NodeIndex>(nodes.size() - 1);
+    }
+    NodeIndex add_number(double number, std::uint8_t written_figures = 0) {
+        ExprNode node;
+        node.number = number;
+        node.written_figures = written_figures;
+        return add(node);
+    }
+    NodeIndex add_named(ExprKind kind, std::string_view name) {
+        if (names.size() >= no_node) throw std::bad_alloc();
+        ExprNode node;
+        node.kind = kind;
+        node.link = {static_cast<std::uint32_t>(names.size()), no_node};
+        const NodeIndex index = add(node);
+        names.push_back(name);
+        return index;
+    }
     std::uint32_t add_annotation(const Unit& unit, std::string_view latex_text);
 
     struct Mark {
@@ -150,7 +169,12 @@ struct ExprStore {
     Mark mark() const { return {nodes.size(), names.size(), annotations.size(), latex.size()}; }
     // Drops everything added since `m`, keeping the capacity.
     void truncate(Mark m);
-    void clear() { truncate(Mark{}); }
+    void clear() {
+        nodes.clear();
+        names.clear();
+        annotations.clear();
+        latex.clear();
+    }
 };
 
 // An expression: its root, and the nodes it was built from, in a store that outlives it.

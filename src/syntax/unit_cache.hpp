@@ -52,10 +52,14 @@ class UnitCache {
         std::string latex;
     };
 
+    // FNV-1a: unit texts are a few characters, and every annotation is looked up.
     struct TextHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const {
-            return std::hash<std::string_view>{}(text);
+            std::uint64_t hash = 0xcbf29ce484222325u;
+            for (const char c : text)
+                hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+            return static_cast<std::size_t>(hash);
         }
     };
 

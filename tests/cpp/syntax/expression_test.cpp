@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <random>
 #include <string>
 
 #include "grammar/parse.hpp"
@@ -135,6 +139,30 @@ TEST(Annotation, UnitExpressionStartingWithAnOperatorIsAnError) {
         const std::string result = build_expression(expression);
         EXPECT_TRUE(result.starts_with("error: Line 1: Invalid unit expression "))
             << expression << " -> " << result;
+    }
+}
+
+// Literals are read exactly as the general conversion reads them, to the bit and the sign of
+// zero: short ones (up to 15 digits, what most documents write) by a quicker route, the rest by
+// that conversion. Random literals around that length, with the point anywhere and leading zeros.
+TEST(NumberLiteral, ReadsAsTheGeneralConversionReads) {
+    std::mt19937_64 random(20261208);
+    const auto below = [&](std::uint64_t n) {
+        return std::uniform_int_distribution<std::uint64_t>(0, n - 1)(random);
+    };
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = below(3) == 0 ? "-" : "";
+        const std::size_t digits = 1 + below(18);
+        const std::size_t point = below(digits + 1);  // digits before it; all of them: none
+        for (std::size_t d = 0; d < digits; ++d) {
+            if (d == point && d > 0) text += '.';
+            text += static_cast<char>('0' + (below(4) == 0 ? 0 : below(10)));
+        }
+        double expected = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(parse_number(text)),
+                  std::bit_cast<std::uint64_t>(expected))
+            << text;
     }
 }
 

@@ -17,6 +17,7 @@
 #include "grammar/parse.hpp"
 #include "support/rule_parse.hpp"
 #include "syntax/statement_builder.hpp"
+#include "syntax/statement_source.hpp"
 #include "tree_print.hpp"
 
 namespace mensurator {
@@ -46,9 +47,8 @@ std::optional<std::size_t> fast_end(std::string_view text) {
     ExprStore store;
     ExprAssembler assembler(store);
     LineCursor lines(text);
-    const auto fast = build_fast_statement(text, false, 0, lines, assembler);
-    if (!fast) return std::nullopt;
-    return fast->next;
+    std::optional<Result<Statement>> built;
+    return build_fast_statement(text, false, 0, lines, assembler, built);
 }
 
 // Documents from the pieces the recognizer handles, the near misses it must leave to the engine,
@@ -220,20 +220,72 @@ TEST(FastStatement, BuildsWhatTheEngineNodesBuildForEveryStatementItTakes) {
             const std::string engine =
                 outcome_text(build_statement(nodes[i], text, engine_lines, engine_assembler));
             const std::size_t size_before = fast_store.nodes.size();
-            const auto fast =
-                build_fast_statement(text, false, nodes[i].start, fast_lines, fast_assembler);
-            if (!fast) {
+            std::optional<Result<Statement>> built;
+            const auto fast_next = build_fast_statement(text, false, nodes[i].start, fast_lines,
+                                                        fast_assembler, built);
+            if (!fast_next) {
                 ASSERT_EQ(fast_store.nodes.size(), size_before) << escape(text);
+                ASSERT_FALSE(built) << escape(text);
                 continue;
             }
             ++taken;
-            ASSERT_EQ(outcome_text(fast->statement), engine) << escape(text);
+            ASSERT_TRUE(built) << escape(text);
+            ASSERT_EQ(outcome_text(*built), engine) << escape(text);
             const std::size_t next = i + 1 < nodes.size() ? nodes[i + 1].start : text.size();
-            ASSERT_EQ(fast->next, next) << escape(text);
+            ASSERT_EQ(*fast_next, next) << escape(text);
         }
     }
     // The comparison means something only if the builder takes a good share of statements.
     EXPECT_GT(taken * 3, statements) << taken << " of " << statements;
+}
+
+std::string failure_text(const ParseFailure& failure) {
+    return "failure at " + std::to_string(failure.position) +
+           (failure.nesting_too_deep ? " too deep\n" : "\n");
+}
+
+// Every statement of a document, where it starts and what it builds to, as the grammar engine and
+// the node builders alone make it, up to the failure that ends the document.
+std::string engine_statements(std::string_view text, bool implied_line_end) {
+    StatementStream stream(text, implied_line_end);
+    ExprStore store;
+    ExprAssembler assembler(store);
+    LineCursor lines(text, implied_line_end);
+    std::string built;
+    for (;;) {
+        auto node = stream.next();
+        if (!node) return built + failure_text(node.error());
+        if (!*node) return built;
+        built += std::to_string((**node).start) + " " +
+                 outcome_text(build_statement(**node, text, lines, assembler)) + "\n";
+    }
+}
+
+// The same through the statement source, which takes what it can by the fast path.
+std::string source_statements(std::string_view text, bool implied_line_end) {
+    ExprStore store;
+    StatementSource source(text, implied_line_end, store);
+    std::string built;
+    for (;;) {
+        auto next = source.next();
+        if (!next) return built + failure_text(next.error());
+        if (!*next) return built;
+        built += std::to_string(source.statement_start()) + " " +
+                 outcome_text(*(*next)->statement) + "\n";
+    }
+}
+
+// Whole documents, those the engine fails on included: the fast path must decline every line the
+// engine would fail on, so that the same failure ends the document, and everything it takes must
+// build as the engine builds it, on the same line.
+TEST(FastStatement, SourceBuildsWhatTheEngineBuildsUpToTheSameFailure) {
+    DocumentMaker maker(7);
+    for (int document = 0; document < 20000; ++document) {
+        const std::string text = maker.document();
+        const bool implied = document % 2 == 1;
+        ASSERT_EQ(source_statements(text, implied), engine_statements(text, implied))
+            << escape(text);
+    }
 }
 
 // The shapes most documents are made of take the fast path; so does an unknown unit, whose
