@@ -275,6 +275,10 @@ Result<void> append_value(const Value& value, const FormatSettings& settings, st
     return {};
 }
 
+void append_plain_number(double x, const FormatSettings& settings, std::string& out) {
+    append_number_text(x, settings, out);
+}
+
 std::string unit_to_latex(const Unit& unit) {
     return assemble(unit_parts(unit), prefix_symbol(unit.exp10), unit.exp10);
 }
