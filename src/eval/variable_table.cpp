@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <new>
 
@@ -59,15 +58,13 @@ inline bool make_room(std::vector<std::uint64_t>& slots, std::size_t count) {
 
 }  // namespace
 
-std::size_t VariableTable::UnitBitsHash::operator()(const UnitBits& bits) const {
-    std::size_t hash = std::hash<std::int64_t>{}(bits.exp10) ^ (bits.factor * 0x9e3779b97f4a7c15u);
-    for (const Rational8 d : bits.dimensions) {
-        const std::size_t pair = static_cast<std::size_t>(static_cast<std::uint8_t>(d.numerator))
-                                     << 8 |
-                                 static_cast<std::uint8_t>(d.denominator);
-        hash = (hash ^ pair) * 0x100000001b3u;
-    }
-    return hash;
+VariableTable::UnitBits VariableTable::bits_of(const Unit& unit) {
+    static_assert(sizeof(unit.dimensions) <= 2 * sizeof(std::uint64_t));
+    UnitBits bits{};
+    std::memcpy(bits.data(), unit.dimensions.data(), sizeof(unit.dimensions));
+    bits[2] = static_cast<std::uint64_t>(unit.exp10);
+    bits[3] = std::bit_cast<std::uint64_t>(unit.factor);
+    return bits;
 }
 
 VariableTable::VariableTable(std::initializer_list<std::pair<std::string_view, Value>> entries) {
@@ -151,14 +148,12 @@ const char* VariableTable::keep_name(std::string_view name) {
 // Units are few and compared bit for bit: interning must never merge two units that print or
 // compute differently.
 std::uint32_t VariableTable::unit_id(const Unit& unit) {
-    const auto bits_of = [](const Unit& u) {
-        return UnitBits{u.dimensions, u.exp10, std::bit_cast<std::uint64_t>(u.factor)};
-    };
     const UnitBits bits = bits_of(unit);
-    const std::size_t full_hash = UnitBitsHash{}(bits);
-    // The multiplications carry differences only upwards; the slot is taken from the low bits.
-    const std::uint64_t mixed = (full_hash ^ (full_hash >> 29)) * 0xbf58476d1ce4e5b9u;
-    const auto hash = static_cast<std::uint32_t>(mixed ^ (mixed >> 32));
+    // Each word multiplied by its own odd constant, then the top bits folded down, since the
+    // slot is taken from the low bits.
+    const std::uint64_t mixed = (bits[0] * 0x9e3779b97f4a7c15u) ^ (bits[1] * 0xbf58476d1ce4e5b9u) ^
+                                (bits[2] * 0x94d049bb133111ebu) ^ (bits[3] * 0xd6e8feb86659fd93u);
+    const auto hash = static_cast<std::uint32_t>((mixed ^ (mixed >> 29)) >> 32 ^ mixed);
     make_room(unit_slots_, 1);
     std::size_t mask = unit_slots_.size() - 1;
     std::size_t at = hash & mask;

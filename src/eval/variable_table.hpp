@@ -45,16 +45,10 @@ class VariableTable {
     };
     static_assert(sizeof(Entry) == 24, "a variable costs 24 bytes besides its name and slot");
 
-    // A unit's bits, compared and hashed as they are.
-    struct UnitBits {
-        std::array<Rational8, base_unit_count> dimensions;
-        std::int64_t exp10;
-        std::uint64_t factor;
-        bool operator==(const UnitBits&) const = default;
-    };
-    struct UnitBitsHash {
-        std::size_t operator()(const UnitBits& bits) const;
-    };
+    // A unit's bits in four words, compared and hashed as they are: the exponents (reduced, so
+    // equal bits are equal values), the power of ten and the factor's bits.
+    using UnitBits = std::array<std::uint64_t, 4>;
+    static UnitBits bits_of(const Unit& unit);
 
     // A slot holds the 32 bits of its key's hash above the key's id + 1 (0: empty), so that a
     // probe compares a key only when the hashes agree, and growing hashes nothing again.
