@@ -247,13 +247,16 @@ Value normalize(const Value& v) {
     if (n == 0.0) return v;
     double f = v.unit.factor;
     const std::int64_t a = truncated_log10(std::fabs(n));
-    const std::int64_t b = truncated_log10(f);
     n = divide_by_pow10(n, a);
-    f = divide_by_pow10(f, b);
-    std::int64_t e = saturating_add(saturating_add(v.unit.exp10, a), b);
+    std::int64_t e = saturating_add(v.unit.exp10, a);
+    // The factor of most units is 1, whose logarithm is 0: it would stay as it is.
+    if (f != 1.0) {
+        const std::int64_t b = truncated_log10(f);
+        f = divide_by_pow10(f, b);
+        e = saturating_add(e, b);
+    }
     if (std::fabs(n) < 1.0) {
-        const double h = std::log10(std::floor(1.0 / std::fabs(n)));
-        const std::int64_t k = saturating_add(saturating_int64(h), 1);
+        const std::int64_t k = saturating_add(truncated_log10(std::floor(1.0 / std::fabs(n))), 1);
         n *= pow10(k);
         e = saturating_sub(e, k);
     }
