@@ -191,7 +191,8 @@ const char* kind_name(StatementKind kind) {
 std::array<PyObject*, 11> kind_names{};
 
 // A check's verdict as (relation, passed, left value, right value).
-PyObject* to_python(const std::optional<mensurator::CheckVerdict>& check, Conversion& conversion) {
+PyObject* to_python(const std::unique_ptr<const mensurator::CheckVerdict>& check,
+                    Conversion& conversion) {
     if (!check) Py_RETURN_NONE;
     const std::string_view relation = mensurator::relation_text(check->relation);
     PyObject* items[] = {to_python(relation), PyBool_FromLong(check->passed ? 1 : 0),

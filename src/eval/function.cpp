@@ -1,6 +1,8 @@
 #include "eval/function.hpp"
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,23 +36,35 @@ Result<Value> call_function(const ExprStore& store, NodeIndex call,
         return fail(wrong_argument_count(*function, count));
     }
 
-    std::vector<Value> arguments;
-    arguments.reserve(count);
+    // The arguments of most calls fit on the stack.
+    constexpr std::size_t on_stack = 4;
+    std::array<Value, on_stack> stacked_values;
+    std::array<double, on_stack> stacked_plain;
+    std::vector<Value> heap_values;
+    std::vector<double> heap_plain;
+    if (count > on_stack) {
+        heap_values.resize(count);
+        heap_plain.resize(count);
+    }
+    const std::span<Value> arguments =
+        count > on_stack ? std::span<Value>(heap_values) : std::span(stacked_values).first(count);
+    const std::span<double> plain =
+        count > on_stack ? std::span<double>(heap_plain) : std::span(stacked_plain).first(count);
+
+    std::size_t i = 0;
     for (NodeIndex arg = store[call].link.first; arg != no_node; arg = store[arg].next) {
         Result<Value> value = evaluate_node(store, arg, variables);
         if (!value) return fail(std::move(value.error()));
-        arguments.push_back(*value);
+        arguments[i++] = *value;
     }
 
     const bool dimensionless_only = function->unit_class == UnitClass::dimensionless_only;
-    std::vector<double> plain;
-    plain.reserve(arguments.size());
-    for (const Value& argument : arguments) {
-        if (dimensionless_only && !is_dimensionless(argument.unit)) {
+    for (i = 0; i < count; ++i) {
+        if (dimensionless_only && !is_dimensionless(arguments[i].unit)) {
             return fail(
                 RunError::unit_error("Can't take " + std::string(name) + " of unit-ed value"));
         }
-        plain.push_back(to_plain_number(argument));
+        plain[i] = to_plain_number(arguments[i]);
     }
 
     Unit result_unit{};

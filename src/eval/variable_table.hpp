@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -34,6 +33,8 @@ class VariableTable {
     std::uint32_t insert_or_assign(std::string_view name, const Value& value);
     std::optional<std::uint32_t> id_of(std::string_view name) const;
     std::size_t size() const { return size_; }
+    // Room for `count` variables, so that defining that many grows nothing.
+    void reserve(std::size_t count);
 
   private:
     struct Entry {
@@ -44,40 +45,35 @@ class VariableTable {
     };
     static_assert(sizeof(Entry) == 24, "a variable costs 24 bytes besides its name and slot");
 
-    // A unit's bits, compared and hashed as they are: interning must never merge two units that
-    // print or compute differently.
-    struct UnitBits {
-        std::array<Rational8, base_unit_count> dimensions;
-        std::int64_t exp10;
-        std::uint64_t factor;
-        bool operator==(const UnitBits&) const = default;
-    };
-    struct UnitBitsHash {
-        std::size_t operator()(const UnitBits& bits) const;
-    };
+    // A unit's bits in four words, compared and hashed as they are: the exponents (reduced, so
+    // equal bits are equal values), the power of ten and the factor's bits.
+    using UnitBits = std::array<std::uint64_t, 4>;
+    static UnitBits bits_of(const Unit& unit);
 
-    static constexpr std::uint32_t empty_slot = 0;          // slots hold id + 1
+    // A slot holds the 32 bits of its key's hash above the key's id + 1 (0: empty), so that a
+    // probe compares a key only when the hashes agree, and growing hashes nothing again.
+    using Slot = std::uint64_t;
+    static constexpr Slot empty_slot = 0;
     static constexpr std::size_t first_block_entries = 32;  // block k holds 32 << k
 
     std::size_t size_ = 0;
     std::vector<std::unique_ptr<Entry[]>> entry_blocks_;
-    std::vector<std::uint32_t> slots_;  // a power of two of them, at most three quarters taken
+    std::vector<Slot> slots_;  // a power of two of them, at most three quarters taken
     std::vector<std::unique_ptr<char[]>> name_blocks_;
     std::size_t last_name_block_ = 0;  // its size
     char* block_next_ = nullptr;
     std::size_t block_left_ = 0;
     std::vector<Unit> units_;
-    std::unordered_map<UnitBits, std::uint32_t, UnitBitsHash> unit_ids_;
+    std::vector<Slot> unit_slots_;  // the same, over units_
 
     Entry& entry(std::uint32_t id) const {
         const std::size_t block = std::bit_width(id / first_block_entries + 1) - 1;
         return entry_blocks_[block][id - first_block_entries * ((std::size_t{1} << block) - 1)];
     }
     // The slot of `name`: the one holding it, or the empty one where it would go.
-    std::size_t slot_of(std::string_view name, std::size_t hash) const;
+    std::size_t slot_of(std::string_view name, std::uint32_t hash) const;
     const char* keep_name(std::string_view name);
     std::uint32_t unit_id(const Unit& unit);
-    void grow();
 };
 
 }  // namespace mensurator

@@ -116,13 +116,18 @@ Result<void> ExpressionWriter::call(const ExprNode& call) {
 Result<void> ExpressionWriter::leaf(const ExprNode& leaf, LeafPlace place) {
     switch (leaf.kind) {
         case ExprKind::Number:
+            // A hint, which the runner never passes to an expression, applies to literals too.
+            if (settings_.unit_hint != nullptr)
+                return append_value(Value{leaf.number, Unit{}}, settings_, out_);
             // Under significant figures a literal keeps at least the figures it was written with.
             if (settings_.sigfigs != 0 && leaf.written_figures > settings_.sigfigs) {
                 FormatSettings as_written = settings_;
                 as_written.sigfigs = leaf.written_figures;
-                return append_value(Value{leaf.number, Unit{}}, as_written, out_);
+                append_plain_number(leaf.number, as_written, out_);
+            } else {
+                append_plain_number(leaf.number, settings_, out_);
             }
-            return append_value(Value{leaf.number, Unit{}}, settings_, out_);
+            return {};
         case ExprKind::Variable: {
             Result<std::optional<std::string>> value = substituted(leaf);
             if (!value) return fail(std::move(value.error()));

@@ -84,6 +84,14 @@ struct UnitParts {
     std::string negative;
 };
 
+// |n| in decimal, n from -128 to 127.
+void append_magnitude(std::int8_t n, std::string& out) {
+    const int magnitude = n < 0 ? -n : n;
+    if (magnitude >= 100) out += static_cast<char>('0' + magnitude / 100);
+    if (magnitude >= 10) out += static_cast<char>('0' + magnitude / 10 % 10);
+    out += static_cast<char>('0' + magnitude % 10);
+}
+
 // `prefix` is written directly before the symbol of base unit `prefixed`, when there is one.
 UnitParts unit_parts(const Unit& unit, std::optional<std::size_t> prefixed = std::nullopt,
                      std::string_view prefix = {}) {
@@ -91,15 +99,21 @@ UnitParts unit_parts(const Unit& unit, std::optional<std::size_t> prefixed = std
     for (std::size_t i = base_unit_count; i-- > 0;) {
         const Rational8 exponent = unit.dimensions[i];
         if (exponent.is_zero()) continue;
-        std::string magnitude = exponent.text();
-        if (magnitude.front() == '-') magnitude.erase(0, 1);
-
-        std::string piece = " ";
-        if (prefixed == i) piece += prefix;
-        piece += base_unit_symbols[i];
-        if (magnitude != "1") piece += "^{" + magnitude + "}";
-        piece += "\\,";
-        (exponent.numerator > 0 ? parts.positive : parts.negative) += piece;
+        std::string& part = exponent.numerator > 0 ? parts.positive : parts.negative;
+        part += ' ';
+        if (prefixed == i) part += prefix;
+        part += base_unit_symbols[i];
+        // The exponent's text without its sign, unless that is "1".
+        if (exponent.denominator != 1 || (exponent.numerator != 1 && exponent.numerator != -1)) {
+            part += "^{";
+            append_magnitude(exponent.numerator, part);
+            if (exponent.denominator != 1) {
+                part += '/';
+                append_magnitude(exponent.denominator, part);
+            }
+            part += '}';
+        }
+        part += "\\,";
     }
     return parts;
 }
@@ -111,27 +125,46 @@ std::string assemble(const UnitParts& parts, std::optional<std::string_view> pre
     const std::string& p = parts.positive;
     const std::string& n = parts.negative;
     if (p.empty() && n.empty()) return {};
-    std::string body;
+    std::string latex = "\\mathrm{";
+    latex.reserve(32 + p.size() + n.size());
     if (pre) {
-        const std::string prefix(*pre);
         if (n.empty()) {
-            body = prefix + p;
+            latex += *pre;
+            latex += p;
         } else if (p.empty()) {
-            body = "\\frac{1}{" + prefix + n + "}";
+            latex += "\\frac{1}{";
+            latex += *pre;
+            latex += n;
+            latex += '}';
         } else {
-            body = "\\frac{" + prefix + p + "}{" + n + "}";
+            latex += "\\frac{";
+            latex += *pre;
+            latex += p;
+            latex += "}{";
+            latex += n;
+            latex += '}';
         }
     } else {
         const std::string power = "\\times 10^{" + std::to_string(exp10) + "}";
         if (n.empty()) {
-            body = p + power;
+            latex += p;
+            latex += power;
         } else if (p.empty()) {
-            body = "\\frac{1}{" + n + power + "}";
+            latex += "\\frac{1}{";
+            latex += n;
+            latex += power;
+            latex += '}';
         } else {
-            body = "\\frac{" + p + "}{" + n + "}" + power;
+            latex += "\\frac{";
+            latex += p;
+            latex += "}{";
+            latex += n;
+            latex += '}';
+            latex += power;
         }
     }
-    return "\\mathrm{" + body + "}";
+    latex += '}';
+    return latex;
 }
 
 // The automatic prefix: a power of ten taken out of the number 10^(step * t) and written as a
@@ -181,7 +214,7 @@ const std::string& cached_prefixed_unit_latex(const Unit& unit, AutoPrefix prefi
         bool filled = false;
         std::string latex;
     };
-    constexpr std::size_t entries = 64;
+    constexpr std::size_t entries = 512;  // the top 9 bits of a hash
     thread_local std::array<Entry, entries> cache;
     std::uint64_t hash = static_cast<std::uint64_t>(prefix.step);
     for (const Rational8 exponent : unit.dimensions) {
@@ -190,7 +223,8 @@ const std::string& cached_prefixed_unit_latex(const Unit& unit, AutoPrefix prefi
             static_cast<std::uint64_t>(static_cast<std::uint8_t>(exponent.denominator)) << 8;
         hash = (hash ^ bits) * 0x100000001b3u;
     }
-    Entry& entry = cache[(hash ^ (hash >> 29)) % entries];
+    // The multiplications carry differences only upwards, so the entry comes from the top bits.
+    Entry& entry = cache[(hash * 0x9e3779b97f4a7c15u) >> 55];
     const bool same =
         entry.filled && entry.step == prefix.step &&
         std::memcmp(entry.dimensions.data(), unit.dimensions.data(), sizeof unit.dimensions) == 0;
@@ -273,6 +307,10 @@ Result<void> append_value(const Value& value, const FormatSettings& settings, st
     }
     append_in_own_units(value, settings, out);
     return {};
+}
+
+void append_plain_number(double x, const FormatSettings& settings, std::string& out) {
+    append_number_text(x, settings, out);
 }
 
 std::string unit_to_latex(const Unit& unit) {

@@ -78,12 +78,28 @@ void keep_factor_in_range(Unit& u, double log10_factor) {
     u.exp10 = saturating_add(u.exp10, static_cast<std::int64_t>(std::clamp(whole, -limit, limit)));
 }
 
+// The exponents of a product or quotient when all of them are whole and stay in range, the
+// usual case, without going through a result per exponent; false, for exponent_sum, otherwise.
+bool whole_exponent_sums(const Unit& a, const Unit& b, bool divide, Unit& result) {
+    for (std::size_t i = 0; i < base_unit_count; ++i) {
+        const Rational8 x = a.dimensions[i];
+        const Rational8 y = b.dimensions[i];
+        if (x.denominator != 1 || y.denominator != 1) return false;
+        const int sum = divide ? x.numerator - y.numerator : x.numerator + y.numerator;
+        if (sum < -128 || sum > 127) return false;
+        result.dimensions[i] = Rational8{static_cast<std::int8_t>(sum), 1};
+    }
+    return true;
+}
+
 Result<Unit> combine(const Unit& a, const Unit& b, bool divide) {
     Unit result;
-    for (std::size_t i = 0; i < base_unit_count; ++i) {
-        auto exponent = exponent_sum(a.dimensions[i], b.dimensions[i], divide);
-        if (!exponent) return fail(exponent.error());
-        result.dimensions[i] = *exponent;
+    if (!whole_exponent_sums(a, b, divide, result)) {
+        for (std::size_t i = 0; i < base_unit_count; ++i) {
+            auto exponent = exponent_sum(a.dimensions[i], b.dimensions[i], divide);
+            if (!exponent) return fail(exponent.error());
+            result.dimensions[i] = *exponent;
+        }
     }
     result.exp10 = divide ? saturating_sub(a.exp10, b.exp10) : saturating_add(a.exp10, b.exp10);
     result.factor = divide ? a.factor / b.factor : a.factor * b.factor;

@@ -21,6 +21,11 @@ std::int64_t saturating_int64(double x) {
     return static_cast<std::int64_t>(x);
 }
 
+// 10^0 to 10^22, every one of them exactly a double.
+constexpr std::array<double, 23> exact_powers_of_ten = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 // x / 10^k. For |x| below about 1e-308, 10^k itself rounds to zero; the division is then done
 // in two halves so that a finite x stays finite.
 double divide_by_pow10(double x, std::int64_t k) {
@@ -35,7 +40,7 @@ double divide_by_pow10(double x, std::int64_t k) {
 // Moves the powers of ten of a number that is 10 or more into exp10.
 void shift(Value& v) {
     if (!(std::fabs(v.number) >= 10.0)) return;
-    const std::int64_t k = saturating_int64(std::log10(std::fabs(v.number)));
+    const std::int64_t k = truncated_log10(std::fabs(v.number));
     v.number /= pow10(k);
     v.unit.exp10 = saturating_add(v.unit.exp10, k);
 }
@@ -191,6 +196,11 @@ Result<Value> add_or_sub(const Value& a, const Value& b, bool subtract) {
 }  // namespace
 
 double pow10(std::int64_t exponent) {
+    // Up to 10^22 the squares and products below are exact, so they give the table's powers.
+    if (exponent >= 0 && exponent < std::ssize(exact_powers_of_ten))
+        return exact_powers_of_ten[static_cast<std::size_t>(exponent)];
+    if (exponent < 0 && exponent > -std::ssize(exact_powers_of_ten))
+        return 1.0 / exact_powers_of_ten[static_cast<std::size_t>(-exponent)];
     // The exponent wraps to 32 bits: an infinite number's exp10 of 2^63 - 1 becomes -1, so that
     // dividing the infinity by its power of ten leaves it infinite.
     std::int32_t n = static_cast<std::int32_t>(exponent);
@@ -206,18 +216,47 @@ double pow10(std::int64_t exponent) {
     return reciprocal ? 1.0 / result : result;
 }
 
+std::int64_t truncated_log10(double x) {
+    // log10(1) is exactly 0, and the factor of most units is 1.
+    if (x == 1.0) return 0;
+    // 10^-20 to 10^20: log10 is off by a few units in its last place, some 1e-14 at most here,
+    // so more than 1e-12 (relative) away from the powers of ten on either side of x its integer
+    // part is the one between them.
+    constexpr double margin = 1e-12;
+    constexpr std::array<double, 41> powers = {
+        1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10,
+        1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,
+        1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,   1e9,   1e10,  1e11,  1e12,
+        1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20};
+    constexpr std::size_t one = 20;  // the index of 10^0
+    if (x > powers.front() && x < powers.back()) {
+        std::size_t i = one;
+        while (x >= powers[i + 1]) ++i;
+        while (x < powers[i]) --i;
+        if (x > powers[i] * (1 + margin) && x < powers[i + 1] * (1 - margin)) {
+            // 10^k < x < 10^(k+1): log10 lies between k and k + 1 and truncates toward zero.
+            const auto k = static_cast<std::int64_t>(i) - static_cast<std::int64_t>(one);
+            return k >= 0 ? k : k + 1;
+        }
+    }
+    return saturating_int64(std::log10(x));
+}
+
 Value normalize(const Value& v) {
     double n = v.number;
     if (n == 0.0) return v;
     double f = v.unit.factor;
-    const std::int64_t a = saturating_int64(std::log10(std::fabs(n)));
-    const std::int64_t b = saturating_int64(std::log10(f));
+    const std::int64_t a = truncated_log10(std::fabs(n));
     n = divide_by_pow10(n, a);
-    f = divide_by_pow10(f, b);
-    std::int64_t e = saturating_add(saturating_add(v.unit.exp10, a), b);
+    std::int64_t e = saturating_add(v.unit.exp10, a);
+    // The factor of most units is 1, whose logarithm is 0: it would stay as it is.
+    if (f != 1.0) {
+        const std::int64_t b = truncated_log10(f);
+        f = divide_by_pow10(f, b);
+        e = saturating_add(e, b);
+    }
     if (std::fabs(n) < 1.0) {
-        const double h = std::log10(std::floor(1.0 / std::fabs(n)));
-        const std::int64_t k = saturating_add(saturating_int64(h), 1);
+        const std::int64_t k = saturating_add(truncated_log10(std::floor(1.0 / std::fabs(n))), 1);
         n *= pow10(k);
         e = saturating_sub(e, k);
     }

@@ -16,6 +16,10 @@ struct Value {
 // 10^exponent by repeated squaring on the exponent truncated to 32 bits.
 double pow10(std::int64_t exponent);
 
+// std::log10(x) truncated toward zero, saturated to 64 bits (NaN gives 0), without computing
+// the logarithm where x is clearly between two powers of ten.
+std::int64_t truncated_log10(double x);
+
 // The same quantity with |number| in [1, 10) and the powers of ten moved into exp10.
 Value normalize(const Value& v);
 // number * factor * 10^exp10.

@@ -1,18 +1,14 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "eval/evaluate.hpp"
 #include "latex/format_settings.hpp"
+#include "run/alias_table.hpp"
 #include "run/shown_units.hpp"
 
 namespace mensurator {
-
-// Display names by name; looked up for every variable of every statement.
-using AliasTable = std::unordered_map<std::string, std::string, NameHash, std::equal_to<>>;
 
 // Everything one run works on: its tables, its settings and the output so far.
 struct ProgramState {

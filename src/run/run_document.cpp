@@ -47,9 +47,9 @@ Result<DocumentPieces> run_document_pieces(std::string_view text, const RunOptio
     state.settings = options.opt_ins.settings();
     reserve_output(state.output, text.size());
     state.steps = options.steps;
-    // Only a document that can show steps or checks needs to know how its variables were shown.
-    state.shown_units.tracked = options.steps || text.find("check") != std::string_view::npos ||
-                                text.find("steps") != std::string_view::npos;
+    state.shown_units.tracked = options.steps || may_show_steps_or_checks(text);
+    // Documents spend some 40 bytes or more on each variable they define.
+    state.variables.reserve(text.size() / 40);
     DocumentPieces document;
     StatementRunner runner(state);
     RunObserver* const observer = options.observer;

@@ -1,5 +1,7 @@
 #include "run/shown_units.hpp"
 
+#include "grammar/char_classes.hpp"
+
 namespace mensurator {
 
 namespace {
@@ -61,6 +63,19 @@ const ShownUnit* ShownUnits::find(std::string_view name, const VariableTable& va
     const std::optional<std::uint32_t> id = variables.id_of(name);
     if (!id || *id >= units_.size() || !units_[*id].defined) return nullptr;
     return &units_[*id];
+}
+
+// "steps" anywhere (the directive may have blanks after its "!"), or the keyword "check" ending
+// where a name would: prose such as "checked" or a name such as check_1 starts no check.
+bool may_show_steps_or_checks(std::string_view text) {
+    if (text.find("steps") != std::string_view::npos) return true;
+    constexpr std::string_view keyword = "check";
+    for (std::size_t at = text.find(keyword); at != std::string_view::npos;
+         at = text.find(keyword, at + 1)) {
+        const std::size_t after = at + keyword.size();
+        if (after == text.size() || !is_ident_rest(text[after])) return true;
+    }
+    return false;
 }
 
 std::shared_ptr<const UnitHint> annotated_unit(const Expr& expr) {

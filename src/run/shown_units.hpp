@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "eval/variable_table.hpp"
@@ -48,6 +49,10 @@ class ShownUnits {
 
     ShownUnit& entry(std::uint32_t id);
 };
+
+// Whether `text` can hold a check statement or the directive of substitution steps, the only
+// statements that read how variables were shown: false only when neither can occur.
+bool may_show_steps_or_checks(std::string_view text);
 
 // The unit of an expression that is one annotated number, as a hint; null for any other.
 std::shared_ptr<const UnitHint> annotated_unit(const Expr& expr);

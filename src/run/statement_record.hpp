@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,7 +54,9 @@ struct StatementRecord {
     std::optional<TextSpan> hint;        // the unit hint as written
     std::optional<Value> value;          // the defined or printed value
     std::optional<TextSpan> printed;     // the math line, without its line feed
-    std::optional<CheckVerdict> check;   // what a check found
+    // What a check found; apart, since few statements are checks and a run keeps a record of
+    // every statement.
+    std::unique_ptr<const CheckVerdict> check;
 };
 
 enum class Severity : std::uint8_t { error, warning };

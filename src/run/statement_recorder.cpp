@@ -75,7 +75,7 @@ StatementRecord record_statement(const Statement& statement, const StatementTrac
                            record.printed = TextSpan{output_offset + trace.line_begin,
                                                      output_size - 1 - trace.line_begin};
                        }
-                       record.check = trace.check;
+                       if (trace.check) record.check = std::make_unique<CheckVerdict>(*trace.check);
                    },
                    [&](const SetSteps&) { record.kind = StatementKind::steps; },
                    [&](const OptInDirective&) { record.kind = StatementKind::opt_in; },

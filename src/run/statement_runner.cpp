@@ -37,8 +37,9 @@ void StatementRunner::finish() {
 StatementRunner::ResolvedName StatementRunner::resolve(std::string_view name) const {
     const std::string_view trimmed = trim(name);
     const auto alias = state_.aliases.find(trimmed);
-    std::string key = alias != state_.aliases.end() ? alias->second : std::string(trimmed);
-    return {std::string(trim(key)), std::move(key)};
+    const std::string_view key =
+        alias != state_.aliases.end() ? std::string_view(alias->second) : trimmed;
+    return {trim(key), key};
 }
 
 // The settings for printing one statement's value: the run's, with the statement's hint.
@@ -72,7 +73,7 @@ void StatementRunner::begin_math_line() {
     state_.output += '$';
 }
 
-void StatementRunner::trace_value(const std::string& key, const Value& value) {
+void StatementRunner::trace_value(std::string_view key, const Value& value) {
     if (trace_ == nullptr) return;
     trace_->name = key;
     trace_->value = value;

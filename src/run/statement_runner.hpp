@@ -43,9 +43,10 @@ class StatementRunner {
     void finish();
 
   private:
+    // Views of the statement's text or of the alias table, which a definition leaves alone.
     struct ResolvedName {
-        std::string display;
-        std::string key;
+        std::string_view display;
+        std::string_view key;
     };
 
     ProgramState& state_;
@@ -57,7 +58,7 @@ class StatementRunner {
     ResolvedName resolve(std::string_view name) const;
     FormatSettings statement_settings(const UnitHint* hint) const;
     void begin_math_line();
-    void trace_value(const std::string& key, const Value& value);
+    void trace_value(std::string_view key, const Value& value);
     void end_math_line();
     // The expression's LaTeX, trimmed at its end (and at its start with `trim_start_too`).
     Result<void> append_expression_part(const Expr& expr, bool trim_start_too);

@@ -38,9 +38,13 @@ std::string random_name(std::mt19937& random) {
     }
 }
 
-TEST(VariableTable, AgreesWithAMap) {
+class AgreesWithAMap : public ::testing::TestWithParam<std::size_t> {};
+
+// Reserved for none, some or more than all of the names.
+TEST_P(AgreesWithAMap, OverRandomDefinitionsAndLookups) {
     std::mt19937 random(20261208);
     VariableTable table;
+    table.reserve(GetParam());
     std::map<std::string, Value> reference;
     for (int step = 0; step < 40'000; ++step) {
         const std::string name = random_name(random);
@@ -60,6 +64,33 @@ TEST(VariableTable, AgreesWithAMap) {
         EXPECT_EQ(std::signbit(found->unit.factor), std::signbit(expected->second.unit.factor));
     }
     EXPECT_EQ(table.size(), reference.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Reserved, AgreesWithAMap, ::testing::Values(0, 1000, 100'000));
+
+std::string numbered(std::uint32_t i) {
+    std::string name(1, 'n');  // in two steps, as above
+    name += std::to_string(i);
+    return name;
+}
+
+// Ids are dense in the order of first definition, whatever was reserved, and survive growth.
+TEST(VariableTable, IdsFollowTheFirstDefinitions) {
+    for (const std::size_t reserved : {0, 10, 5000}) {
+        VariableTable table;
+        table.reserve(reserved);
+        for (std::uint32_t i = 0; i < 3000; ++i) {
+            EXPECT_EQ(table.insert_or_assign(numbered(i), Value{1.0 * i, Unit{}}), i);
+        }
+        for (std::uint32_t i = 0; i < 3000; i += 7) {
+            const std::string name = numbered(i);
+            EXPECT_EQ(table.insert_or_assign(name, Value{-1.0, Unit{}}), i);
+            EXPECT_EQ(table.id_of(name), i);
+            EXPECT_EQ(table.find(name)->number, -1.0);
+        }
+        EXPECT_EQ(table.size(), 3000U);
+        EXPECT_FALSE(table.id_of("n3000"));
+    }
 }
 
 }  // namespace

@@ -53,6 +53,16 @@ INSTANTIATE_TEST_SUITE_P(
         UnitLatexCase{unit_of({.m = 1, .g = 1, .s = 1, .A = 1, .K = 1, .mol = 1, .cd = 1}),
                       "\\mathrm{ cd\\, mol\\, K\\, A\\, s\\, g\\, m\\,}"},
         UnitLatexCase{half_power_of_metre(0), "\\mathrm{ m^{1/2}\\,}"},
+        // Exponents of one to three digits, fractions below the line, the ends of the range.
+        UnitLatexCase{Unit{{Rational8{127, 1},
+                            {},
+                            Rational8{-128, 1},
+                            Rational8{100, 1},
+                            Rational8{-3, 2},
+                            Rational8{10, 1},
+                            {}}},
+                      "\\mathrm{\\frac{ mol^{10}\\, A^{100}\\, m^{127}\\,}{ K^{3/2}\\, "
+                      "s^{128}\\,}}"},
         // Powers of ten without a prefix symbol are written out.
         UnitLatexCase{unit_of({.m = 1}, 4), "\\mathrm{ m\\,\\times 10^{4}}"},
         UnitLatexCase{unit_of({.s = -1}, -4), "\\mathrm{\\frac{1}{ s\\,\\times 10^{-4}}}"},

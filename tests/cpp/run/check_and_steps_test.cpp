@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "run/run_document.hpp"
+#include "run/shown_units.hpp"
 #include "run/structured_run.hpp"
 #include "support/named_case.hpp"
 
@@ -115,6 +116,36 @@ $L = 4\ \mathrm{\mathrm{m}}$\\
 $q \times L = 2 \ \mathrm{\frac{\mathrm{kN}}{\mathrm{m}}} \times 4 \ \mathrm{m} = 8 \ \mathrm{kN} \leq 10\ \mathrm{\mathrm{kN}} \quad \mathrm{OK}$\\
 )"}),
     case_name);
+
+// Whether variables' shown units are kept is decided from the text; a check or a steps directive
+// however written must find them kept.
+INSTANTIATE_TEST_SUITE_P(
+    ShownUnitsKept, Lines,
+    ::testing::Values(Case{"CheckAfterProseThatSaysChecked",
+                           "'''checked, checks'''\ns = 180 MPa\ns =? kPa\ncheck\ts <= 200 MPa",
+                           R"(checked, checks\leavevmode\\$s = 180\ \mathrm{\mathrm{MPa}}$\\
+$s = 180000 \ \mathrm{kPa}$\\
+$s = 180000 \ \mathrm{kPa} \leq 200\ \mathrm{\mathrm{MPa}} \quad \mathrm{OK}$\\
+)"},
+                      Case{"StepsDirectiveWithBlanks", "d = 2 m\nd =? mm\n!  steps\ny = d * 2 =?",
+                           R"($d = 2\ \mathrm{\mathrm{m}}$\\
+$d = 2000 \ \mathrm{mm}$\\
+$y = d \times 2 = 2000 \ \mathrm{mm} \times 2 = 4 \ \mathrm{ m\,}$\\
+)"}),
+    case_name);
+
+TEST(ShownUnits, KeptOnlyWhereAStatementCanReadThem) {
+    for (const std::string_view text :
+         {"check", "a = 1\ncheck a < 2", "check\ta < 2", "check(a) < 2", "!steps", "! steps",
+          "checked\ncheck 1 < 2", "x = 1\ncheck"}) {
+        EXPECT_TRUE(may_show_steps_or_checks(text)) << text;
+    }
+    for (const std::string_view text :
+         {"", "checked against the loads", "check_1 = 2", "checks < 1", "check5 < 6",
+          "check{a} < 2", "x = 1 % check_{2}", "Steps"}) {
+        EXPECT_FALSE(may_show_steps_or_checks(text)) << text;
+    }
+}
 
 TEST(Steps, TheOptionActsAsALeadingDirective) {
     EXPECT_EQ(body("x = 2\nx * 3 =?", {.steps = true}), body("!steps\nx = 2\nx * 3 =?"));
