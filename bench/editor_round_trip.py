@@ -72,20 +72,6 @@ def renderer() -> Callable[[str], None]:
     return render
 
 
-def change_between(before: list[str], after: list[str]) -> list:
-    """[start, removed, inserted]: what lies between the lists' common start and common end."""
-    start = 0
-    while start < min(len(before), len(after)) and before[start] == after[start]:
-        start += 1
-    end_before, end_after = len(before), len(after)
-    while (
-        end_before > start and end_after > start and before[end_before - 1] == after[end_after - 1]
-    ):
-        end_before -= 1
-        end_after -= 1
-    return [start, end_before - start, after[start:end_after]]
-
-
 class RenderSocket:
     """The page's side of the render socket: one text message out, one back, per render; the
     answers' changes are applied to the lists they change, as the page does."""
@@ -119,6 +105,8 @@ class RenderSocket:
             self.protocol.receive_data(data)
 
     def render(self, text: str, number: int) -> dict:
+        from mensurator._server.changes import change_between
+
         lines = text.split("\n")
         message: dict = {"page": "bench", "request": number}
         if self.sent is None:

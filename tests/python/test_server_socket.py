@@ -18,6 +18,7 @@ except (ImportError, RuntimeError) as missing:  # RuntimeError: the client's HTT
 
 import mensurator._server.app as app_module  # noqa: E402
 from mensurator._server.app import create_app  # noqa: E402
+from mensurator._server.changes import change_between  # noqa: E402
 from mensurator._server.guard import allowed_hosts  # noqa: E402
 
 PORT = 8765
@@ -40,19 +41,6 @@ LINES = st.sampled_from(
     ]
 )
 TEXTS = st.lists(st.lists(LINES, max_size=8).map("\n".join), min_size=1, max_size=6)
-
-
-def change_between(before, after):
-    start = 0
-    while start < min(len(before), len(after)) and before[start] == after[start]:
-        start += 1
-    end_before, end_after = len(before), len(after)
-    while (
-        end_before > start and end_after > start and before[end_before - 1] == after[end_after - 1]
-    ):
-        end_before -= 1
-        end_after -= 1
-    return [start, end_before - start, after[start:end_after]]
 
 
 class Page:

@@ -13,6 +13,23 @@ from typing import Any
 Change = list[Any]
 
 
+def change_between(old: Sequence[Any], new: Sequence[Any]) -> Change:
+    """The change that turns ``old`` into ``new``: the run between their common start and their
+    common end, which for one edited line is that line."""
+    start, limit = 0, min(len(old), len(new))
+    # Kept highlighting is the very same object again: identity answers before equality.
+    while start < limit and (old[start] is new[start] or old[start] == new[start]):
+        start += 1
+    old_end, new_end = len(old), len(new)
+    while old_end > start and new_end > start:
+        last_old, last_new = old[old_end - 1], new[new_end - 1]
+        if last_old is not last_new and last_old != last_new:
+            break
+        old_end -= 1
+        new_end -= 1
+    return [start, old_end - start, list(new[start:new_end])]
+
+
 class ShownList:
     """A list as the page has it from this socket's answers so far."""
 
@@ -20,22 +37,10 @@ class ShownList:
         self.items: Sequence[Any] = ()
 
     def change_to(self, new: Sequence[Any]) -> Change:
-        """The change that makes the page's list ``new``: the run between the common start and
-        the common end, which for one edited line is that line."""
-        old = self.items
-        start, limit = 0, min(len(old), len(new))
-        # Kept highlighting is the very same object again: identity answers before equality.
-        while start < limit and (old[start] is new[start] or old[start] == new[start]):
-            start += 1
-        old_end, new_end = len(old), len(new)
-        while old_end > start and new_end > start:
-            last_old, last_new = old[old_end - 1], new[new_end - 1]
-            if last_old is not last_new and last_old != last_new:
-                break
-            old_end -= 1
-            new_end -= 1
+        """The change that makes the page's list ``new``."""
+        change = change_between(self.items, new)
         self.items = new
-        return [start, old_end - start, list(new[start:new_end])]
+        return change
 
 
 class ShownAnswers:
