@@ -37,6 +37,7 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
 import corpus
+import editor_preview
 import editor_round_trip
 import html_report_speed
 import limit_program
@@ -391,6 +392,7 @@ def print_report(report: dict) -> None:
         f"(posted over HTTP: {editor['http_round_trip_s'] * 1e3:.2f} ms, "
         f"ratio {editor['http_ratio']:.2f})"
     )
+    print(editor_preview.summary(report["editor_preview"]))
     package = report["package"]
     startup, many = package["startup"], package["render_many"]
     print(
@@ -515,6 +517,8 @@ def main(argv: list[str] | None = None) -> int:
     page = html_report_speed.measure_html(args.seed, 3 if args.quick else 5)
     print("timing the editor's keystroke round trip against a real server", flush=True)
     editor = editor_round_trip.measure_round_trip(100 if args.quick else 300)
+    print("timing the editor page's update of its preview in a headless browser", flush=True)
+    preview = editor_preview.measure_preview(updates=10 if args.quick else 20)
     print("timing calls from 1, 2 and 8 threads in a fresh process", flush=True)
     threads = measure_thread_scaling(
         {"README example": corpus.README_EXAMPLE, f"{sizes[0]} statements": docs[sizes[0]].text},
@@ -591,6 +595,7 @@ def main(argv: list[str] | None = None) -> int:
         "engine_calls": engine_calls,
         "html": page,
         "editor": editor,
+        "editor_preview": preview,
         "threads": threads,
         "memory": memory,
         "pint": pint_results,

@@ -7,6 +7,7 @@ screenshot of the marked error is kept as a test artefact. Without Chromium the 
 except in CI, where that is a failure.
 """
 
+import contextlib
 import os
 import queue
 import re
@@ -172,6 +173,7 @@ def test_a_keystroke_in_a_long_document_redraws_only_its_line(browser, served):
         source.setSelectionRange(source.value.length, source.value.length);
         """
     )
+
     def shadows():  # read in one step: the lines are replaced while the test reads them
         script = "return [...document.querySelectorAll('#backdrop > div')].map(d => d.textContent)"
         return browser.execute_script(script)
@@ -314,7 +316,7 @@ def test_a_change_on_disk_next_to_unsaved_edits_loses_neither(browser, served):
     mine = source.get_attribute("value")
 
     def button(label):
-        return notice.find_element("xpath", f".//button[text()=\"{label}\"]")
+        return notice.find_element("xpath", f'.//button[text()="{label}"]')
 
     save_elsewhere(document, "theirs = 2\n")
     wait_for(browser, notice.is_displayed, "the notice")
@@ -356,15 +358,29 @@ def posted_renders(driver):
     return driver.execute_script(script)
 
 
+@contextlib.contextmanager
+def websockets_unless(driver, sockets):
+    """Pages loaded inside have WebSocket only when ``sockets``: a browser or proxy without it
+    must not keep the page from working."""
+    if sockets:
+        yield
+        return
+    hidden = driver.execute_cdp_cmd(
+        "Page.addScriptToEvaluateOnNewDocument", {"source": "delete window.WebSocket;"}
+    )
+    try:
+        yield
+    finally:
+        driver.execute_cdp_cmd(
+            "Page.removeScriptToEvaluateOnNewDocument", {"identifier": hidden["identifier"]}
+        )
+
+
 @pytest.mark.parametrize("sockets", [True, False], ids=["socket", "without-sockets"])
 def test_renders_go_over_the_socket_and_over_http_without_one(browser, served, sockets):
     url, document, printed = served
     document.write_text("\n".join(f"x_{{{n}}} = {n}" for n in range(300)), encoding="utf-8")
-    if not sockets:  # a browser or proxy without WebSockets: the page must not depend on them
-        hidden = browser.execute_cdp_cmd(
-            "Page.addScriptToEvaluateOnNewDocument", {"source": "delete window.WebSocket;"}
-        )
-    try:
+    with websockets_unless(browser, sockets):
         browser.get(url)
         wait_for(browser, lambda: len(sheet_math(browser)) == 300, "the sheet")
         before = posted_renders(browser)
@@ -380,8 +396,68 @@ def test_renders_go_over_the_socket_and_over_http_without_one(browser, served, s
         posted = posted_renders(browser) - before
         assert posted == 0 if sockets else posted >= 2
         assert browser.find_element("id", "status").text == "rendered"
-    finally:
-        if not sockets:
-            browser.execute_cdp_cmd(
-                "Page.removeScriptToEvaluateOnNewDocument", {"identifier": hidden["identifier"]}
-            )
+
+
+# Marks every element of the preview's sheet as seen, so that a later look tells the elements
+# kept from those made anew.
+MARK_SHEET = (
+    "for (const kept of document.querySelectorAll('#preview article > *')) kept.seen = true;"
+)
+SEEN_LINES = """return [...document.querySelectorAll('#preview article > *')]
+    .map(shown => shown.seen === true)"""
+# Whether the preview is the very tree that the server's sheet for the current text parses to.
+PREVIEW_IS_SHEET = """const done = arguments[arguments.length - 1];
+fetch('/api/render', {method: 'POST', headers: {'Content-Type': 'application/json'},
+                      body: JSON.stringify({text: document.getElementById('source').value})})
+  .then(response => response.json())
+  .then(answer => {
+    const fresh = document.createElement('section');
+    fresh.innerHTML = answer.sheet;
+    done(fresh.firstChild.isEqualNode(document.querySelector('#preview').firstChild));
+  });"""
+
+
+def edit_text(driver, change):
+    """The editor's text changed by the JavaScript expression ``change`` of its lines, as an
+    author's edit: the page hears of it as of typing."""
+    driver.execute_script(
+        f"""const source = document.getElementById('source');
+        const lines = source.value.split('\\n');
+        source.value = ({change}).join('\\n');
+        source.dispatchEvent(new Event('input'));"""
+    )
+
+
+@pytest.mark.parametrize("sockets", [True, False], ids=["socket", "without-sockets"])
+def test_an_edit_replaces_only_the_changed_lines_of_the_preview(browser, served, sockets):
+    url, document, printed = served
+    document.write_text("\n".join(f"x_{{{n}}} = {n} m" for n in range(40)), encoding="utf-8")
+
+    def edited(change, math_lines, what):
+        browser.execute_script(MARK_SHEET)
+        edit_text(browser, change)
+        wait_for(browser, lambda: len(sheet_math(browser)) == math_lines, what)
+        wait_for(browser, lambda: browser.find_element("id", "status").text == "rendered", what)
+        assert browser.execute_async_script(PREVIEW_IS_SHEET), what
+        return browser.execute_script(SEEN_LINES)
+
+    with websockets_unless(browser, sockets):
+        browser.get(url)
+        wait_for(browser, lambda: len(sheet_math(browser)) == 40, "the sheet")
+        seen = edited("lines.map((line, at) => at === 20 ? 'x_{20} = 7 m' : line)", 40, "one")
+        assert seen == [at != 20 for at in range(40)]
+        seen = edited("[...lines.slice(0, 5), ...lines.slice(8)]", 37, "three lines removed")
+        assert all(seen)
+        seen = edited(
+            "[...lines.slice(0, 2), 'a = 1 s', 'b = a * 2 =? s', ...lines.slice(2)]", 39, "two new"
+        )
+        assert seen == [at not in (2, 3) for at in range(39)]
+        # A failed document keeps its last good sheet; the next good one changes what differs.
+        edit_text(browser, "[...lines, 'c = 1 blorp']")
+        wait_for(browser, lambda: "error" in browser.find_element("id", "status").text, "fails")
+        seen = edited("[...lines.slice(0, -1), 'c = 2 s']", 40, "fixed")
+        assert seen == [at != 39 for at in range(40)]
+        # The run between the first and the last changed line is made anew, and the preview
+        # is still the server's sheet.
+        seen = edited("lines.map(line => line.replace(' m', ' cm'))", 40, "every length")
+        assert seen == [at == 39 for at in range(40)]

@@ -201,6 +201,64 @@ function showProblems(problems, failed) {
   drawLines(true);
 }
 
+// The preview shows the sheet's HTML lines: "<article ...>", an element per line, "</article>".
+// A new sheet replaces only the elements of the lines that changed, since the browser takes
+// milliseconds per hundred math lines to parse and lay out a whole sheet again. The lines the
+// preview shows, or null while its nodes are not those of such a sheet (then it is replaced
+// whole).
+let shownSheet = null;
+
+// True when the first 2 * count nodes are count elements, each after a line end: the nodes
+// that count lines parse to, each one element, when every one follows a "\n".
+function lineElements(nodes, count) {
+  for (let index = 0; index < count; index++) {
+    const before = nodes[2 * index];
+    if (before.nodeType !== Node.TEXT_NODE || before.data !== "\n") return false;
+    if (nodes[2 * index + 1].nodeType !== Node.ELEMENT_NODE) return false;
+  }
+  return true;
+}
+
+function previewConforms(lines) {
+  const article = preview.firstChild;
+  if (preview.childNodes.length !== 1 || article.nodeName !== "ARTICLE") return false;
+  if (lines.length < 2 || lines[lines.length - 1] !== "</article>") return false;
+  const count = lines.length - 2;
+  const nodes = article.childNodes;
+  if (nodes.length !== 2 * count + 1 || nodes[2 * count].data !== "\n") return false;
+  return lineElements(nodes, count);
+}
+
+// Line `start` and the `removed` lines from it, in the preview, replaced by `inserted`; false
+// (and the preview untouched) when the change is not one of whole elements between the
+// article's own lines.
+function patchPreview([start, removed, inserted]) {
+  if (removed === 0 && inserted.length === 0) return true; // the same sheet
+  if (start < 1 || start + removed > shownSheet.length - 1) return false;
+  const template = document.createElement("template");
+  template.innerHTML = inserted.map((line) => "\n" + line).join(""); // escaped by the server
+  const added = template.content;
+  if (added.childNodes.length !== 2 * inserted.length) return false;
+  if (!lineElements(added.childNodes, inserted.length)) return false;
+  const nodes = preview.firstChild.childNodes;
+  // Line n (from 1) is the "\n" at node 2n - 2 and its element after it.
+  const cut = document.createRange();
+  cut.setStartBefore(nodes[2 * start - 2]);
+  cut.setEndBefore(nodes[2 * (start + removed) - 2]);
+  cut.deleteContents();
+  preview.firstChild.insertBefore(added, nodes[2 * start - 2]);
+  return true;
+}
+
+function showSheet(lines) {
+  if (shownSheet !== null && patchPreview(changeBetween(shownSheet, lines))) {
+    shownSheet = lines;
+    return;
+  }
+  preview.innerHTML = lines.join("\n"); // built and escaped by the server, MathML only
+  shownSheet = previewConforms(lines) ? lines : null;
+}
+
 function countOf(count, what) {
   return count === 1 ? `1 ${what}` : `${count} ${what}s`;
 }
@@ -244,7 +302,8 @@ function openSocket() {
     }
     if (answer.sheet !== undefined) {
       socketSheet = changed(socketSheet, answer.sheet);
-      answer.sheet = socketSheet.join("\n");
+      answer.sheetLines = socketSheet;
+      delete answer.sheet;
     }
     const waiting = socketRenders.get(answer.request);
     if (waiting === undefined) return;
@@ -323,7 +382,7 @@ async function renderNow() {
   if (answer === null) {
     setStatus(`not rendered: ${await messageOf(response)}`);
   } else if (answer.ok) {
-    preview.innerHTML = answer.sheet; // built and escaped by the server, MathML only
+    showSheet(answer.sheetLines || answer.sheet.split("\n"));
     showProblems(answer.problems, false);
     const notes = [];
     if (answer.unconverted.length) notes.push(`${answer.unconverted.length} shown as LaTeX`);
