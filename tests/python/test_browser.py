@@ -8,6 +8,7 @@ except in CI, where that is a failure.
 """
 
 import contextlib
+import json
 import os
 import queue
 import re
@@ -461,3 +462,8 @@ def test_an_edit_replaces_only_the_changed_lines_of_the_preview(browser, served,
         # is still the server's sheet.
         seen = edited("lines.map(line => line.replace(' m', ' cm'))", 40, "every length")
         assert seen == [at == 39 for at in range(40)]
+        # Headings, paragraphs and gaps between the math lines are elements of their lines too.
+        blocks = json.dumps(["'''\\section*{Loads}", "The load \\(q\\) is uniform.'''"])
+        edited(f"[...{blocks}, ...lines.slice(0, 3), '', ...lines.slice(3)]", 40, "text blocks")
+        seen = edited("lines.map(line => line.replace('x_{1} =', 'x_{1} = 2 *'))", 40, "x_1")
+        assert seen.count(False) == 1 and len(seen) > 41
