@@ -467,3 +467,13 @@ def test_an_edit_replaces_only_the_changed_lines_of_the_preview(browser, served,
         edited(f"[...{blocks}, ...lines.slice(0, 3), '', ...lines.slice(3)]", 40, "text blocks")
         seen = edited("lines.map(line => line.replace('x_{1} =', 'x_{1} = 2 *'))", 40, "x_1")
         assert seen.count(False) == 1 and len(seen) > 41
+
+
+def test_a_document_of_many_lines_opens_and_renders(browser, served):
+    """More lines than one call takes as arguments, and too many for any step that walks the
+    panes' children by index: the page opens, numbers the lines and renders."""
+    url, document, printed = served
+    document.write_text("a = 2 m" + "\n" * 200_000 + "b = a * 3 =? m\n", encoding="utf-8")
+    browser.get(url)
+    wait_for(browser, lambda: len(sheet_math(browser)) == 2, "the sheet")
+    assert sheet_math(browser)[-1] == "b=a\u00d73=6\u00a0m"

@@ -68,7 +68,10 @@ function element(tag, className, text) {
 // thus touches a few lines, not every line, however many problems it has.
 let drawnLines = [];
 let markedLines = new Set(); // the line numbers drawn with a mark
-let highlightKeys = []; // per drawn line, the pieces its highlighting was drawn from (JSON)
+// Per drawn line, the pieces its highlighting was drawn from and the same as JSON (null while
+// it is drawn plain): the socket's answers keep the very pieces of unchanged lines, which are
+// then passed over without being written out as JSON.
+let highlightKeys = [];
 
 function severityOf(lineProblems) {
   return lineProblems.some((problem) => problem.severity === "error") ? "error" : "warning";
@@ -97,12 +100,29 @@ function shadowLine(text, number) {
   return shadow;
 }
 
+// Lines start to end (exclusive) of a pane of one element per line, removed in one step: a
+// removal makes the browser count a pane's children again for the next index, so one at a time
+// would take time growing with the square of the lines removed.
+function removeLines(pane, start, end) {
+  if (end <= start) return;
+  const cut = document.createRange();
+  cut.setStartBefore(pane.children[start]);
+  cut.setEndAfter(pane.children[end - 1]);
+  cut.deleteContents();
+}
+
 function drawLines(marksChanged = false) {
   const lines = source.value.split("\n");
-  while (gutter.childElementCount < lines.length) {
-    gutter.append(element("div", "", String(gutter.childElementCount + 1)));
+  // Counted once: after each change of the gutter the browser would count its children anew.
+  const numbered = gutter.childElementCount;
+  if (numbered < lines.length) {
+    const numbers = document.createDocumentFragment();
+    for (let number = numbered + 1; number <= lines.length; number++) {
+      numbers.append(element("div", "", String(number)));
+    }
+    gutter.append(numbers);
   }
-  while (gutter.childElementCount > lines.length) gutter.lastElementChild.remove();
+  removeLines(gutter, lines.length, numbered);
 
   let start = 0;
   while (start < lines.length && start < drawnLines.length && lines[start] === drawnLines[start]) {
@@ -114,10 +134,8 @@ function drawLines(marksChanged = false) {
     endNew--;
     endOld--;
   }
-  for (let index = endOld - 1; index >= start; index--) {
-    backdrop.children[index].remove();
-    highlight.children[index].remove();
-  }
+  removeLines(backdrop, start, endOld);
+  removeLines(highlight, start, endOld);
   const changed = document.createDocumentFragment();
   const plain = document.createDocumentFragment();
   for (let index = start; index < endNew; index++) {
@@ -127,7 +145,9 @@ function drawLines(marksChanged = false) {
   }
   backdrop.insertBefore(changed, backdrop.children[start] || null);
   highlight.insertBefore(plain, highlight.children[start] || null);
-  highlightKeys.splice(start, endOld - start, ...new Array(endNew - start).fill(null));
+  // Not a splice: a pasted document's lines are too many to pass as the arguments of one call.
+  const plainKeys = new Array(endNew - start).fill(null);
+  highlightKeys = highlightKeys.slice(0, start).concat(plainKeys, highlightKeys.slice(endOld));
   const moved = lines.length !== drawnLines.length;
   drawnLines = lines;
 
@@ -156,15 +176,24 @@ function followScroll() {
 // reads as it did when it was sent and differs from what is drawn.
 function showHighlight(lines) {
   const count = Math.min(lines.length, drawnLines.length);
+  // Walked along, not indexed: each replacement makes the browser count the children anew.
+  let next = highlight.firstElementChild;
   for (let index = 0; index < count; index++) {
+    const shown = next;
+    next = next.nextElementSibling;
     const pieces = lines[index];
+    const drawn = highlightKeys[index];
+    if (drawn !== null && drawn.pieces === pieces) continue;
     const key = JSON.stringify(pieces);
-    if (highlightKeys[index] === key) continue;
+    if (drawn !== null && drawn.key === key) {
+      drawn.pieces = pieces;
+      continue;
+    }
     if (pieces.map((piece) => piece[1]).join("") !== drawnLines[index]) continue;
     const line = element("div");
     for (const [name, text] of pieces) line.append(name ? element("span", name, text) : text);
-    highlight.children[index].replaceWith(line);
-    highlightKeys[index] = key;
+    shown.replaceWith(line);
+    highlightKeys[index] = { pieces, key };
   }
 }
 
